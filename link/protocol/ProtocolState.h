@@ -18,4 +18,7 @@ struct ProtocolState {
 // Hands one received batch to the BER parser (Receive worker thread, BER mode on).
 void BerReceive(CHalvexCtrl::Impl& link, const uint8_t* data, size_t n);
 
+// Marks the process-wide device-information cache invalid; Connect calls it.
+void InvalidateDeviceInfo();
+
 }  // namespace halvex
