@@ -1,0 +1,42 @@
+// File access for the settings store and the working folder, behind an interface so tests can
+// make reads and writes fail. Results are 0 or an errno value.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class IFileAccess {
+ public:
+  virtual ~IFileAccess() = default;
+  // Reads a whole file. EFBIG when it is larger than `limit` bytes.
+  virtual int ReadFile(const std::string& path, std::string& out, std::size_t limit) = 0;
+  // Replaces the file atomically (temporary file in the same folder, fsync, rename) with `mode`.
+  virtual int WriteFileAtomic(const std::string& path, const std::string& data, mode_t mode) = 0;
+  // Creates a folder and its parents (existing ones are fine).
+  virtual int MakeDirs(const std::string& dir, mode_t mode) = 0;
+  // Appends to a file, creating it with `mode` when missing.
+  virtual int AppendFile(const std::string& path, const std::string& data, mode_t mode) = 0;
+  virtual bool Exists(const std::string& path) = 0;
+  virtual bool IsWritableDir(const std::string& dir) = 0;
+  // Names (not paths) of the regular files in a folder; empty when it cannot be read.
+  virtual std::vector<std::string> ListFiles(const std::string& dir) = 0;
+  virtual int CopyFile(const std::string& from, const std::string& to, mode_t mode) = 0;
+};
+
+class PosixFileAccess : public IFileAccess {
+ public:
+  int ReadFile(const std::string& path, std::string& out, std::size_t limit) override;
+  int WriteFileAtomic(const std::string& path, const std::string& data, mode_t mode) override;
+  int MakeDirs(const std::string& dir, mode_t mode) override;
+  int AppendFile(const std::string& path, const std::string& data, mode_t mode) override;
+  bool Exists(const std::string& path) override;
+  bool IsWritableDir(const std::string& dir) override;
+  std::vector<std::string> ListFiles(const std::string& dir) override;
+  int CopyFile(const std::string& from, const std::string& to, mode_t mode) override;
+};
+
+// The process-wide real file access.
+IFileAccess& RealFileAccess();

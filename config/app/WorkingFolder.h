@@ -1,0 +1,21 @@
+// The program's working folder: the executable's folder when it is writable (a build tree),
+// else $XDG_DATA_HOME/QeltaConfig (default ~/.local/share/QeltaConfig), seeded with the installed
+// data files that are not there yet. Always ends with '/'.
+#pragma once
+
+#include <string>
+
+#include "app/FileAccess.h"
+
+struct WorkingFolderPlan {
+  std::string exePath;           // the program file; empty: /proc/self/exe
+  std::string dataHome;          // empty: from $XDG_DATA_HOME / $HOME
+  std::string installedDataDir;  // empty: <exe folder>/../share/qeltaconfig
+};
+
+// Chooses (and if needed creates and seeds) the working folder. Returns "" when none could be
+// created; the caller then stays in the current directory.
+std::string ChooseWorkingFolder(IFileAccess& files, const WorkingFolderPlan& plan);
+
+// The folder of a path, with a trailing '/'.
+std::string FolderOf(const std::string& path);
