@@ -1,0 +1,219 @@
+#include "protocol/EepromFile.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "halvex/HalvexCtrl.h"
+#include "interface/LinkState.h"
+#include "protocol/LinkIo.h"
+
+namespace halvex {
+
+EprTables::EprTables() : comments(kEprTableSize, " ") {
+  page0.fill(kEprUnset);
+  page1.fill(kEprUnset);
+}
+
+std::vector<std::string> SplitEprLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t nl = text.find('\n', pos);
+    size_t end = nl == std::string::npos ? text.size() : nl + 1;
+    if (end - pos > kEprLineChunk) end = pos + kEprLineChunk;
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end;
+  }
+  return lines;
+}
+
+namespace {
+
+// The line without its line end (a CR before it as well: files may come from Windows).
+std::string_view Body(const std::string& line) {
+  std::string_view v(line);
+  if (!v.empty() && v.back() == '\n') v.remove_suffix(1);
+  if (!v.empty() && v.back() == '\r') v.remove_suffix(1);
+  return v;
+}
+
+// A decimal field of one to three digits.
+bool ParseField(std::string_view field, int32_t& out) {
+  if (field.empty() || field.size() > 3) return false;
+  int32_t v = 0;
+  for (char c : field) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  out = v;
+  return true;
+}
+
+}  // namespace
+
+EprParseResult ParseEepromFile(const std::string& text, EprTables& tables) {
+  int page = -1;  // page of the previous "E" line
+  for (const std::string& line : SplitEprLines(text)) {
+    const std::string_view body = Body(line);
+    if (body.size() >= 2 && body[0] == 'L' && body[1] == ':') {
+      std::string_view cmd = body.substr(2);
+      cmd = cmd.substr(0, cmd.find(':'));
+      tables.laserCommands.emplace_back(cmd);
+      continue;
+    }
+    if (body.empty() || body[0] != 'E') continue;
+    int linePage = page;
+    if (body.size() >= 2 && body[1] == ':') {
+      if (body.size() < 3 || (body[2] != '0' && body[2] != '1')) continue;
+      linePage = body[2] - '0';
+      page = linePage;
+    }
+    const std::string_view rest = body.size() > 4 ? body.substr(4) : std::string_view{};
+    const size_t addrEnd = rest.find(':');
+    if (addrEnd == std::string_view::npos) return EprParseResult::kBadNumber;
+    int32_t addr = 0;
+    if (!ParseField(rest.substr(0, addrEnd), addr)) {
+      // More than three digits cannot be an address of the table either.
+      const std::string_view f = rest.substr(0, addrEnd);
+      bool digits = !f.empty();
+      for (char c : f) digits = digits && c >= '0' && c <= '9';
+      return digits ? EprParseResult::kBadAddress : EprParseResult::kBadNumber;
+    }
+    if (addr > 255) return EprParseResult::kBadAddress;
+    const std::string_view afterAddr = rest.substr(addrEnd + 1);
+    const size_t valueEnd = afterAddr.find(':');
+    int32_t value = 0;
+    if (!ParseField(afterAddr.substr(0, valueEnd), value)) return EprParseResult::kBadNumber;
+    std::string_view comment =
+        valueEnd == std::string_view::npos ? std::string_view{} : afterAddr.substr(valueEnd + 1);
+    if (comment.size() > kEprCommentMax) comment = comment.substr(0, kEprCommentMax);
+    if (linePage < 0) continue;  // no page known yet
+    (linePage == 0 ? tables.page0 : tables.page1)[static_cast<size_t>(addr)] = value;
+    tables.comments[static_cast<size_t>(addr)] = std::string(comment);
+  }
+  return EprParseResult::kOk;
+}
+
+std::vector<EprRun> WalkEprRuns(std::span<const int32_t, kEprTableSize> table) {
+  std::vector<EprRun> runs;
+  bool open = false;
+  EprRun run;
+  for (int addr = 0; addr < kEprTableSize; ++addr) {
+    const int32_t v = table[static_cast<size_t>(addr)];
+    if (v != kEprUnset) {
+      if (!open) {
+        run = EprRun{addr, {}, RunEnd::kFull};
+        open = true;
+      }
+      run.values.push_back(static_cast<int16_t>(v & 0xFF));
+      if (static_cast<int>(run.values.size()) == kEprRunLength) {
+        run.end = RunEnd::kFull;
+        runs.push_back(run);
+        open = false;
+      }
+    } else if (open) {
+      run.end = RunEnd::kUnset;
+      runs.push_back(run);
+      open = false;
+    }
+  }
+  // A run still open at the end of the page holds the file's last bytes: write it too.
+  if (open) {
+    run.end = RunEnd::kEndOfPage;
+    runs.push_back(run);
+  }
+  return runs;
+}
+
+std::string FormatEepromFile(std::span<const uint8_t, kPageImageSize> page0,
+                             std::span<const uint8_t, kPageImageSize> page1) {
+  std::string out = "//Eeprom settings\n";
+  auto page = [&out](int p, std::span<const uint8_t, kPageImageSize> image) {
+    out += p == 0 ? "//***PAGE 0***\n" : "//***PAGE 1***\n";
+    for (int addr = 0; addr < kEprTableSize; ++addr) {
+      const int value = addr < kPageImageSize ? image[static_cast<size_t>(addr)] : kEprUnset;
+      out += "E:" + std::to_string(p) + ":" + std::to_string(addr) + ":" + std::to_string(value) +
+             ":**\n";
+    }
+  };
+  page(0, page0);
+  page(1, page1);
+  return out;
+}
+
+}  // namespace halvex
+
+namespace {
+
+// Writes the runs of one page; false when a write failed (a failed full run also tells why).
+bool WritePageRuns(CHalvexCtrl& self, CHalvexCtrl::Impl& d, int16_t page,
+                   std::span<const int32_t, halvex::kEprTableSize> table) {
+  for (auto& run : halvex::WalkEprRuns(table)) {
+    const bool ok =
+        self.WriteBlockToEeprom(static_cast<int16_t>(run.start), page,
+                                static_cast<int16_t>(run.values.size()), run.values.data());
+    if (ok) continue;
+    if (run.end == halvex::RunEnd::kFull) {
+      if (page == 0) {
+        std::string hex;
+        const int n = halvex::ReplyLengthOf(d);
+        char two[3];
+        for (int i = 0; i < n; ++i) {
+          std::snprintf(two, sizeof two, "%.2X", d.reply[i]);
+          hex += two;
+        }
+        d.Message(hex, "WriteBlockToEeprom Failure. Page0");
+      } else {
+        d.Message("WriteBlockToEeprom Failure Page1", "");
+      }
+    }
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CHalvexCtrl::ReadEprFile(const std::string& eprpath) {
+  Impl& d = impl();
+  halvex::EprTables tables;
+  d.proto.eprPage0 = tables.page0;
+  d.proto.eprPage1 = tables.page1;
+  d.proto.eprComments = tables.comments;
+  d.proto.laserCommands.clear();
+
+  std::ifstream in(eprpath, std::ios::binary);
+  if (!in) {
+    d.Message("Can't open file:" + eprpath, "file open error");
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  in.close();
+  const auto parsed = halvex::ParseEepromFile(text.str(), tables);
+  d.proto.eprPage0 = tables.page0;
+  d.proto.eprPage1 = tables.page1;
+  d.proto.eprComments = tables.comments;
+  d.proto.laserCommands = tables.laserCommands;
+  // A file with an address the tables do not have, or with a broken number, is not written at
+  // all: half a configuration is worse than none.
+  if (parsed != halvex::EprParseResult::kOk) return false;
+
+  if (!WritePageRuns(*this, d, 0, d.proto.eprPage0)) return false;
+  Impl::SleepMs(500);
+  if (!WritePageRuns(*this, d, 1, d.proto.eprPage1)) return false;
+  Impl::SleepMs(300);
+  for (const auto& cmd : d.proto.laserCommands) WriteLaser(cmd);
+  return true;
+}
+
+bool CHalvexCtrl::WriteEepromFile(const std::string& eprpath) {
+  Impl& d = impl();
+  const std::string text = halvex::FormatEepromFile(d.proto.page0, d.proto.page1);
+  std::FILE* f = std::fopen(eprpath.c_str(), "w");
+  if (f == nullptr) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  const bool closed = std::fclose(f) == 0;
+  return written && closed;
+}
