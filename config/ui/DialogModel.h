@@ -20,7 +20,10 @@ enum class FieldKind {
   Radio,      // radio button of a group; value "1" when chosen
   Choice,     // drop-down list; value is one of choices
   Group,      // frame with a caption; value unused
+  Button,     // push button inside the dialog (e.g. "Browse"); runs onClick, value unused
 };
+
+struct DialogModel;
 
 struct DialogField {
   int controlId = 0;  // the dialog layout's control id (0 for unnamed statics)
@@ -32,6 +35,9 @@ struct DialogField {
   bool enabled = true;
   bool visible = true;
   std::vector<std::string> choices;  // for Choice
+  // For Button: runs when the button is pressed; it may change any field of the dialog (the
+  // front end shows the new values afterwards).
+  std::function<void(DialogModel&)> onClick;
 };
 
 struct DialogModel {
@@ -44,6 +50,10 @@ struct DialogModel {
   // Called when the user presses OK: an empty result accepts, anything else is shown to the user
   // in a message box and the dialog stays open. Unset: always accepted.
   std::function<std::string(DialogModel&)> validate;
+  // Called after the user changed field `controlId` (its new value is already in the model); it
+  // may change other fields (e.g. typing an address chooses "Use these IP settings"). Unset:
+  // nothing happens.
+  std::function<void(DialogModel&, int controlId)> onEdit;
 
   DialogField& Add(DialogField field);
   DialogField* Find(int controlId);
