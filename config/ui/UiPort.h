@@ -76,6 +76,12 @@ class UiPort {
 
   // Let the window repaint now without accepting input.
   virtual void KeepPainting() = 0;
+
+  // Runs `task` on the form's thread as soon as that thread is free. The one call of the port that
+  // may come from any thread: the discovery thread hands its status text to the form this way. A
+  // window queues the task to its event loop. The default runs it at once on the caller's thread,
+  // which suits only front ends without an event loop of their own.
+  virtual void PostToFormThread(std::function<void()> task) { task(); }
 };
 
 // Starts a process the POSIX way (fork, exec, no shell; the child is reaped so no zombie stays):
