@@ -5,15 +5,32 @@
 // `proto`.
 #pragma once
 
+#include <netinet/in.h>
+
 #include <atomic>
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 
+#include "halvex/ControlFace.h"
 #include "halvex/HalvexCtrl.h"
 #include "protocol/ProtocolState.h"
 
+namespace halvex {
+class SerialPort;
+class NamedEvent;
+class SendWorker;
+class ReceiveWorker;
+
+// Provided by the protocol code: forgets the cached device information.
+void InvalidateDeviceInfo();
+}  // namespace halvex
+
 struct CHalvexCtrl::Impl {
-  explicit Impl(CHalvexCtrl& owner) : self(owner) {}
+  explicit Impl(CHalvexCtrl& owner);
+  ~Impl();
 
   CHalvexCtrl& self;
   halvex::ProtocolState proto;
@@ -37,7 +54,11 @@ struct CHalvexCtrl::Impl {
 
   // The control face's progress line.
   void DrawProgress(int x, int y, const std::string& text);
+  void DrawProgress(int x, int y, const std::string& text, halvex::Rgb foreground,
+                    halvex::Rgb background);
   void ClearProgress();
+  // The "Waiting BER data..." indicator.
+  void ShowBerWaiting(bool on);
 
   // A message box of the library (to the host's message handler).
   void Message(const std::string& text, const std::string& caption);
@@ -47,4 +68,66 @@ struct CHalvexCtrl::Impl {
 
   // Plain wait on the caller's thread.
   static void SleepMs(int ms);
+
+  // The open serial port's number (0 when closed) and the baud rate it was opened at.
+  int16_t ComPort() const { return comPort.load(); }
+  int16_t Baud() const { return baud.load(); }
+  // The boot-load stream sets this to suspend the RTS/CTS handshake.
+  void SetBootFlag(bool on);
+  bool BootFlag() const;
+
+  // --- Transport (transport/) ------------------------------------------------------------------
+
+  // Closes the serial port if open (stops its Receive worker). Status text emptied.
+  void CloseSerial();
+  // The open steps; false with the status text set on failure.
+  bool OpenSerial(int16_t port, int16_t baudRate);
+  void CloseSocket();
+  // Fills the Send worker's transmit buffer and purges the port; `start` sets "busconf".
+  void LoadSender(const int16_t* buf, int16_t length, bool start);
+  // The Receive worker's handler for one batch outside BER mode.
+  void HandleChunk(const uint8_t* data, size_t n, halvex::NamedEvent* receventti);
+  bool SendAndWaitTcp(const int16_t* buf, int16_t length, int16_t waitTime);
+  void SendDataTcp(const int16_t* buf, int16_t length);
+  void ClearReply();
+
+  std::atomic<int16_t> comPort{1};
+  std::atomic<int16_t> baud{0};
+
+  // Port and the per-open signals; the pointers are swapped under linkMutex, users keep copies.
+  mutable std::mutex linkMutex;
+  std::shared_ptr<halvex::SerialPort> port;
+  std::shared_ptr<halvex::NamedEvent> conffrank;
+  std::shared_ptr<halvex::NamedEvent> receventti;
+  std::shared_ptr<halvex::NamedEvent> busconf;
+  std::unique_ptr<halvex::SendWorker> sender;
+  std::unique_ptr<halvex::ReceiveWorker> receiver;
+  std::atomic<int> receiveWorkersStarted{0};
+
+  std::mutex replyMutex;  // writers of reply/replyLen
+
+  // TCP link.
+  std::atomic<int> tcpSocket{-1};
+  sockaddr_in peer{};
+
+  // Capture ring.
+  static constexpr int kRingSize = 1000;
+  mutable std::mutex ringMutex;
+  uint8_t ring[kRingSize] = {};
+  int32_t ringRead = 0;
+  int32_t ringWrite = 0;
+  int32_t ringCount = 0;
+  std::atomic<bool> capture{false};
+
+  // Host integration.
+  std::atomic<HalvexEvents*> sink{nullptr};
+  std::mutex hostMutex;
+  MessageHandler messageHandler;
+  std::map<int16_t, std::string> comPaths;
+  halvex::ControlFace face;
+
+  // Properties.
+  bool bootType = false;
+  bool resetType = false;
+  mutable bool modified = false;
 };

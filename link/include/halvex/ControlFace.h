@@ -1,0 +1,84 @@
+// The link control's face as a model: caption, status text, RX/TX lamps, the progress line and
+// the "Waiting BER data..." indicator. The host draws it (the GUI where control 1000 sits) and is
+// told of every change through a callback. Thread-safe: the Receive worker lights the RX lamp.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace halvex {
+
+// 0xRRGGBB
+using Rgb = uint32_t;
+constexpr Rgb kBlack = 0x000000;
+constexpr Rgb kFaceGrey = 0xC0C0C0;
+constexpr Rgb kBrightGreen = 0x00FF00;
+constexpr Rgb kDarkGreen = 0x008000;
+constexpr Rgb kRed = 0xFF0000;
+constexpr Rgb kGreen = 0x00FF00;
+constexpr Rgb kMagenta = 0xFF00FF;
+
+enum class LampState {
+  kBlank,   // not drawn
+  kBright,  // RX: black on bright green while a chunk is processed; TX: black on red
+  kDim,     // RX: black on dark green, 100 ms after a chunk
+};
+
+struct ProgressText {
+  int x = 0;
+  int y = 0;
+  std::string text;
+  Rgb foreground = kBlack;
+  Rgb background = kFaceGrey;
+};
+
+class ControlFace {
+ public:
+  static constexpr int kCharWidth = 7;
+  static constexpr int kLineHeight = 15;
+  static constexpr int kProgressX = 1;
+  static constexpr int kProgressY = 31;
+  static constexpr int kRxLampMs = 100;
+  static constexpr const char* kBerIndicator = "Waiting BER data...";
+
+  ControlFace();
+  ~ControlFace();
+  ControlFace(const ControlFace&) = delete;
+  ControlFace& operator=(const ControlFace&) = delete;
+
+  // Called after every change, on the thread that made it (the Receive worker too).
+  void SetChangeCallback(std::function<void()> onChange);
+
+  std::string Caption() const;
+  std::string StatusText() const;
+  LampState RxLamp() const;
+  LampState TxLamp() const;
+  bool BerWaiting() const;
+  // The texts on the progress strip, left to right.
+  std::vector<ProgressText> Progress() const;
+  // The progress strip as one line: each text at its column (x / 7), blanks between.
+  std::string ProgressLine() const;
+
+  // --- Used by the link ---
+  void SetStatusText(const std::string& text);
+  // Draws text opaquely: it covers whatever lay under its box (7 pixels per character).
+  void DrawProgress(int x, int y, const std::string& text, Rgb foreground = kBlack,
+                    Rgb background = kFaceGrey);
+  void ClearProgress();
+  // RX bright now, dim after 100 ms unless another chunk comes first.
+  void RxActivity();
+  void SetRxLamp(LampState state);
+  void SetTxLamp(LampState state);
+  void SetBerWaiting(bool on);
+  // Tells the host to redraw without a change of the model.
+  void Repaint();
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
+}  // namespace halvex

@@ -1,0 +1,169 @@
+#include "halvex/ControlFace.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "interface/Version.h"
+
+namespace halvex {
+
+struct ControlFace::State {
+  mutable std::mutex m;
+  std::function<void()> onChange;
+  std::string status;
+  LampState rx = LampState::kBlank;
+  LampState tx = LampState::kBlank;
+  bool berWaiting = false;
+  std::vector<ProgressText> progress;  // sorted by x
+
+  // Timer 1: dims the RX lamp 100 ms after the last chunk.
+  std::condition_variable timerCv;
+  std::optional<std::chrono::steady_clock::time_point> rxDeadline;
+  bool stopTimer = false;
+  std::thread timer;
+
+  void TimerLoop(ControlFace& face) {
+    std::unique_lock lock(m);
+    while (!stopTimer) {
+      if (!rxDeadline) {
+        timerCv.wait(lock);
+        continue;
+      }
+      if (timerCv.wait_until(lock, *rxDeadline) == std::cv_status::timeout && rxDeadline &&
+          std::chrono::steady_clock::now() >= *rxDeadline) {
+        rxDeadline.reset();
+        rx = LampState::kDim;
+        auto cb = onChange;
+        lock.unlock();
+        if (cb) cb();
+        (void)face;
+        lock.lock();
+      }
+    }
+  }
+};
+
+ControlFace::ControlFace() : s_(std::make_unique<State>()) {}
+
+ControlFace::~ControlFace() {
+  {
+    std::lock_guard lock(s_->m);
+    s_->stopTimer = true;
+  }
+  s_->timerCv.notify_all();
+  if (s_->timer.joinable()) s_->timer.join();
+}
+
+void ControlFace::SetChangeCallback(std::function<void()> onChange) {
+  std::lock_guard lock(s_->m);
+  s_->onChange = std::move(onChange);
+}
+
+std::string ControlFace::Caption() const { return std::string(kHalvexName) + " " + kHalvexVersion; }
+
+std::string ControlFace::StatusText() const {
+  std::lock_guard lock(s_->m);
+  return s_->status;
+}
+
+LampState ControlFace::RxLamp() const {
+  std::lock_guard lock(s_->m);
+  return s_->rx;
+}
+
+LampState ControlFace::TxLamp() const {
+  std::lock_guard lock(s_->m);
+  return s_->tx;
+}
+
+bool ControlFace::BerWaiting() const {
+  std::lock_guard lock(s_->m);
+  return s_->berWaiting;
+}
+
+std::vector<ProgressText> ControlFace::Progress() const {
+  std::lock_guard lock(s_->m);
+  return s_->progress;
+}
+
+std::string ControlFace::ProgressLine() const {
+  std::string line;
+  for (const auto& p : Progress()) {
+    const size_t col = static_cast<size_t>(std::max(0, p.x) / kCharWidth);
+    if (line.size() < col) line.resize(col, ' ');
+    line.replace(col, std::min(p.text.size(), line.size() - col), p.text);
+  }
+  return line;
+}
+
+namespace {
+template <class F>
+void Change(std::mutex& m, const std::function<void()>& cbRef, F&& apply) {
+  std::function<void()> cb;
+  {
+    std::lock_guard lock(m);
+    apply();
+    cb = cbRef;
+  }
+  if (cb) cb();
+}
+}  // namespace
+
+void ControlFace::SetStatusText(const std::string& text) {
+  Change(s_->m, s_->onChange, [&] { s_->status = text; });
+}
+
+void ControlFace::DrawProgress(int x, int y, const std::string& text, Rgb foreground,
+                               Rgb background) {
+  Change(s_->m, s_->onChange, [&] {
+    const int left = x;
+    const int right = x + static_cast<int>(text.size()) * kCharWidth;
+    auto& items = s_->progress;
+    // An opaque box hides every text it overlaps on the same line.
+    items.erase(std::remove_if(items.begin(), items.end(),
+                               [&](const ProgressText& p) {
+                                 const int pr = p.x + static_cast<int>(p.text.size()) * kCharWidth;
+                                 const bool overlaps = p.x < right && left < pr;
+                                 return p.y == y && (overlaps || p.x == x);
+                               }),
+                items.end());
+    items.push_back(ProgressText{x, y, text, foreground, background});
+    std::sort(items.begin(), items.end(),
+              [](const ProgressText& a, const ProgressText& b) { return a.x < b.x; });
+  });
+}
+
+void ControlFace::ClearProgress() {
+  Change(s_->m, s_->onChange, [&] { s_->progress.clear(); });
+}
+
+void ControlFace::RxActivity() {
+  Change(s_->m, s_->onChange, [&] {
+    s_->rx = LampState::kBright;
+    s_->rxDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRxLampMs);
+    if (!s_->timer.joinable()) s_->timer = std::thread([this] { s_->TimerLoop(*this); });
+  });
+  s_->timerCv.notify_all();
+}
+
+void ControlFace::SetRxLamp(LampState state) {
+  Change(s_->m, s_->onChange, [&] { s_->rx = state; });
+}
+
+void ControlFace::SetTxLamp(LampState state) {
+  Change(s_->m, s_->onChange, [&] { s_->tx = state; });
+}
+
+void ControlFace::SetBerWaiting(bool on) {
+  Change(s_->m, s_->onChange, [&] { s_->berWaiting = on; });
+}
+
+void ControlFace::Repaint() {
+  Change(s_->m, s_->onChange, [] {});
+}
+
+}  // namespace halvex

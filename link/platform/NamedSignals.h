@@ -1,0 +1,64 @@
+// Process-wide named events and named mutexes. Objects created under the same name are the same
+// object, so every link object in the process shares "busconf", "conffrank" and "receventti". An
+// object lives while any handle (shared_ptr) to it exists; after that the name is free again.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace halvex {
+
+class NamedEvent {
+ public:
+  // Returns the existing event of that name (its reset kind and state unchanged), or a new one.
+  // An empty name makes an unnamed event.
+  static std::shared_ptr<NamedEvent> Create(const std::string& name, bool manualReset,
+                                            bool initialState);
+  // The existing event of that name, or nullptr.
+  static std::shared_ptr<NamedEvent> Open(const std::string& name);
+
+  NamedEvent(bool manualReset, bool initialState)
+      : manualReset_(manualReset), signalled_(initialState) {}
+
+  void Set();
+  void Reset();
+  // Set, then reset: wakes whoever waits now and leaves the event non-signalled.
+  void Pulse();
+  // Waits up to timeoutMs (< 0: without limit). True when signalled; an auto-reset event is
+  // reset by the wait that takes it. A waiter also wakes on a Set that a Reset follows at once.
+  bool Wait(int timeoutMs);
+  // As Wait, but gives up (false) soon after `abandon` turns true.
+  bool WaitUnless(int timeoutMs, const std::atomic<bool>& abandon);
+  bool IsSet() const;
+
+ private:
+  mutable std::mutex m_;
+  std::condition_variable cv_;
+  const bool manualReset_;
+  bool signalled_;
+  uint64_t setCount_ = 0;  // counts Set calls so that a pulse is not missed by a waiter
+};
+
+class NamedMutex {
+ public:
+  static std::shared_ptr<NamedMutex> Create(const std::string& name);
+  static std::shared_ptr<NamedMutex> Open(const std::string& name);
+
+  // Recursive, owned by the locking thread. timeoutMs < 0 waits without limit.
+  bool Lock(int timeoutMs);
+  // False when the calling thread does not own it.
+  bool Unlock();
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  std::thread::id owner_;
+  int depth_ = 0;
+};
+
+}  // namespace halvex

@@ -1,0 +1,91 @@
+#include <algorithm>
+#include <cstring>
+
+#include "halvex/SerialPort.h"
+#include "interface/LinkState.h"
+#include "platform/NamedSignals.h"
+#include "transport/Workers.h"
+
+namespace halvex {
+
+SendWorker::SendWorker(CHalvexCtrl::Impl& link) : link_(link) {}
+
+SendWorker::~SendWorker() { Stop(); }
+
+void SendWorker::Start() {
+  busconf_ = NamedEvent::Open("busconf");
+  thread_ = std::thread([this] { Run(); });
+}
+
+void SendWorker::Stop() {
+  stop_ = true;
+  if (busconf_) busconf_->Set();
+  if (thread_.joinable()) thread_.join();
+}
+
+void SendWorker::Load(const uint8_t* bytes, int length, bool handshake) {
+  length = std::clamp(length, 0, kBufferSize);
+  std::lock_guard lock(txMutex_);
+  if (length > 0) std::memcpy(tx_, bytes, static_cast<size_t>(length));
+  pendingLength_ = static_cast<int16_t>(length);
+  handshake_ = handshake;
+  ++loads_;
+}
+
+void SendWorker::Handshake(SerialPort& port, const std::shared_ptr<NamedEvent>& conffrank) {
+  // Let the device drop CTS first: up to 10 looks, 20 ms apart.
+  for (int i = 0; i < 10 && !stop_; ++i) {
+    bool cts = false;
+    if (!port.GetCts(&cts) || !cts) break;
+    if (conffrank) conffrank->WaitUnless(20, stop_);
+  }
+  // Ask with RTS; the device answers with a CTS change, which Receive signals on "conffrank".
+  port.SetRts(true);
+  if (conffrank) conffrank->WaitUnless(600, stop_);
+  port.SetRts(false);
+}
+
+void SendWorker::Run() {
+  if (!busconf_) {
+    link_.TesterLog(3, "OVERLAPPED FAILED!");
+    return;
+  }
+  while (!stop_) {
+    busconf_->Wait(-1);
+    busconf_->Reset();
+    if (stop_) break;
+    if (pendingLength_.load() == 0) continue;  // another link object's frame
+
+    std::shared_ptr<SerialPort> port;
+    std::shared_ptr<NamedEvent> conffrank;
+    {
+      std::lock_guard lock(link_.linkMutex);
+      port = link_.port;
+      conffrank = link_.conffrank;
+    }
+    if (!port) {
+      pendingLength_ = 0;
+      continue;
+    }
+    const bool handshake = handshake_ && !bootFlag && port->HasModemLines();
+    if (handshake) Handshake(*port, conffrank);
+    link_.face.SetTxLamp(LampState::kBright);
+    if (handshake) CHalvexCtrl::Impl::SleepMs(50);
+
+    uint8_t frame[kBufferSize];
+    size_t n;
+    uint64_t loaded;
+    {
+      std::lock_guard lock(txMutex_);
+      n = static_cast<size_t>(pendingLength_.load());
+      std::memcpy(frame, tx_, n);
+      loaded = loads_;
+    }
+    const SerialPort::WriteResult w = port->Write(frame, n);
+    if (!w.completedAtOnce) port->Purge(true, false);
+    std::lock_guard lock(txMutex_);
+    if (loads_ == loaded) pendingLength_ = 0;
+  }
+}
+
+}  // namespace halvex

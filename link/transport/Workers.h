@@ -1,0 +1,75 @@
+// The serial link's two worker threads. Send writes frames handed over through "busconf" and runs
+// the RTS/CTS handshake; Receive waits for port events, collects batches and hands them on.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "halvex/HalvexCtrl.h"
+
+namespace halvex {
+
+class NamedEvent;
+class SerialPort;
+
+class SendWorker {
+ public:
+  static constexpr int kBufferSize = 512;
+
+  explicit SendWorker(CHalvexCtrl::Impl& link);
+  ~SendWorker();  // stops and joins
+
+  void Start();
+  // Wakes the worker (it must see "busconf" set or the stop flag) and waits for it to end.
+  void Stop();
+
+  // Caller's thread: copy a frame in (at most 512 bytes) and the handshake choice.
+  void Load(const uint8_t* bytes, int length, bool handshake);
+  bool Pending() const { return pendingLength_.load() != 0; }
+
+  std::atomic<bool> bootFlag{false};
+
+ private:
+  void Run();
+  void Handshake(SerialPort& port, const std::shared_ptr<NamedEvent>& conffrank);
+
+  CHalvexCtrl::Impl& link_;
+  std::shared_ptr<NamedEvent> busconf_;
+  std::mutex txMutex_;
+  uint8_t tx_[kBufferSize] = {};
+  std::atomic<int16_t> pendingLength_{0};
+  uint64_t loads_ = 0;  // under txMutex_: a frame loaded during a write stays pending
+  std::atomic<bool> handshake_{false};
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+class ReceiveWorker {
+ public:
+  static constexpr int kBatchSize = 512;
+  static constexpr int kBatchPauseMs = 5;
+
+  ReceiveWorker(CHalvexCtrl::Impl& link, std::shared_ptr<SerialPort> port,
+                std::shared_ptr<NamedEvent> conffrank, std::shared_ptr<NamedEvent> receventti);
+  ~ReceiveWorker();  // joins
+
+  void Start();
+  // Sets the stop flag and ends the port's pending wait; Join waits for the thread.
+  void RequestStop();
+  void Join();
+
+ private:
+  void Run();
+
+  CHalvexCtrl::Impl& link_;
+  std::shared_ptr<SerialPort> port_;
+  std::shared_ptr<NamedEvent> conffrank_;
+  std::shared_ptr<NamedEvent> receventti_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace halvex
