@@ -25,6 +25,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ControlIds.h"
@@ -53,6 +54,8 @@ struct FormHooks {
   std::function<void(CQeltaConfigView&)> bootStep;           // start timer with pendingBoot set
   std::function<void(CQeltaConfigView&)> onListClick;
   std::function<void(CQeltaConfigView&, int x, int y)> onListRightClick;
+  // The dotted address text of a base station record ("Web" opens http://<it>).
+  std::function<std::string(const BaseStationRecord&)> addressTextOf;
 };
 
 // Services of the platform; null members take the real ones.
@@ -134,6 +137,10 @@ class CQeltaConfigView {
   void OnListClick();
   void OnListRightClick(int x, int y);
 
+  // The main menu: popups with their titles ("&File", "COM port", "Base station"). The COM items'
+  // check marks are in controls() under their command ids.
+  static std::vector<std::pair<std::string, qelta::MenuModel>> MainMenu();
+
   // The window title: "QeltaConfig - " and the document's title.
   std::string WindowTitle() const { return controls_.Text(ids::kWindow); }
   // Set by CloseProgram; a front end ends its loop when it sees it.
@@ -206,6 +213,7 @@ class CQeltaConfigView {
   std::map<int, CommandHandler> commands_;
   std::map<int, CommandHandler> changeHandlers_;
   bool closeRequested_ = false;
+  bool logAttached_ = false;
   std::unique_ptr<CHalvexCtrl> link_;
 };
 

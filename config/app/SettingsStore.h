@@ -3,7 +3,7 @@
 // the modules' password. Each value is a text or a 32-bit number:
 //
 //   # QeltaConfigurator settings
-//   GetSettingsPath=text:c:\\
+//   GetSettingsPath=text:c:\\  (a backslash is written twice)
 //   ComPort=number:1
 //
 // Texts escape backslash, newline, carriage return, tab and NUL as \\ \n \r \t \0. Names are

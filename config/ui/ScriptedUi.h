@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,8 @@ class ScriptedUi : public UiPort {
   // OK (accept = true) or Cancel.
   struct DialogAnswer {
     std::map<std::string, std::string> values;
+    // Buttons inside the dialog pressed (by field name) after the values are entered.
+    std::vector<std::string> press;
     bool accept = true;
   };
 
@@ -57,6 +60,10 @@ class ScriptedUi : public UiPort {
   void SetMessageObserver(std::function<void(const MessageRecord&)> observer) {
     messageObserver_ = std::move(observer);
   }
+
+  // Tasks posted from other threads wait here until the form's thread runs them.
+  int RunPostedTasks();
+  std::size_t PostedTaskCount() const;
 
   // Runs the handlers of every armed timer once (in id order) and disarms them, as if their time
   // had passed. Returns how many ran.
@@ -85,6 +92,7 @@ class ScriptedUi : public UiPort {
   void StopTimer(int id) override { timers_.erase(id); }
   int PopupMenu(const MenuModel& menu, int x, int y) override;
   void KeepPainting() override { ++paints_; }
+  void PostToFormThread(std::function<void()> task) override;
 
  private:
   struct Timer {
@@ -108,6 +116,8 @@ class ScriptedUi : public UiPort {
   std::vector<MenuModel> menus_;
   int beeps_ = 0;
   int paints_ = 0;
+  mutable std::mutex postedMutex_;
+  std::deque<std::function<void()>> posted_;
 };
 
 }  // namespace qelta

@@ -1,0 +1,46 @@
+#include "app/SessionLog.h"
+
+#include <ctime>
+
+namespace {
+
+std::string OneLine(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  return out;
+}
+
+std::string Now() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+  return buf;
+}
+
+}  // namespace
+
+std::string SessionLog::FormatLine(const std::string& time, const OutputRow& row) {
+  return time + "\t" + std::to_string(row.image) + "\t" + OneLine(row.text[0]) + "\t" +
+         OneLine(row.text[1]) + "\t" + OneLine(row.text[2]) + "\n";
+}
+
+void SessionLog::LogRow(const OutputRow& row) {
+  files_.AppendFile(Path(), FormatLine(Now(), row), 0644);
+}
+
+void SessionLog::Attach(OutputList& list) {
+  list.AddListener([this](const OutputList& l, const OutputListChange& change) {
+    switch (change.kind) {
+      case OutputListChange::RowAdded:
+      case OutputListChange::TextChanged:
+      case OutputListChange::ImageChanged:
+        if (l.ValidRow(change.row)) LogRow(l.Row(change.row));
+        break;
+      default:
+        break;
+    }
+  });
+}
