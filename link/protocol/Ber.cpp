@@ -1,5 +1,6 @@
 // Bit-error-rate test: the host starts a transmission; the device sends back framed records
 // (01 N five-bytes payload[N] two-bytes) that arrive unrequested.
+#include <mutex>
 #include <string>
 
 #include "halvex/HalvexCtrl.h"
@@ -20,7 +21,7 @@ void BerReceive(CHalvexCtrl::Impl& link, const uint8_t* data, size_t n) {
     const uint8_t b = data[i];
     int16_t complete = -1;
     {
-      std::lock_guard<std::mutex> lock(s.berLock);
+      std::lock_guard<std::mutex> lock(link.replyMutex);
       if (s.berInRecord) {
         ++s.berPos;
       } else if (b == kBerStart) {
@@ -65,6 +66,6 @@ std::string CHalvexCtrl::GetBERData(int16_t koko) {
   Impl& d = impl();
   // Only the payload area of the 512-byte reply buffer can be handed out.
   if (koko < 0 || halvex::kBerPayloadAt + koko > static_cast<int>(sizeof(d.reply))) return "";
-  std::lock_guard<std::mutex> lock(d.proto.berLock);
+  std::lock_guard<std::mutex> lock(d.replyMutex);
   return halvex::BytesAsText(d.reply + halvex::kBerPayloadAt, static_cast<size_t>(koko));
 }

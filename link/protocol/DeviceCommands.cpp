@@ -1,5 +1,6 @@
 // Single-command operations: identification, reset, transmit power, laser scanner, signal
 // strength and the production tests.
+#include <mutex>
 #include <string>
 
 #include "halvex/HalvexCtrl.h"
@@ -65,30 +66,34 @@ std::string CHalvexCtrl::GetSWVersion() {
   if (auto info = halvex::CachedDeviceInfo()) return info->VersionText();
   Impl& d = impl();
   if (!d.HasLink() || !AskInfo(d, 3000)) return kConnectionError;
-  return halvex::InfoAtStart(d.reply).VersionText();
+  return halvex::InfoAtStart(halvex::TakeReplySnapshot(d).bytes.data()).VersionText();
 }
 
 std::string CHalvexCtrl::GetID() {
   if (auto info = halvex::CachedDeviceInfo()) return info->IdText();
   Impl& d = impl();
   if (!d.HasLink() || !AskInfo(d, 3000)) return kConnectionError;
-  return halvex::InfoAtStart(d.reply).IdText();
+  return halvex::InfoAtStart(halvex::TakeReplySnapshot(d).bytes.data()).IdText();
 }
 
 std::string CHalvexCtrl::GetManfDate() {
   if (auto info = halvex::CachedDeviceInfo()) return info->DateText();
   Impl& d = impl();
   if (!AskInfo(d, 3000)) return kConnectionError;
-  return halvex::InfoAtStart(d.reply).DateText();
+  return halvex::InfoAtStart(halvex::TakeReplySnapshot(d).bytes.data()).DateText();
 }
 
 int16_t CHalvexCtrl::ReadInfo() {
   Impl& d = impl();
   if (!d.HasLink()) return -1;
-  d.reply[0] = 0;
-  d.reply[1] = 0;
+  {
+    std::lock_guard<std::mutex> lock(d.replyMutex);
+    d.reply[0] = 0;
+    d.reply[1] = 0;
+  }
   if (!AskInfo(d, 3000)) return -1;
-  auto info = halvex::ParseInfoReply(d.reply, sizeof(d.reply));
+  const auto snap = halvex::TakeReplySnapshot(d);
+  auto info = halvex::ParseInfoReply(snap.bytes.data(), snap.bytes.size());
   if (!info) return -1;
   halvex::StoreDeviceInfo(*info);
   return 1;
@@ -105,7 +110,8 @@ std::string CHalvexCtrl::ScanLaser() {
   if (!d.HasLink()) return "Connect Error";
   auto frame = CommandFrame(kCmdScanLaser);
   if (!Exchange(d, frame, 3000)) return "Communication error";
-  return halvex::BytesAsText(d.reply, static_cast<size_t>(halvex::ReplyLengthOf(d)));
+  const auto snap = halvex::TakeReplySnapshot(d);
+  return halvex::BytesAsText(snap.bytes.data(), static_cast<size_t>(snap.length));
 }
 
 int16_t CHalvexCtrl::WriteLaser(const std::string& command) {

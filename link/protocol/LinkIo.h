@@ -2,7 +2,11 @@
 // the capture ring.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <iterator>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,15 +26,24 @@ inline void Post(CHalvexCtrl::Impl& link, std::vector<int16_t>& frame) {
   link.self.SendData(frame.data(), static_cast<int16_t>(frame.size()));
 }
 
-inline uint8_t ReplyByte(const CHalvexCtrl::Impl& link, int pos) {
+// The reply buffer is written by the Receive worker; readers take it under the same lock.
+inline uint8_t ReplyByte(CHalvexCtrl::Impl& link, int pos) {
+  std::lock_guard<std::mutex> lock(link.replyMutex);
   return (pos >= 0 && pos < static_cast<int>(sizeof(link.reply))) ? link.reply[pos] : 0;
 }
 
-// Length of the last chunk, kept within the reply buffer.
-inline int ReplyLengthOf(const CHalvexCtrl::Impl& link) {
+// A copy of the reply buffer and its length (kept within the buffer).
+struct ReplySnapshot {
+  std::array<uint8_t, sizeof(CHalvexCtrl::Impl::reply)> bytes;
+  int length;
+};
+inline ReplySnapshot TakeReplySnapshot(CHalvexCtrl::Impl& link) {
+  std::lock_guard<std::mutex> lock(link.replyMutex);
+  ReplySnapshot snap;
+  std::copy(std::begin(link.reply), std::end(link.reply), snap.bytes.begin());
   const int n = link.replyLen;
-  if (n < 0) return 0;
-  return n > static_cast<int>(sizeof(link.reply)) ? static_cast<int>(sizeof(link.reply)) : n;
+  snap.length = n < 0 ? 0 : std::min(n, static_cast<int>(snap.bytes.size()));
+  return snap;
 }
 
 // Takes up to k bytes out of the capture ring; the result holds only what was there.

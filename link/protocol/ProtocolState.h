@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,9 +25,8 @@ struct ProtocolState {
   // BER receive mode: while on, received batches go to BerReceive instead of the reply handler.
   std::atomic<bool> berMode{false};
 
-  // BER receive state, touched by the Receive worker; berLock also guards the reply buffer while
-  // a BER record is stored into it or read out of it.
-  std::mutex berLock;
+  // BER receive state, touched only by the Receive worker (the record itself goes into the
+  // link's reply buffer).
   bool berInRecord = false;
   int16_t berPos = 0;
 

@@ -1,0 +1,47 @@
+#include "boot/BootLink.h"
+
+#include <mutex>
+
+#include "halvex/SerialPort.h"
+
+namespace halvex::boot {
+
+bool BootLink::Exchange(const uint8_t* bytes, size_t n, int waitTime) {
+  std::vector<int16_t> elems(bytes, bytes + n);
+  // SendAndWait wants a valid array even for an empty send.
+  if (elems.empty()) elems.push_back(0);
+  return link_.self.SendAndWait(elems.data(), static_cast<int16_t>(n),
+                                static_cast<int16_t>(waitTime));
+}
+
+bool BootLink::Exchange(std::initializer_list<uint8_t> bytes, int waitTime) {
+  return Exchange(bytes.begin(), bytes.size(), waitTime);
+}
+
+bool BootLink::AwaitData(int waitTime) { return Exchange(nullptr, 0, waitTime); }
+
+uint8_t BootLink::ReplyByte0() const {
+  std::lock_guard<std::mutex> lock(link_.replyMutex);
+  return link_.reply[0];
+}
+
+int16_t BootLink::PortNumber() const { return link_.ComPort(); }
+
+void BootLink::Reopen(int16_t baud) { link_.self.Connect(PortNumber(), baud); }
+
+void BootLink::PurgeSerial() {
+  std::shared_ptr<SerialPort> port;
+  {
+    std::lock_guard<std::mutex> lock(link_.linkMutex);
+    port = link_.port;
+  }
+  if (port) port->Purge(true, true);
+}
+
+void BootLink::SetSendBootFlag(bool on) { link_.SetBootFlag(on); }
+
+void BootLink::Draw(int x, int y, const std::string& text, Rgb fg, Rgb bg) {
+  link_.DrawProgress(x, y, text, fg, bg);
+}
+
+}  // namespace halvex::boot

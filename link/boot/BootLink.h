@@ -1,0 +1,52 @@
+// What the boot loader needs of the link object: raw exchanges, the port at the boot speed, the
+// Send worker's boot flag, the control face and message boxes.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "halvex/ControlFace.h"
+#include "halvex/HalvexCtrl.h"
+#include "interface/LinkState.h"
+
+namespace halvex::boot {
+
+class BootLink {
+ public:
+  explicit BootLink(CHalvexCtrl::Impl& link) : link_(link) {}
+
+  CHalvexCtrl& Ctrl() { return link_.self; }
+
+  // Sends the bytes raw and waits for an answer (1500 ms, then once more and waitTime).
+  bool Exchange(const uint8_t* bytes, size_t n, int waitTime);
+  bool Exchange(std::initializer_list<uint8_t> bytes, int waitTime);
+  // Sends nothing and waits for incoming data.
+  bool AwaitData(int waitTime);
+  uint8_t ReplyByte0() const;
+
+  // The serial port number in use now (0 when closed).
+  int16_t PortNumber() const;
+  // Closes the link and opens the current port again at `baud`.
+  void Reopen(int16_t baud);
+  void PurgeSerial();
+  // While set, the Send worker skips the RTS/CTS handshake.
+  void SetSendBootFlag(bool on);
+
+  void Draw(int x, int y, const std::string& text, Rgb fg, Rgb bg);
+  void ClearProgress() { link_.ClearProgress(); }
+  void Message(const std::string& text, const std::string& caption) {
+    link_.Message(text, caption);
+  }
+  void Sleep(int ms) { CHalvexCtrl::Impl::SleepMs(ms); }
+  // The desktop's wait cursor and warning beep have no counterpart in the library: progress is
+  // shown on the control's face and results go to the host.
+  void WaitCursor(bool /*on*/) {}
+  void Beep() {}
+
+ private:
+  CHalvexCtrl::Impl& link_;
+};
+
+}  // namespace halvex::boot
