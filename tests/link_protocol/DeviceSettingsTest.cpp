@@ -1,5 +1,11 @@
 // Channel, ID and base-station mode against a simulated device, per memory layout.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <ctime>
+#include <thread>
 
 #include "LinkFixture.h"
 #include "SimLine.h"
@@ -72,6 +78,72 @@ TEST_F(DeviceSettings, BaseStationModeResetsAlsoWhenTheWriteFailed) {
   link.SetBSMode(2);
   WaitSent(2);
   EXPECT_EQ(device.Page(0)[12], 2);
+}
+
+}  // namespace
+}  // namespace linktest
+
+namespace linktest {
+namespace {
+
+// A base station behind its module's serial tunnel: one TCP client, frames in, answers out.
+class TcpDevice {
+ public:
+  explicit TcpDevice(qelta::sim::SimDevice& device) : device_(device) {
+    listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    EXPECT_EQ(::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    EXPECT_EQ(::listen(listen_, 1), 0);
+    ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    thread_ = std::thread([this] {
+      const int c = ::accept(listen_, nullptr, nullptr);
+      uint8_t buf[512];
+      ssize_t n;
+      while (c >= 0 && (n = ::recv(c, buf, sizeof buf, 0)) > 0) {
+        Bytes answer = device_.Exchange(std::span<const uint8_t>(buf, static_cast<size_t>(n)));
+        if (!answer.empty()) ::send(c, answer.data(), answer.size(), MSG_NOSIGNAL);
+      }
+      if (c >= 0) ::close(c);
+    });
+  }
+  ~TcpDevice() {
+    ::shutdown(listen_, SHUT_RDWR);
+    thread_.join();
+    ::close(listen_);
+  }
+  uint16_t port = 0;
+
+ private:
+  qelta::sim::SimDevice& device_;
+  int listen_ = -1;
+  std::thread thread_;
+};
+
+TEST(DeviceOverTcp, ReplyCodesAndCapturedReadsOverTheTunnel) {
+  qelta::sim::SimDevice device(Identity(9));
+  device.WithMemory([](qelta::sim::DeviceMemory& m) {
+    for (size_t i = 0; i < 255; ++i) m.Area(qelta::sim::MemoryArea::kPage0)[i] = uint8_t(i + 1);
+  });
+  qelta::sim::FaultKnobs silent;
+  silent.silent = true;
+  device.SetFaults(silent);
+  TcpDevice tunnel(device);
+  CHalvexCtrl link;
+  ASSERT_TRUE(link.Connect(0, 19200));  // forgets any cached device
+  ASSERT_EQ(link.ConnectTCP(htonl(INADDR_LOOPBACK), tunnel.port), 0u);
+  EXPECT_EQ(link.GetDevice(), -3);
+
+  device.SetFaults({});
+  ASSERT_EQ(link.ReadInfo(), 1);
+  ASSERT_TRUE(link.ReadEepromBlock(0, 0, 200));
+  EXPECT_EQ(link.GetEepByte(0, 199), 200);
+  device.SetFaults(silent);
+  EXPECT_EQ(link.GetChannel(), -2);  // type known from the cache, the read got no answer
+  link.Disconnect();
 }
 
 }  // namespace
