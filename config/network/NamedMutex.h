@@ -1,0 +1,46 @@
+// Named mutexes shared by every user in the process that opens the same name, with timed waits.
+// Like the platform's named kernel mutexes they are recursive for the owning thread.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace qelta::network {
+
+class NamedMutex {
+ public:
+  // Opens the mutex of this name, creating it (not owned) when nobody holds it open.
+  explicit NamedMutex(const std::string& name);
+  NamedMutex(const NamedMutex&) = delete;
+  NamedMutex& operator=(const NamedMutex&) = delete;
+
+  const std::string& Name() const { return name_; }
+  // Waits at most timeoutMs (0: do not wait); true when taken.
+  bool TryLockFor(int timeoutMs);
+  void Unlock();
+
+ private:
+  std::string name_;
+  std::shared_ptr<std::recursive_timed_mutex> mutex_;
+};
+
+// Holds a NamedMutex taken with a timed wait for the life of the guard.
+class NamedMutexGuard {
+ public:
+  NamedMutexGuard(NamedMutex& mutex, int timeoutMs) : mutex_(mutex) {
+    owned_ = mutex_.TryLockFor(timeoutMs);
+  }
+  ~NamedMutexGuard() {
+    if (owned_) mutex_.Unlock();
+  }
+  NamedMutexGuard(const NamedMutexGuard&) = delete;
+  NamedMutexGuard& operator=(const NamedMutexGuard&) = delete;
+  bool Owned() const { return owned_; }
+
+ private:
+  NamedMutex& mutex_;
+  bool owned_ = false;
+};
+
+}  // namespace qelta::network

@@ -1,0 +1,465 @@
+#include "module/SimulatedModule.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace qelta::sim {
+
+using Clock = std::chrono::steady_clock;
+
+struct ModuleHost::Module {
+  ModuleOptions options;
+  ModuleStats stats;
+  int udp = -1;       // bound to address:2362
+  int listener = -1;  // address:2101, open only while the tunnel takes a client
+  Clock::time_point restartUntil{};
+  bool restarting = false;
+  bool bindFailed = false;
+  uint32_t answerSeed = 1;
+
+  // The tunnel's client and device; the client fd is also written by the device's sink, which
+  // may run on another thread.
+  struct Tunnel {
+    std::mutex lock;
+    int client = -1;
+    uint64_t generation = 0;
+  };
+  std::shared_ptr<Tunnel> tunnel = std::make_shared<Tunnel>();
+  std::shared_ptr<TunnelDevice> device;
+};
+
+namespace {
+
+void CloseFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+sockaddr_in SocketAddress(uint32_t hostOrder, uint16_t port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(hostOrder);
+  return a;
+}
+
+int OpenBound(int type, uint32_t address, uint16_t port) {
+  int fd = ::socket(AF_INET, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return -1;
+  int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in a = SocketAddress(address, port);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool TunnelClosed(const ModuleOptions& o) { return o.silent || o.tcpRefused || o.tunnelHeld; }
+
+void DropClient(ModuleHost::Module& m) {
+  std::shared_ptr<TunnelDevice> device;
+  {
+    std::lock_guard<std::mutex> hold(m.tunnel->lock);
+    CloseFd(m.tunnel->client);
+    ++m.tunnel->generation;
+    device = std::move(m.device);
+  }
+  if (device) device->SetSink({});
+}
+
+void CloseAll(ModuleHost::Module& m) {
+  CloseFd(m.udp);
+  CloseFd(m.listener);
+  DropClient(m);
+}
+
+// Opens what the module should have open now: its discovery socket, and the tunnel listener while
+// the tunnel is free and allowed.
+void OpenWhatIsDue(ModuleHost::Module& m) {
+  const ModuleOptions& o = m.options;
+  if (m.restarting) return;
+  if (m.udp < 0 && !m.bindFailed) {
+    m.udp = OpenBound(SOCK_DGRAM, o.identity.address, kModuleDiscoveryPort);
+    m.bindFailed = m.udp < 0;
+  }
+  bool busy;
+  {
+    std::lock_guard<std::mutex> hold(m.tunnel->lock);
+    busy = m.tunnel->client >= 0;
+  }
+  const bool wantListener = m.udp >= 0 && !TunnelClosed(o) && !busy;
+  if (wantListener && m.listener < 0) {
+    m.listener = OpenBound(SOCK_STREAM, o.identity.address, kModuleTunnelPort);
+    if (m.listener >= 0 && ::listen(m.listener, 1) != 0) CloseFd(m.listener);
+  } else if (!wantListener && m.listener >= 0) {
+    CloseFd(m.listener);
+  }
+}
+
+void Answer(ModuleHost::Module& m, int fd, const sockaddr_in& to) {
+  if (m.options.silent || m.restarting || fd < 0) return;
+  const auto d = BuildDiscoveryAnswer(m.options.identity, m.options.malformed, m.answerSeed++);
+  ::sendto(fd, d.data(), d.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  ++m.stats.discoveryAnswers;
+}
+
+void Restart(ModuleHost::Module& m) {
+  CloseAll(m);
+  m.restarting = true;
+  m.bindFailed = false;
+  m.restartUntil = Clock::now() + std::chrono::milliseconds(m.options.restartMs);
+  ++m.stats.restarts;
+}
+
+// A configuration request: applied only when it names this module's MAC with its password.
+void Configure(ModuleHost::Module& m, const ModuleRequest& r) {
+  ModuleIdentity& id = m.options.identity;
+  if (m.options.silent || m.restarting) return;
+  if (!id.hasMac || r.mac != id.mac) return;  // meant for another module
+  if (r.password != m.options.password) {
+    ++m.stats.configurationsRejected;
+    return;
+  }
+  switch (r.type) {
+    case RequestType::kStaticAddress:
+      id.address = r.address;
+      id.mask = r.mask;
+      id.gateway = r.gateway;
+      id.dhcp = false;
+      break;
+    case RequestType::kDhcp:
+      // There is no DHCP server here: the module keeps its address and reports DHCP on.
+      id.dhcp = r.dhcpOn;
+      break;
+    case RequestType::kReboot:
+      break;
+    default:
+      return;
+  }
+  ++m.stats.configurationsApplied;
+  Restart(m);
+}
+
+void HandleDatagram(ModuleHost::Module& m, int replyFd, const uint8_t* data, size_t length,
+                    const sockaddr_in& from) {
+  const auto request = ParseModuleRequest(data, length);
+  if (!request) return;
+  if (request->type == RequestType::kDiscovery) {
+    Answer(m, replyFd, from);
+  } else {
+    Configure(m, *request);
+  }
+}
+
+void Accept(ModuleHost::Module& m) {
+  const int client = ::accept4(m.listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  if (client < 0) return;
+  // One client at a time: the listener closes while the tunnel is taken, so further connections
+  // are refused, as with the real module.
+  CloseFd(m.listener);
+  ++m.stats.tunnelConnections;
+  std::shared_ptr<TunnelDevice> device;
+  if (m.options.device) device = m.options.device();
+  uint64_t generation;
+  {
+    std::lock_guard<std::mutex> hold(m.tunnel->lock);
+    m.tunnel->client = client;
+    generation = ++m.tunnel->generation;
+  }
+  if (device) {
+    std::weak_ptr<ModuleHost::Module::Tunnel> weak = m.tunnel;
+    device->SetSink([weak, generation](const uint8_t* data, size_t length) {
+      auto tunnel = weak.lock();
+      if (!tunnel) return;
+      std::lock_guard<std::mutex> hold(tunnel->lock);
+      if (tunnel->client < 0 || tunnel->generation != generation) return;
+      size_t sent = 0;
+      while (sent < length) {
+        const ssize_t n = ::send(tunnel->client, data + sent, length - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+          sent += static_cast<size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+          pollfd p{tunnel->client, POLLOUT, 0};
+          ::poll(&p, 1, 100);
+        } else {
+          return;
+        }
+      }
+    });
+  }
+  m.device = std::move(device);
+}
+
+void ReadClient(ModuleHost::Module& m) {
+  uint8_t buffer[1024];
+  int fd;
+  {
+    std::lock_guard<std::mutex> hold(m.tunnel->lock);
+    fd = m.tunnel->client;
+  }
+  if (fd < 0) return;
+  const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+  if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+    DropClient(m);
+    return;
+  }
+  if (n > 0 && m.device) m.device->Receive(buffer, static_cast<size_t>(n));
+}
+
+}  // namespace
+
+ModuleHost::ModuleHost() { wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); }
+
+ModuleHost::~ModuleHost() {
+  Stop();
+  for (auto& m : modules_) CloseAll(*m);
+  CloseFd(wakeFd_);
+}
+
+size_t ModuleHost::AddModule(ModuleOptions options) {
+  std::lock_guard<std::mutex> hold(lock_);
+  auto m = std::make_unique<Module>();
+  m->options = std::move(options);
+  // Sockets open at once, so that the module answers as soon as this returns.
+  OpenWhatIsDue(*m);
+  modules_.push_back(std::move(m));
+  Wake();
+  return modules_.size() - 1;
+}
+
+bool ModuleHost::Start(std::string* error) {
+  if (thread_.joinable()) return true;
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why + ": " + std::strerror(errno);
+    CloseFd(groupSocket_);
+    return false;
+  };
+  uint32_t group = 0;
+  ParseDottedAddress(kModuleDiscoveryGroup, group);
+  groupSocket_ = OpenBound(SOCK_DGRAM, group, kModuleDiscoveryPort);
+  if (groupSocket_ < 0) return fail("cannot bind the discovery group");
+  ip_mreq join{};
+  join.imr_multiaddr.s_addr = htonl(group);
+  join.imr_interface.s_addr = htonl(INADDR_LOOPBACK);
+  if (::setsockopt(groupSocket_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) != 0) {
+    return fail("cannot join the discovery group on the loopback interface");
+  }
+  stop_ = false;
+  thread_ = std::thread([this] { Run(); });
+  return true;
+}
+
+void ModuleHost::Stop() {
+  if (!thread_.joinable()) return;
+  stop_ = true;
+  Wake();
+  thread_.join();
+  CloseFd(groupSocket_);
+}
+
+void ModuleHost::Wake() {
+  const uint64_t one = 1;
+  if (wakeFd_ >= 0) [[maybe_unused]]
+    auto n = ::write(wakeFd_, &one, sizeof one);
+}
+
+void ModuleHost::Run() {
+  enum class Kind { kWake, kGroup, kUdp, kListener, kClient };
+  struct Slot {
+    Kind kind;
+    size_t module;
+  };
+  std::vector<pollfd> fds;
+  std::vector<Slot> slots;
+  uint8_t buffer[2048];
+
+  while (!stop_) {
+    fds.clear();
+    slots.clear();
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      const auto now = Clock::now();
+      fds.push_back({wakeFd_, POLLIN, 0});
+      slots.push_back({Kind::kWake, 0});
+      fds.push_back({groupSocket_, POLLIN, 0});
+      slots.push_back({Kind::kGroup, 0});
+      for (size_t i = 0; i < modules_.size(); ++i) {
+        Module& m = *modules_[i];
+        if (m.restarting && now >= m.restartUntil) m.restarting = false;
+        OpenWhatIsDue(m);
+        if (m.udp >= 0) {
+          fds.push_back({m.udp, POLLIN, 0});
+          slots.push_back({Kind::kUdp, i});
+        }
+        if (m.listener >= 0) {
+          fds.push_back({m.listener, POLLIN, 0});
+          slots.push_back({Kind::kListener, i});
+        }
+        std::lock_guard<std::mutex> holdTunnel(m.tunnel->lock);
+        if (m.tunnel->client >= 0) {
+          fds.push_back({m.tunnel->client, POLLIN, 0});
+          slots.push_back({Kind::kClient, i});
+        }
+      }
+    }
+    if (::poll(fds.data(), fds.size(), 50) <= 0) continue;
+
+    std::lock_guard<std::mutex> hold(lock_);
+    for (size_t k = 0; k < fds.size() && !stop_; ++k) {
+      if (fds[k].revents == 0) continue;
+      const Slot s = slots[k];
+      if (s.kind == Kind::kWake) {
+        uint64_t count;
+        [[maybe_unused]] auto n = ::read(wakeFd_, &count, sizeof count);
+        continue;
+      }
+      if (s.kind == Kind::kGroup || s.kind == Kind::kUdp) {
+        // Drain the socket: a burst of requests must not wait for further poll rounds.
+        for (;;) {
+          sockaddr_in from{};
+          socklen_t fromLength = sizeof from;
+          const ssize_t n = ::recvfrom(fds[k].fd, buffer, sizeof buffer, 0,
+                                       reinterpret_cast<sockaddr*>(&from), &fromLength);
+          if (n < 0) break;
+          if (s.kind == Kind::kGroup) {
+            // Every module hears the group and answers from its own address.
+            for (auto& m : modules_) {
+              HandleDatagram(*m, m->udp, buffer, static_cast<size_t>(n), from);
+            }
+          } else {
+            Module& m = *modules_[s.module];
+            if (m.udp != fds[k].fd) break;  // closed by a restart meanwhile
+            HandleDatagram(m, m.udp, buffer, static_cast<size_t>(n), from);
+          }
+        }
+        continue;
+      }
+      Module& m = *modules_[s.module];
+      if (s.kind == Kind::kListener && m.listener == fds[k].fd) Accept(m);
+      if (s.kind == Kind::kClient) ReadClient(m);
+    }
+  }
+}
+
+size_t ModuleHost::ModuleCount() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return modules_.size();
+}
+
+void ModuleHost::SetSilent(size_t index, bool silent) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (index >= modules_.size()) return;
+  Module& m = *modules_[index];
+  m.options.silent = silent;
+  if (silent) {
+    CloseFd(m.listener);
+    DropClient(m);
+  }
+  Wake();
+}
+
+void ModuleHost::SetTunnelHeld(size_t index, bool held) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (index >= modules_.size()) return;
+  modules_[index]->options.tunnelHeld = held;
+  Wake();
+}
+
+void ModuleHost::SetMalformed(size_t index, MalformedAnswer kind) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (index < modules_.size()) modules_[index]->options.malformed = kind;
+}
+
+ModuleIdentity ModuleHost::Identity(size_t index) const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return index < modules_.size() ? modules_[index]->options.identity : ModuleIdentity{};
+}
+
+ModuleStats ModuleHost::Stats(size_t index) const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return index < modules_.size() ? modules_[index]->stats : ModuleStats{};
+}
+
+bool ModuleHost::Restarting(size_t index) const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return index < modules_.size() && modules_[index]->restarting;
+}
+
+bool ModuleHost::Online(size_t index) const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return index < modules_.size() && modules_[index]->udp >= 0;
+}
+
+ModuleIdentity SampleIdentity(size_t i) {
+  ModuleIdentity id;
+  id.name = "BS-" + std::to_string(i + 1);
+  id.hasMac = true;
+  id.mac = {0x00,
+            0x40,
+            0x9D,
+            static_cast<uint8_t>(i >> 16),
+            static_cast<uint8_t>(i >> 8),
+            static_cast<uint8_t>(i)};
+  id.address = 0x7F000002u + static_cast<uint32_t>(i);
+  id.mask = 0xFF000000u;
+  id.gateway = 0x7F000001u;
+  id.dhcp = false;
+  return id;
+}
+
+bool ParseDottedAddress(const std::string& text, uint32_t& hostOrder) {
+  in_addr a{};
+  if (::inet_pton(AF_INET, text.c_str(), &a) != 1) return false;
+  hostOrder = ntohl(a.s_addr);
+  return true;
+}
+
+std::string DottedAddress(uint32_t hostOrder) {
+  in_addr a{};
+  a.s_addr = htonl(hostOrder);
+  char text[INET_ADDRSTRLEN] = {};
+  ::inet_ntop(AF_INET, &a, text, sizeof text);
+  return text;
+}
+
+bool AddLoopbackAddress(uint32_t hostOrder, std::string* error) {
+  const char* inside = std::getenv("QELTA_NETNS");
+  if (inside == nullptr || std::string(inside) != "1") {
+    if (error) *error = "refusing to change interfaces outside the private network namespace";
+    return false;
+  }
+  if ((hostOrder >> 24) == 127) return true;  // the whole of 127/8 is local already
+  static std::mutex aliasLock;
+  static int nextAlias = 1;
+  std::lock_guard<std::mutex> hold(aliasLock);
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  ifreq request{};
+  std::snprintf(request.ifr_name, IFNAMSIZ, "lo:%d", nextAlias++);
+  sockaddr_in a = SocketAddress(hostOrder, 0);
+  std::memcpy(&request.ifr_addr, &a, sizeof a);
+  bool ok = ::ioctl(fd, SIOCSIFADDR, &request) == 0;
+  if (ok) {
+    sockaddr_in mask = SocketAddress(0xFFFFFFFFu, 0);
+    std::memcpy(&request.ifr_netmask, &mask, sizeof mask);
+    ok = ::ioctl(fd, SIOCSIFNETMASK, &request) == 0;
+  }
+  if (!ok && error) *error = std::string("cannot add the address: ") + std::strerror(errno);
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace qelta::sim

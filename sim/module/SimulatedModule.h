@@ -1,0 +1,107 @@
+// Simulated Digi Connect ME Ethernet modules: each answers discovery requests from its own
+// 127.0.0.x (or other local) address, applies static-IP, DHCP and reboot requests that name its
+// MAC with the right password (it then falls silent for a moment and comes back with its new
+// settings), and tunnels TCP port 2101 to a simulated base station. One ModuleHost runs any
+// number of modules on one thread.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "module/ModuleDatagrams.h"
+
+namespace qelta::sim {
+
+// The base station behind a module's serial tunnel, as a byte stream.
+class TunnelDevice {
+ public:
+  using Sink = std::function<void(const uint8_t* data, size_t length)>;
+  virtual ~TunnelDevice() = default;
+  // Where the device's bytes go; set before the first Receive, cleared (empty) before destruction.
+  virtual void SetSink(Sink sink) = 0;
+  // Bytes the tunnel's client sent.
+  virtual void Receive(const uint8_t* data, size_t length) = 0;
+};
+
+struct ModuleOptions {
+  ModuleIdentity identity;
+  std::string password = kModuleDefaultPassword;
+  bool silent = false;      // answers nothing at all (switched off)
+  bool tcpRefused = false;  // the tunnel refuses connections
+  bool tunnelHeld = false;  // another client holds the tunnel: new connections are refused
+  MalformedAnswer malformed = MalformedAnswer::kNone;
+  int restartMs = 1500;  // silence after a configuration or reboot request
+  // Makes the base station behind the tunnel; null: a line that never answers.
+  std::function<std::unique_ptr<TunnelDevice>()> device;
+};
+
+// Counters of what a module has seen.
+struct ModuleStats {
+  uint64_t discoveryAnswers = 0;
+  uint64_t configurationsApplied = 0;
+  uint64_t configurationsRejected = 0;
+  uint64_t restarts = 0;
+  uint64_t tunnelConnections = 0;
+};
+
+class ModuleHost {
+ public:
+  ModuleHost();
+  ~ModuleHost();
+  ModuleHost(const ModuleHost&) = delete;
+  ModuleHost& operator=(const ModuleHost&) = delete;
+
+  // Adds a module (also while running); answers its index.
+  size_t AddModule(ModuleOptions options);
+  // Opens the group socket and runs the host's thread. False (with a reason) when the group
+  // cannot be joined, for example outside the private network namespace.
+  bool Start(std::string* error = nullptr);
+  void Stop();
+
+  size_t ModuleCount() const;
+  // Switches a module off (silent, tunnel closed) or on again.
+  void SetSilent(size_t index, bool silent);
+  void SetTunnelHeld(size_t index, bool held);
+  void SetMalformed(size_t index, MalformedAnswer kind);
+  ModuleIdentity Identity(size_t index) const;
+  ModuleStats Stats(size_t index) const;
+  // True while the module is restarting after a configuration or reboot request.
+  bool Restarting(size_t index) const;
+  // A module's sockets are open at its current address (false while restarting or when its
+  // address cannot be used here).
+  bool Online(size_t index) const;
+
+  struct Module;
+
+ private:
+  void Run();
+  void Wake();
+
+  mutable std::mutex lock_;
+  std::vector<std::unique_ptr<Module>> modules_;
+  int groupSocket_ = -1;
+  int wakeFd_ = -1;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// Sample identities: module i of a set gets 127.0.0.(i + 2) (wrapping into 127.0.1.x and on),
+// the MAC 00-40-9D-xx-yy-zz with i in its last bytes and the name "BS-<i+1>".
+ModuleIdentity SampleIdentity(size_t i);
+
+// Host order helpers for dotted text.
+bool ParseDottedAddress(const std::string& text, uint32_t& hostOrder);
+std::string DottedAddress(uint32_t hostOrder);
+
+// Makes an address usable on the loopback interface (a /32 alias) so that a module can take it.
+// Only inside the private network namespace (QELTA_NETNS=1); false otherwise or on failure.
+bool AddLoopbackAddress(uint32_t hostOrder, std::string* error = nullptr);
+
+}  // namespace qelta::sim
