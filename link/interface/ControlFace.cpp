@@ -93,6 +93,7 @@ std::vector<ProgressText> ControlFace::Progress() const {
 std::string ControlFace::ProgressLine() const {
   std::string line;
   for (const auto& p : Progress()) {
+    if (p.y != kProgressY) continue;
     const size_t col = static_cast<size_t>(std::max(0, p.x) / kCharWidth);
     if (line.size() < col) line.resize(col, ' ');
     line.replace(col, std::min(p.text.size(), line.size() - col), p.text);
@@ -120,17 +121,33 @@ void ControlFace::SetStatusText(const std::string& text) {
 void ControlFace::DrawProgress(int x, int y, const std::string& text, Rgb foreground,
                                Rgb background) {
   Change(s_->m, s_->onChange, [&] {
+    // The opaque box covers whole character cells of the texts it overlaps; what lies outside
+    // it stays visible.
     const int left = x;
     const int right = x + static_cast<int>(text.size()) * kCharWidth;
+    std::vector<ProgressText> kept;
+    for (const ProgressText& p : s_->progress) {
+      const int pl = p.x;
+      const int pr = p.x + static_cast<int>(p.text.size()) * kCharWidth;
+      if (p.y != y || pr <= left || pl >= right) {
+        kept.push_back(p);
+        continue;
+      }
+      if (pl < left) {
+        ProgressText head = p;
+        head.text = p.text.substr(0, static_cast<size_t>((left - pl) / kCharWidth));
+        if (!head.text.empty()) kept.push_back(head);
+      }
+      if (pr > right) {
+        const size_t first = static_cast<size_t>((right - pl + kCharWidth - 1) / kCharWidth);
+        ProgressText tail = p;
+        tail.x = pl + static_cast<int>(first) * kCharWidth;
+        tail.text = p.text.substr(first);
+        if (!tail.text.empty()) kept.push_back(tail);
+      }
+    }
     auto& items = s_->progress;
-    // An opaque box hides every text it overlaps on the same line.
-    items.erase(std::remove_if(items.begin(), items.end(),
-                               [&](const ProgressText& p) {
-                                 const int pr = p.x + static_cast<int>(p.text.size()) * kCharWidth;
-                                 const bool overlaps = p.x < right && left < pr;
-                                 return p.y == y && (overlaps || p.x == x);
-                               }),
-                items.end());
+    items = std::move(kept);
     items.push_back(ProgressText{x, y, text, foreground, background});
     std::sort(items.begin(), items.end(),
               [](const ProgressText& a, const ProgressText& b) { return a.x < b.x; });

@@ -67,6 +67,7 @@ class PosixSerialPort final : public SerialPort {
   }
   ~PosixSerialPort() override {
     if (cancelFd_ >= 0) ::close(cancelFd_);
+    ::ioctl(fd_, TIOCNXCL);  // the next open, ours or another program's, may have the line
     ::close(fd_);
   }
 

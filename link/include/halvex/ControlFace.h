@@ -59,7 +59,7 @@ class ControlFace {
   bool BerWaiting() const;
   // The texts on the progress strip, left to right.
   std::vector<ProgressText> Progress() const;
-  // The progress strip as one line: each text at its column (x / 7), blanks between.
+  // The progress strip (y 31) as one line: each text at its column (x / 7), blanks between.
   std::string ProgressLine() const;
 
   // --- Used by the link ---

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/NamedSignals.h"
+
+using halvex::NamedEvent;
+using halvex::NamedMutex;
+
+TEST(NamedEvent, SameNameIsSameObjectUntilTheLastHandleGoes) {
+  auto a = NamedEvent::Create("linkt-shared", true, false);
+  auto b = NamedEvent::Create("linkt-shared", false, true);  // kind and state of the first stay
+  ASSERT_EQ(a, b);
+  EXPECT_FALSE(b->IsSet());
+  EXPECT_EQ(NamedEvent::Open("linkt-shared"), a);
+  a.reset();
+  b.reset();
+  EXPECT_EQ(NamedEvent::Open("linkt-shared"), nullptr);
+  EXPECT_EQ(NamedEvent::Open("linkt-never-made"), nullptr);
+}
+
+TEST(NamedEvent, ManualResetStaysSetAutoResetIsTakenByOneWait) {
+  auto manual = NamedEvent::Create("", true, true);
+  EXPECT_TRUE(manual->Wait(0));
+  EXPECT_TRUE(manual->Wait(0));
+  manual->Reset();
+  EXPECT_FALSE(manual->Wait(10));
+
+  auto autoEv = NamedEvent::Create("", false, false);
+  autoEv->Set();
+  EXPECT_TRUE(autoEv->Wait(0));
+  EXPECT_FALSE(autoEv->Wait(10));
+}
+
+TEST(NamedEvent, TimedWaitLastsItsTimeAndASetFromAnotherThreadWakesIt) {
+  auto ev = NamedEvent::Create("", false, false);
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ev->Wait(60));
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(55));
+
+  std::thread setter([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ev->Set();
+  });
+  t0 = std::chrono::steady_clock::now();
+  EXPECT_TRUE(ev->Wait(5000));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(2000));
+  setter.join();
+}
+
+TEST(NamedEvent, APulseWakesAWaiterAndLeavesTheEventClear) {
+  auto ev = NamedEvent::Create("", true, false);
+  std::atomic<bool> woke{false};
+  std::thread waiter([&] { woke = ev->Wait(5000); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  ev->Pulse();
+  waiter.join();
+  EXPECT_TRUE(woke);
+  EXPECT_FALSE(ev->IsSet());
+}
+
+TEST(NamedEvent, WaitUnlessGivesUpWhenAbandoned) {
+  auto ev = NamedEvent::Create("", true, false);
+  std::atomic<bool> abandon{false};
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    abandon = true;
+  });
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ev->WaitUnless(5000, abandon));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(2000));
+  stopper.join();
+}
+
+TEST(NamedMutex, RecursiveForTheOwnerExclusiveForOthers) {
+  auto m = NamedMutex::Create("linkt-mutex");
+  ASSERT_EQ(m, NamedMutex::Create("linkt-mutex"));
+  ASSERT_TRUE(m->Lock(-1));
+  ASSERT_TRUE(m->Lock(0));  // recursive
+
+  std::atomic<int> result{-1};
+  std::thread other([&] {
+    result = m->Lock(30) ? 1 : 0;
+    EXPECT_FALSE(m->Unlock());  // not the owner
+  });
+  other.join();
+  EXPECT_EQ(result, 0);
+
+  EXPECT_TRUE(m->Unlock());
+  EXPECT_TRUE(m->Unlock());
+  EXPECT_FALSE(m->Unlock());  // no longer held
+
+  std::thread taker([&] {
+    result = m->Lock(1000) ? 1 : 0;
+    m->Unlock();
+  });
+  taker.join();
+  EXPECT_EQ(result, 1);
+}
