@@ -1,0 +1,209 @@
+#include "params/ConfigUpload.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "params/ColonFields.h"
+#include "params/DataLineItems.h"
+#include "params/DecimalValue.h"
+
+namespace qelta {
+
+namespace {
+
+constexpr size_t kMaxLinePiece = 254;
+constexpr int kMaxBlockBytes = 255;
+
+// Addresses the link's image of a page holds: 0..254 on the two EEPROM pages, 0..32767 in the
+// extended memory. A block must lie inside it, or it would be sent from outside the image.
+bool FitsImage(int16_t page, uint32_t start, uint32_t count) {
+  const uint32_t size = (page == 0 || page == 1) ? 255u : 32768u;
+  return start + count <= size;
+}
+
+std::string Span(uint32_t start, uint32_t end) {
+  return std::to_string(start) + "-" + std::to_string(end);
+}
+
+// Sends a range of the link's image in as many frames as it takes.
+bool WriteImageRange(ParamLink& link, int16_t page, uint32_t start, uint32_t count) {
+  if (count == 0) return link.WriteBlockToEeprom(static_cast<int16_t>(start), page, 0, nullptr);
+  for (uint32_t done = 0; done < count;) {
+    const uint32_t piece = std::min<uint32_t>(count - done, kMaxWriteBytes);
+    if (!link.WriteBlockToEeprom(static_cast<int16_t>(start + done), page,
+                                 static_cast<int16_t>(piece), nullptr)) {
+      return false;
+    }
+    done += piece;
+  }
+  return true;
+}
+
+class FileUpload {
+ public:
+  FileUpload(ParamLink& link, OutputRows& rows, ParameterWriter& writer)
+      : link_(link), rows_(rows), writer_(writer), reader_(kMaxLinePiece) {}
+
+  UploadEnd Run(const std::string& path);
+
+ private:
+  // Each block handler answers false when the reading has to end.
+  bool DataBlock(const ColonFields& fields);
+  bool LaserParam(const ColonFields& fields);
+  bool StringBlock(const ColonFields& fields);
+  bool SetBlock(const ColonFields& fields);
+  bool SystemByte(const ColonFields& fields);
+
+  ParamLink& link_;
+  OutputRows& rows_;
+  ParameterWriter& writer_;
+  LineReader reader_;
+};
+
+UploadEnd FileUpload::Run(const std::string& path) {
+  if (!reader_.Open(path)) {
+    rows_.AddOutputRow("Cannot open file for reading!", "File: " + path, kImageFailure);
+    return UploadEnd::kFileNotOpened;
+  }
+  while (auto line = reader_.Next()) {
+    if (line->empty() || (*line)[0] == '\n' || (*line)[0] == '\r') continue;
+    const ColonFields fields = SplitColonFields(*line);
+    if (fields.first == "/") continue;
+    bool blockOk = true;
+    bool isBlock = true;
+    if (fields.first == "DATABLOCK") {
+      blockOk = DataBlock(fields);
+    } else if (fields.first == "LASER_PARAM") {
+      blockOk = LaserParam(fields);
+    } else if (fields.first == "STRING_BLOCK") {
+      blockOk = StringBlock(fields);
+    } else if (fields.first == "SET_BLOCK") {
+      blockOk = SetBlock(fields);
+    } else if (fields.first == "SYSTEM") {
+      blockOk = SystemByte(fields);
+      isBlock = !blockOk;  // a written system byte still goes to the parameter writer
+    } else {
+      isBlock = false;
+    }
+    if (!blockOk) break;
+    if (isBlock) continue;
+    if (!writer_.WriteParameter(fields.first, fields.second)) {
+      rows_.AddOutputRow("Communication failure!", "", kImageFailure);
+      rows_.AddOutputRow("Operation cancelled!", "", kImageFailure);
+      link_.Disconnect();
+      reader_.Close();
+      return UploadEnd::kParameterFailure;
+    }
+    if (fields.first == "END") break;
+  }
+  if (!writer_.WriteFunctionKeys()) {
+    rows_.AddOutputRow("Communication failure!", "", kImageFailure);
+    rows_.AddOutputRow("Operation cancelled!", "", kImageFailure);
+    link_.Disconnect();
+  }
+  rows_.AddOutputRow("File END", " ", kImageInfo);
+  reader_.Close();
+  link_.Reset();
+  link_.Disconnect();
+  return UploadEnd::kFinished;
+}
+
+bool FileUpload::DataBlock(const ColonFields& fields) {
+  const int16_t page = writer_.TargetPage();
+  const auto start = static_cast<uint16_t>(ParseDecimal(fields.second));
+  uint32_t n = 0;
+  while (auto line = reader_.Next()) {
+    if (SplitColonFields(*line).first == "DATABLOCK_END") break;
+    for (uint8_t byte : ParseDataLine(*line)) {
+      if (n < static_cast<uint32_t>(kMaxBlockBytes) + 1) {
+        link_.SetEepByte(page, static_cast<int16_t>(start + n), byte);
+      }
+      ++n;
+    }
+  }
+  if (n > static_cast<uint32_t>(kMaxBlockBytes)) {
+    rows_.AddOutputRow("DATABLOCK > 255 bytes", std::to_string(n), kImageFailure);
+    return false;
+  }
+  rows_.AddOutputRow("Writing parameters...", Span(start, start + n), kImageStep);
+  if (!FitsImage(page, start, n) || !WriteImageRange(link_, page, start, n)) {
+    rows_.AddOutputRow("WriteEepromBlock Failure", std::to_string(n), kImageFailure);
+    return false;
+  }
+  return true;
+}
+
+bool FileUpload::LaserParam(const ColonFields& fields) {
+  rows_.AddOutputRow("Writing laser parameters..", "", kImageStep);
+  int16_t frame[6] = {
+      2, 3, 24, CutTo16(ParseDecimal(fields.second)), CutTo16(ParseDecimal(fields.third)), 3};
+  if (!link_.SendAndWait(frame, 6, 3000)) {
+    rows_.AddOutputRow("Writing laser parameters fail", "", kImageFailure);
+    return false;
+  }
+  return true;
+}
+
+bool FileUpload::StringBlock(const ColonFields& fields) {
+  const int16_t page = writer_.TargetPage();
+  const auto address = static_cast<uint16_t>(ParseDecimal(fields.second));
+  auto line = reader_.Next();
+  if (!line) {
+    // The text line is missing: nothing to write, and the file is malformed.
+    rows_.AddOutputRow("WriteString to eeprom fail", "", kImageFailure);
+    return false;
+  }
+  std::string text = *line;
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  bool ok = FitsImage(page, address, static_cast<uint32_t>(text.size()));
+  for (size_t done = 0; ok && done < text.size(); done += kMaxWriteBytes) {
+    ok = link_.WriteStringToEeprom(static_cast<int16_t>(address + done), page,
+                                   text.substr(done, kMaxWriteBytes));
+  }
+  if (ok && text.empty()) ok = link_.WriteStringToEeprom(static_cast<int16_t>(address), page, "");
+  if (!ok) {
+    rows_.AddOutputRow("WriteString to eeprom fail", text, kImageFailure);
+    return false;
+  }
+  link_.SetEepromVal(static_cast<int16_t>(address + text.size()), 0, page);
+  return true;
+}
+
+bool FileUpload::SetBlock(const ColonFields& fields) {
+  const int16_t page = writer_.TargetPage();
+  const auto start = static_cast<uint16_t>(ParseDecimal(fields.second));
+  const auto count = static_cast<uint16_t>(ParseDecimal(fields.third));
+  const int32_t value = ParseDecimal(fields.fourth);
+  const bool fits = FitsImage(page, start, count);
+  if (fits) {
+    for (uint32_t a = start; a < uint32_t{start} + count; ++a) {
+      link_.SetEepByte(page, static_cast<int16_t>(a), CutTo16(value));
+    }
+  }
+  rows_.AddOutputRow("Set block...", Span(start, uint32_t{start} + count), kImageStep);
+  if (!fits || !WriteImageRange(link_, page, start, count)) {
+    rows_.AddOutputRow("Set Block Failure", std::to_string(value), kImageFailure);
+    return false;
+  }
+  return true;
+}
+
+bool FileUpload::SystemByte(const ColonFields& fields) {
+  const int32_t value = ParseDecimal(fields.third);
+  if (value > 255) {
+    rows_.AddOutputRow("SYSTEM value too big! (>255)", std::to_string(value), kImageFailure);
+    return false;
+  }
+  link_.SetEepromVal(CutTo16(ParseDecimal(fields.second)), CutTo16(value), writer_.TargetPage());
+  return true;
+}
+
+}  // namespace
+
+UploadEnd UploadConfigurationFile(ParamLink& link, OutputRows& rows, ParameterWriter& writer,
+                                  const std::string& path) {
+  FileUpload upload(link, rows, writer);
+  return upload.Run(path);
+}
+
+}  // namespace qelta

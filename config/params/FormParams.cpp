@@ -1,0 +1,101 @@
+#include "params/FormParams.h"
+
+#include <sstream>
+
+#include "app/QeltaConfigView.h"
+#include "params/ParamsOperations.h"
+
+namespace qelta {
+
+namespace {
+
+class FormRows final : public OutputRows {
+ public:
+  explicit FormRows(CQeltaConfigView& view) : view_(view) {}
+  void AddOutputRow(const std::string& name, const std::string& value, int image) override {
+    view_.AddOutputRow(name, value, image);
+  }
+  void InsertRow(std::size_t /*position*/, const std::string& name, int image) override {
+    // The operations insert only at the end of the list (right after emptying it).
+    view_.AddOutputRow(name, "", image);
+  }
+  void SetRowText(std::size_t row, int column, const std::string& text) override {
+    view_.outputList().SetText(static_cast<int>(row), column, text);
+  }
+  void DeleteAllRows() override { view_.outputList().DeleteAllRows(); }
+  std::size_t RowCount() const override {
+    return static_cast<std::size_t>(view_.outputList().RowCount());
+  }
+
+ private:
+  CQeltaConfigView& view_;
+};
+
+// The user's text editor: the "TextEditor" setting (a command, split at blanks) when there is one,
+// otherwise the desktop's choice through xdg-open.
+std::vector<std::string> EditorCommand(CQeltaConfigView& view) {
+  SettingsDocument doc;
+  std::vector<std::string> argv;
+  if (view.settings().Open(doc) == 0) {
+    if (auto text = ReadTextValue(doc, "TextEditor", 1000)) {
+      std::istringstream words(*text);
+      for (std::string word; words >> word;) argv.push_back(word);
+    }
+  }
+  if (argv.empty()) argv.push_back("xdg-open");
+  return argv;
+}
+
+}  // namespace
+
+struct FormParams::Adapters {
+  explicit Adapters(CQeltaConfigView& view) : link(view.link()), rows(view) {}
+  HalvexParamLink link;
+  FormRows rows;
+};
+
+FormParams::FormParams(CQeltaConfigView& view) : adapters_(std::make_unique<Adapters>(view)) {
+  if (!view.params) view.params = std::make_shared<ParamsState>();
+  form_.reset(new ParamsForm{
+      .link = adapters_->link,
+      .rows = adapters_->rows,
+      .ui = view.ui(),
+      .state = *view.params,
+      .comPort = view.comPort,
+      .eepromPage = view.eepromPage,
+      .deviceMenuEnabled = view.deviceMenuEnabled,
+      .listShowsBaseStations = view.listShowsBaseStations,
+      .configFilePath = view.configFilePath,
+      .programDir = view.programDir,
+      .startDir = view.startDir,
+      .uiProduction = view.uiProduction,
+      // The base station table's selection is not bound yet: every operation here works on the
+      // device on the serial port.
+      .stations = {},
+      .storeSettingsPath = [&view] { view.StoreSettingsPath(); },
+      .editorCommand = EditorCommand(view),
+  });
+}
+
+FormParams::~FormParams() = default;
+
+void InstallParamsCommands(CQeltaConfigView& view) {
+  auto run = [&view](void (*operation)(ParamsForm&)) {
+    return [&view, operation] {
+      FormParams binding(view);
+      operation(binding.form());
+    };
+  };
+  view.SetCommandHandler(ids::kSetConfigButton, run(&UploadConfiguration));
+  view.SetCommandHandler(ids::kEditWithNotepadButton, run(&EditConfiguration));
+  view.SetCommandHandler(ids::kGetConfigButton, run(&ReadParameters));
+  view.SetCommandHandler(ids::kReadDeviceInfoButton, run(&ReadDeviceInfo));
+  view.SetCommandHandler(ids::kCmdDeviceInfo, run(&ReadDeviceInfo));
+}
+
+void LoadReadSetupForForm(CQeltaConfigView& view) {
+  FormParams binding(view);
+  LoadReadSetup(binding.form());
+}
+
+}  // namespace qelta

@@ -1,0 +1,31 @@
+// Binds the parameter operations to the main form: its link, its output list, its state, and the
+// command routing of the "Set", "Edit with Notepad", "Get" and "&Read Device Info" buttons.
+#pragma once
+
+#include <memory>
+
+#include "params/ParamsForm.h"
+
+class CQeltaConfigView;
+
+namespace qelta {
+
+// The form seen through ParamsForm, with the adapters it needs; valid while the form lives.
+class FormParams {
+ public:
+  explicit FormParams(CQeltaConfigView& view);
+  ~FormParams();
+  ParamsForm& form() { return *form_; }
+
+ private:
+  struct Adapters;
+  std::unique_ptr<Adapters> adapters_;
+  std::unique_ptr<ParamsForm> form_;
+};
+
+// Routes buttons 1029, 1012, 1032, 1015 and command 32793 to the operations.
+void InstallParamsCommands(CQeltaConfigView& view);
+// The read-out list loader the form runs at the end of LoadSettings.
+void LoadReadSetupForForm(CQeltaConfigView& view);
+
+}  // namespace qelta
