@@ -98,10 +98,8 @@ void SimDevice::HandleFrameLocked(const CommandFrame& frame, Clock::time_point n
   }
 
   CommandOutcome outcome = HandleCommand(frame, state_);
-  if (outcome.reset) {
-    parser_.Clear();
-    if (boot_mode_) SetBootModeLocked(false);
-  }
+  // A restarting device forgets whatever it had half received.
+  if (outcome.reset) parser_.Clear();
   Clock::time_point due = AnswerTimeLocked(now);
   if (outcome.sleep.count() > 0) {
     asleep_until_ = now + outcome.sleep;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -81,6 +82,15 @@ bool PtyEndpoint::Write(std::span<const std::uint8_t> bytes) {
 }
 
 void PtyEndpoint::HangUp() {
+  // Closing the master throws away what the link has not read yet; give it a moment to take the
+  // last answer, as a line that drops after a frame would have delivered it. (Written bytes reach
+  // the slave's queue a little later, hence the first pause.)
+  if (slave_keepalive_ >= 0) usleep(20000);
+  for (int i = 0; i < 50 && slave_keepalive_ >= 0; ++i) {
+    int waiting = 0;
+    if (ioctl(slave_keepalive_, FIONREAD, &waiting) != 0 || waiting == 0) break;
+    usleep(10000);
+  }
   if (slave_keepalive_ >= 0) close(slave_keepalive_);
   if (master_ >= 0) close(master_);
   slave_keepalive_ = -1;
