@@ -14,29 +14,81 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "device/SimDevice.h"
+#include "transport/DeviceRunner.h"
+#include "transport/SerialEndpoint.h"
+
 namespace qelta::sim {
 
 using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// The base station's end of the tunnel: one end of a socket pair whose other end the host relays
+// to and from the TCP client.
+class PairEndpoint : public SerialEndpoint {
+ public:
+  explicit PairEndpoint(int fd) : fd_(fd) {}
+  ~PairEndpoint() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int PollFd() const override { return fd_; }
+  long Read(uint8_t* buffer, size_t size) override {
+    const ssize_t n = ::recv(fd_, buffer, size, MSG_DONTWAIT);
+    if (n > 0) return n;
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
+    return -1;
+  }
+  bool Write(std::span<const uint8_t> bytes) override {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+      const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+      if (n > 0) {
+        sent += static_cast<size_t>(n);
+      } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+        pollfd p{fd_, POLLOUT, 0};
+        ::poll(&p, 1, 100);
+      } else {
+        return false;
+      }
+    }
+    return true;
+  }
+  bool Service() override { return newClient.exchange(false); }
+  void HangUp() override { hangUp = true; }
+
+  std::atomic<bool> newClient{false};
+  std::atomic<bool> hangUp{false};
+
+ private:
+  int fd_;
+};
+
+}  // namespace
 
 struct ModuleHost::Module {
   ModuleOptions options;
   ModuleStats stats;
   int udp = -1;       // bound to address:2362
-  int listener = -1;  // address:2101, open only while the tunnel takes a client
+  int listener = -1;  // address:2101, open only while the tunnel is free
+  int client = -1;    // the tunnel's TCP client
   Clock::time_point restartUntil{};
   bool restarting = false;
   bool bindFailed = false;
   uint32_t answerSeed = 1;
 
-  // The tunnel's client and device; the client fd is also written by the device's sink, which
-  // may run on another thread.
-  struct Tunnel {
-    std::mutex lock;
-    int client = -1;
-    uint64_t generation = 0;
-  };
-  std::shared_ptr<Tunnel> tunnel = std::make_shared<Tunnel>();
-  std::shared_ptr<TunnelDevice> device;
+  // The base station's line: the host's end of the pair and the runner on the other end.
+  int line = -1;
+  PairEndpoint* endpoint = nullptr;  // owned by runner
+  std::unique_ptr<DeviceRunner> runner;
+
+  ~Module() {
+    runner.reset();
+    if (line >= 0) ::close(line);
+    if (client >= 0) ::close(client);
+    if (udp >= 0) ::close(udp);
+    if (listener >= 0) ::close(listener);
+  }
 };
 
 namespace {
@@ -69,16 +121,7 @@ int OpenBound(int type, uint32_t address, uint16_t port) {
 
 bool TunnelClosed(const ModuleOptions& o) { return o.silent || o.tcpRefused || o.tunnelHeld; }
 
-void DropClient(ModuleHost::Module& m) {
-  std::shared_ptr<TunnelDevice> device;
-  {
-    std::lock_guard<std::mutex> hold(m.tunnel->lock);
-    CloseFd(m.tunnel->client);
-    ++m.tunnel->generation;
-    device = std::move(m.device);
-  }
-  if (device) device->SetSink({});
-}
+void DropClient(ModuleHost::Module& m) { CloseFd(m.client); }
 
 void CloseAll(ModuleHost::Module& m) {
   CloseFd(m.udp);
@@ -95,12 +138,7 @@ void OpenWhatIsDue(ModuleHost::Module& m) {
     m.udp = OpenBound(SOCK_DGRAM, o.identity.address, kModuleDiscoveryPort);
     m.bindFailed = m.udp < 0;
   }
-  bool busy;
-  {
-    std::lock_guard<std::mutex> hold(m.tunnel->lock);
-    busy = m.tunnel->client >= 0;
-  }
-  const bool wantListener = m.udp >= 0 && !TunnelClosed(o) && !busy;
+  const bool wantListener = m.udp >= 0 && !TunnelClosed(o) && m.client < 0;
   if (wantListener && m.listener < 0) {
     m.listener = OpenBound(SOCK_STREAM, o.identity.address, kModuleTunnelPort);
     if (m.listener >= 0 && ::listen(m.listener, 1) != 0) CloseFd(m.listener);
@@ -164,6 +202,18 @@ void HandleDatagram(ModuleHost::Module& m, int replyFd, const uint8_t* data, siz
   }
 }
 
+// Starts the base station's line the first time the module needs it.
+void StartLine(ModuleHost::Module& m) {
+  if (m.runner || !m.options.baseStation) return;
+  int pair[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pair) != 0) return;
+  auto endpoint = std::make_unique<PairEndpoint>(pair[1]);
+  m.endpoint = endpoint.get();
+  m.line = pair[0];
+  m.runner = std::make_unique<DeviceRunner>(*m.options.baseStation, std::move(endpoint));
+  m.runner->Start();
+}
+
 void Accept(ModuleHost::Module& m) {
   const int client = ::accept4(m.listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   if (client < 0) return;
@@ -171,52 +221,46 @@ void Accept(ModuleHost::Module& m) {
   // are refused, as with the real module.
   CloseFd(m.listener);
   ++m.stats.tunnelConnections;
-  std::shared_ptr<TunnelDevice> device;
-  if (m.options.device) device = m.options.device();
-  uint64_t generation;
-  {
-    std::lock_guard<std::mutex> hold(m.tunnel->lock);
-    m.tunnel->client = client;
-    generation = ++m.tunnel->generation;
-  }
-  if (device) {
-    std::weak_ptr<ModuleHost::Module::Tunnel> weak = m.tunnel;
-    device->SetSink([weak, generation](const uint8_t* data, size_t length) {
-      auto tunnel = weak.lock();
-      if (!tunnel) return;
-      std::lock_guard<std::mutex> hold(tunnel->lock);
-      if (tunnel->client < 0 || tunnel->generation != generation) return;
-      size_t sent = 0;
-      while (sent < length) {
-        const ssize_t n = ::send(tunnel->client, data + sent, length - sent, MSG_NOSIGNAL);
-        if (n > 0) {
-          sent += static_cast<size_t>(n);
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-          pollfd p{tunnel->client, POLLOUT, 0};
-          ::poll(&p, 1, 100);
-        } else {
-          return;
-        }
-      }
-    });
-  }
-  m.device = std::move(device);
+  m.client = client;
+  StartLine(m);
+  if (m.endpoint) m.endpoint->newClient = true;
 }
 
+// Writes all of a chunk to a non-blocking socket; false when the peer is gone.
+bool SendAll(int fd, const uint8_t* data, size_t length) {
+  size_t sent = 0;
+  while (sent < length) {
+    const ssize_t n = ::send(fd, data + sent, length - sent, MSG_NOSIGNAL);
+    if (n > 0) {
+      sent += static_cast<size_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      pollfd p{fd, POLLOUT, 0};
+      if (::poll(&p, 1, 1000) <= 0) return false;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Client to base station.
 void ReadClient(ModuleHost::Module& m) {
   uint8_t buffer[1024];
-  int fd;
-  {
-    std::lock_guard<std::mutex> hold(m.tunnel->lock);
-    fd = m.tunnel->client;
-  }
-  if (fd < 0) return;
-  const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+  if (m.client < 0) return;
+  const ssize_t n = ::recv(m.client, buffer, sizeof buffer, 0);
   if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
     DropClient(m);
     return;
   }
-  if (n > 0 && m.device) m.device->Receive(buffer, static_cast<size_t>(n));
+  if (n > 0 && m.line >= 0) SendAll(m.line, buffer, static_cast<size_t>(n));
+}
+
+// Base station to client; with no client the bytes are lost, as on a real line.
+void ReadLine(ModuleHost::Module& m) {
+  uint8_t buffer[1024];
+  const ssize_t n = ::recv(m.line, buffer, sizeof buffer, 0);
+  if (n <= 0) return;
+  if (m.client >= 0 && !SendAll(m.client, buffer, static_cast<size_t>(n))) DropClient(m);
 }
 
 }  // namespace
@@ -277,7 +321,7 @@ void ModuleHost::Wake() {
 }
 
 void ModuleHost::Run() {
-  enum class Kind { kWake, kGroup, kUdp, kListener, kClient };
+  enum class Kind { kWake, kGroup, kUdp, kListener, kClient, kLine };
   struct Slot {
     Kind kind;
     size_t module;
@@ -308,10 +352,15 @@ void ModuleHost::Run() {
           fds.push_back({m.listener, POLLIN, 0});
           slots.push_back({Kind::kListener, i});
         }
-        std::lock_guard<std::mutex> holdTunnel(m.tunnel->lock);
-        if (m.tunnel->client >= 0) {
-          fds.push_back({m.tunnel->client, POLLIN, 0});
+        // The base station dropped its line (a fault knob): the client goes with it.
+        if (m.endpoint && m.endpoint->hangUp.exchange(false)) DropClient(m);
+        if (m.client >= 0) {
+          fds.push_back({m.client, POLLIN, 0});
           slots.push_back({Kind::kClient, i});
+        }
+        if (m.line >= 0) {
+          fds.push_back({m.line, POLLIN, 0});
+          slots.push_back({Kind::kLine, i});
         }
       }
     }
@@ -349,7 +398,8 @@ void ModuleHost::Run() {
       }
       Module& m = *modules_[s.module];
       if (s.kind == Kind::kListener && m.listener == fds[k].fd) Accept(m);
-      if (s.kind == Kind::kClient) ReadClient(m);
+      if (s.kind == Kind::kClient && m.client == fds[k].fd) ReadClient(m);
+      if (s.kind == Kind::kLine) ReadLine(m);
     }
   }
 }
@@ -381,6 +431,11 @@ void ModuleHost::SetTunnelHeld(size_t index, bool held) {
 void ModuleHost::SetMalformed(size_t index, MalformedAnswer kind) {
   std::lock_guard<std::mutex> hold(lock_);
   if (index < modules_.size()) modules_[index]->options.malformed = kind;
+}
+
+std::shared_ptr<SimDevice> ModuleHost::BaseStation(size_t index) const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return index < modules_.size() ? modules_[index]->options.baseStation : nullptr;
 }
 
 ModuleIdentity ModuleHost::Identity(size_t index) const {

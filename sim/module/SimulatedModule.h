@@ -19,16 +19,7 @@
 
 namespace qelta::sim {
 
-// The base station behind a module's serial tunnel, as a byte stream.
-class TunnelDevice {
- public:
-  using Sink = std::function<void(const uint8_t* data, size_t length)>;
-  virtual ~TunnelDevice() = default;
-  // Where the device's bytes go; set before the first Receive, cleared (empty) before destruction.
-  virtual void SetSink(Sink sink) = 0;
-  // Bytes the tunnel's client sent.
-  virtual void Receive(const uint8_t* data, size_t length) = 0;
-};
+class SimDevice;
 
 struct ModuleOptions {
   ModuleIdentity identity;
@@ -38,8 +29,9 @@ struct ModuleOptions {
   bool tunnelHeld = false;  // another client holds the tunnel: new connections are refused
   MalformedAnswer malformed = MalformedAnswer::kNone;
   int restartMs = 1500;  // silence after a configuration or reboot request
-  // Makes the base station behind the tunnel; null: a line that never answers.
-  std::function<std::unique_ptr<TunnelDevice>()> device;
+  // The base station behind the tunnel (its memory lasts across connections); null: a line that
+  // never answers.
+  std::shared_ptr<SimDevice> baseStation;
 };
 
 // Counters of what a module has seen.
@@ -72,6 +64,7 @@ class ModuleHost {
   void SetMalformed(size_t index, MalformedAnswer kind);
   ModuleIdentity Identity(size_t index) const;
   ModuleStats Stats(size_t index) const;
+  std::shared_ptr<SimDevice> BaseStation(size_t index) const;
   // True while the module is restarting after a configuration or reboot request.
   bool Restarting(size_t index) const;
   // A module's sockets are open at its current address (false while restarting or when its

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "NetworkTestSupport.h"
+#include "device/SimDevice.h"
 #include "module/ModuleDatagrams.h"
 #include "network/UdpSocket.h"
 
@@ -44,20 +45,6 @@ bool Refused(const std::string& address) {
   if (fd >= 0) ::close(fd);
   return fd < 0;
 }
-
-// A base station that answers every chunk with its bytes reversed.
-class ReversingDevice : public sim::TunnelDevice {
- public:
-  void SetSink(Sink sink) override { sink_ = std::move(sink); }
-  void Receive(const uint8_t* data, size_t length) override {
-    std::vector<uint8_t> answer(data, data + length);
-    std::reverse(answer.begin(), answer.end());
-    if (sink_) sink_(answer.data(), answer.size());
-  }
-
- private:
-  Sink sink_;
-};
 
 TEST(SimulatedModule, AppliesConfigurationOnlyForItsMacAndPassword) {
   test::RequireNamespace();
@@ -111,7 +98,10 @@ TEST(SimulatedModule, TunnelCarriesBytesAndTakesOneClientAtATime) {
   sim::ModuleHost host;
   sim::ModuleOptions o;
   o.identity = sim::SampleIdentity(0);
-  o.device = [] { return std::make_unique<ReversingDevice>(); };
+  sim::DeviceIdentity station;
+  station.type = sim::kTypeBaseStation;
+  station.id = 0x1234;
+  o.baseStation = std::make_shared<sim::SimDevice>(station);
   host.AddModule(o);
   o.identity = sim::SampleIdentity(1);
   o.tcpRefused = true;
@@ -122,9 +112,13 @@ TEST(SimulatedModule, TunnelCarriesBytesAndTakesOneClientAtATime) {
   ASSERT_TRUE(WaitFor([&] { return (first = ConnectTunnel("127.0.0.2")) >= 0; }, 2000));
   const uint8_t frame[] = {0x02, 0x01, 0x12, 0x03};
   ASSERT_EQ(::send(first, frame, sizeof frame, 0), 4);
-  uint8_t answer[4] = {};
-  ASSERT_EQ(::recv(first, answer, sizeof answer, MSG_WAITALL), 4);
-  EXPECT_EQ(std::vector<uint8_t>(answer, answer + 4), (std::vector<uint8_t>{3, 0x12, 1, 2}));
+  // The base station's information answer comes back through the tunnel.
+  uint8_t answer[8] = {};
+  ASSERT_EQ(::recv(first, answer, sizeof answer, MSG_WAITALL), 8);
+  EXPECT_EQ(answer[0], 0x12);
+  EXPECT_EQ(answer[1], 9);
+  EXPECT_EQ(answer[3], 0x12);
+  EXPECT_EQ(answer[4], 0x34);
 
   // Held by the first client: a second connection is refused.
   ASSERT_TRUE(WaitFor([&] { return Refused("127.0.0.2"); }, 2000));
