@@ -1,0 +1,51 @@
+// The command line's shared context: the scripted UI port, the form once it exists, the output
+// streams and the command's outcome. Subcommands of every area register through a CliRegistrar:
+// they add their options to the CLI11 app and, when chosen, set the action to run on the form.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/QeltaConfigView.h"
+#include "ui/ScriptedUi.h"
+
+namespace CLI {
+class App;
+}
+
+struct CliContext {
+  CliContext(std::ostream& o, std::ostream& e) : out(o), err(e) {}
+
+  std::ostream& out;
+  std::ostream& err;
+  qelta::ScriptedUi ui;
+  std::unique_ptr<CQeltaConfigView> form;  // created after the options are parsed
+
+  // The chosen subcommand's work on the initialised form; returns false when an error stopped it
+  // (it has told why through Fail).
+  std::function<bool(CliContext&)> action;
+
+  // Reports an error that stops the command (exit code 1).
+  bool Fail(const std::string& text);
+
+  bool failureRowAdded = false;
+  bool commandFailed = false;
+};
+
+using CliRegistrar = std::function<void(CLI::App& app, CliContext& ctx)>;
+
+// The shell's subcommands: settings, com-port, com-device, about.
+void RegisterShellSubcommands(CLI::App& app, CliContext& ctx);
+
+// Every area's registrars (config/cli/CliCommands.cpp: each area adds its line there).
+std::vector<CliRegistrar> AllCliRegistrars();
+
+// Runs the command line: parses, creates and initialises the form through the scripted port,
+// runs the chosen command and returns the exit code: 0 success, 1 when a failure row (image 0)
+// was added or an error stopped the command, CLI11's code for a usage error.
+// `env` lets tests keep the settings and the working folder in a temporary place.
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           const std::vector<CliRegistrar>& registrars, FormEnvironment env = {});

@@ -1,0 +1,76 @@
+// The shell's own subcommands: show the settings, choose the COM port, map a COM port to a
+// device, the about text.
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <ostream>
+
+#include "app/SettingsKey.h"
+#include "cli/CliContext.h"
+
+void RegisterShellSubcommands(CLI::App& app, CliContext& ctx) {
+  CLI::App* settings = app.add_subcommand("settings", "Show the loaded settings");
+  settings->callback([&ctx] {
+    ctx.action = [](CliContext& c) {
+      CQeltaConfigView& f = *c.form;
+      c.out << "SettingsFile=" << f.settings().Path() << '\n'
+            << "GetSettingsPath=" << f.settingsPath << '\n'
+            << "EthUsernameDigiME=" << f.ethUser << '\n'
+            << "IgnoreNetTempIP=" << f.ignoreTempAddresses.load() << '\n'
+            << "UIService=" << f.uiService << '\n'
+            << "UIProduction=" << f.uiProduction << '\n'
+            << "ComPort=" << f.comPort << '\n'
+            << "ComDevice=" << f.link().ResolveComPort(static_cast<int16_t>(f.comPort)) << '\n'
+            << "CommID=" << f.controls().Text(ids::kCommIdField) << '\n'
+            << "Browser=" << f.browserCommand << '\n'
+            << "WorkingFolder=" << f.programDir << '\n';
+      // The password is not shown: the settings file is private to its user for its sake.
+      return true;
+    };
+  });
+
+  // Option values live in shared storage owned by the callbacks, which live as long as the app.
+  auto port = std::make_shared<int>(0);
+  CLI::App* com = app.add_subcommand("com-port", "Choose the serial port COM1..COM8");
+  com->add_option("n", *port, "Port number 1..8")->required();
+  com->callback([&ctx, port] {
+    int n = *port;
+    ctx.action = [n](CliContext& c) {
+      if (n < 1 || n > 8) return c.Fail("the COM port must be 1 to 8");
+      if (!c.form->RunCommand(ids::kCmdCom1 + n - 1)) return c.Fail("COM port command missing");
+      if (c.form->comPort != n) return c.Fail("the COM port could not be chosen");
+      c.out << "ComPort=" << n << '\n';
+      return true;
+    };
+  });
+
+  auto mapping = std::make_shared<std::pair<int, std::string>>(0, std::string());
+  CLI::App* dev = app.add_subcommand("com-device", "Map COM port N to a device path (\"\" unmaps)");
+  dev->add_option("n", mapping->first, "Port number 1..32767")->required();
+  dev->add_option("path", mapping->second, "Device path, e.g. /dev/ttyUSB0")->required();
+  dev->callback([&ctx, mapping] {
+    auto m = *mapping;
+    ctx.action = [m](CliContext& c) {
+      if (m.first < 1 || m.first > 32767) return c.Fail("the COM port must be 1 to 32767");
+      if (int e = c.form->SetComDevice(m.first, m.second))
+        return c.Fail("could not store the mapping, error " + std::to_string(e));
+      c.out << "COM" << m.first << "="
+            << c.form->link().ResolveComPort(static_cast<int16_t>(m.first)) << '\n';
+      return true;
+    };
+  });
+
+  CLI::App* about = app.add_subcommand("about", "Show the about text");
+  about->callback([&ctx] {
+    ctx.action = [](CliContext& c) {
+      qelta::ScriptedUi::DialogAnswer ok;
+      c.ui.QueueDialogAnswer("CAboutDlg", ok);
+      c.form->RunCommand(ids::kCmdAbout);
+      const auto& dialogs = c.ui.Dialogs();
+      if (dialogs.empty() || dialogs.back().name != "CAboutDlg")
+        return c.Fail("the about box was not shown");
+      c.out << dialogs.back().finalState.title << '\n';
+      for (const auto& field : dialogs.back().finalState.fields) c.out << field.value << '\n';
+      return true;
+    };
+  });
+}
