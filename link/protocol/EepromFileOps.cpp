@@ -6,6 +6,7 @@
 
 #include "halvex/HalvexCtrl.h"
 #include "interface/LinkState.h"
+#include "interface/Version.h"
 #include "protocol/EepromFile.h"
 #include "protocol/LinkIo.h"
 
@@ -30,7 +31,7 @@ bool WritePageRuns(CHalvexCtrl& self, CHalvexCtrl::Impl& d, int16_t page,
         }
         d.Message(hex, "WriteBlockToEeprom Failure. Page0");
       } else {
-        d.Message("WriteBlockToEeprom Failure Page1", "");
+        d.Message("WriteBlockToEeprom Failure Page1", halvex::kHalvexName);
       }
     }
     return false;

@@ -71,13 +71,23 @@ TEST_F(EepromFileOps, BadFilesWriteNothing) {
   EXPECT_FALSE(link.WriteEepromFile(dir.string()));  // a folder cannot be written as a file
 }
 
-TEST_F(EepromFileOps, FailedFullRunOnPage0IsReportedAndStops) {
+TEST_F(EepromFileOps, FailedFullRunIsReportedPerPageAndStops) {
   std::string text;
   for (int a = 0; a < 20; ++a) text += "E:0:" + std::to_string(a) + ":1:**\n";
-  EXPECT_FALSE(link.ReadEprFile(File("c.epr", text)));  // silent device
+  for (int a = 0; a < 13; ++a) text += "E:1:" + std::to_string(a) + ":1:**\n";
+  const std::string path = File("c.epr", text);
+  EXPECT_FALSE(link.ReadEprFile(path));  // silent device
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].second, "WriteBlockToEeprom Failure. Page0");
   EXPECT_EQ(Writes().size(), 2u);  // the first run, sent twice; the second run never
+
+  // Page 0 is written, page 1 is not answered.
+  line().SetScript([](const Bytes& f) { return f[4] == 0 ? std::optional(B({0})) : std::nullopt; });
+  line().ClearSent();
+  EXPECT_FALSE(link.ReadEprFile(path));
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1].first, "WriteBlockToEeprom Failure Page1");
+  EXPECT_EQ(Writes().size(), 4u);
 }
 
 TEST_F(EepromFileOps, RoundTripBetweenTwoDevices) {
