@@ -58,6 +58,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   std::vector<std::string> cancelDialogs;
   std::vector<std::string> files;
   std::string settingsFile;
+  std::string configFile;
+  std::vector<std::string> messageAnswers;
   app.add_flag("--yes", yes, "Answer every question with OK (default: Cancel)");
   app.add_option("--dialog", dialogValues,
                  "A dialog value, Dialog.field=value (e.g. CBSChannelDlg.channel=3); the dialog "
@@ -65,6 +67,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   app.add_option("--cancel-dialog", cancelDialogs, "Cancel this dialog (by its name)");
   app.add_option("--file", files, "The answer of the next file dialog (a path)");
   app.add_option("--settings", settingsFile, "Settings file (default: the user's own)");
+  app.add_option("--config-file", configFile,
+                 "Open this configuration file (.pcg) before the command, as the File menu does");
+  app.add_option("--answer", messageAnswers,
+                 "Answers for the next questions in order, ok or cancel (then --yes or Cancel)")
+      ->check(CLI::IsMember({"ok", "cancel"}));
 
   for (const auto& registrar : registrars) registrar(app, ctx);
 
@@ -76,6 +83,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   if (!ctx.action) return ctx.Fail("no command given"), 1;
 
   if (yes) ctx.ui.SetDefaultMessageAnswer(qelta::MessageAnswer::Ok);
+  for (const auto& a : messageAnswers)
+    ctx.ui.QueueMessageAnswer(a == "ok" ? qelta::MessageAnswer::Ok : qelta::MessageAnswer::Cancel);
   std::map<std::string, qelta::ScriptedUi::DialogAnswer> answers;
   for (const auto& spec : dialogValues) {
     std::string dialog, field, value;
@@ -119,6 +128,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   });
   ctx.form->InitialiseForm();
   ctx.ui.RunPostedTasks();
+  if (!configFile.empty()) {
+    ctx.ui.QueueFileDialogResult(configFile);
+    ctx.form->RunCommand(ids::kCmdOpenConfigFile);
+    if (ctx.form->configFilePath != configFile)
+      return ctx.Fail("could not open the configuration file " + configFile), 1;
+  }
   bool ok = ctx.action(ctx);
   // Work the command left for the form's timer or handed over from other threads.
   ctx.ui.RunPostedTasks();

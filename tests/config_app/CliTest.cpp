@@ -83,6 +83,25 @@ TEST_F(CliTest, QuestionsAreAnsweredCautiouslyUnlessToldOtherwise) {
   EXPECT_EQ(Run({"ask"}, {registrar}), 1);
   EXPECT_THAT(err.str(), HasSubstr("[Confirm] Remove all base station entries? -> Cancel"));
   EXPECT_EQ(Run({"--yes", "ask"}, {registrar}), 0);
+  EXPECT_EQ(Run({"--answer", "ok", "ask"}, {registrar}), 0);
+  EXPECT_EQ(Run({"--answer", "cancel", "--yes", "ask"}, {registrar}), 1);
+  EXPECT_NE(Run({"--answer", "maybe", "ask"}, {registrar}), 0);
+}
+
+TEST_F(CliTest, AConfigurationFileIsOpenedBeforeTheCommand) {
+  auto registrar = [](CLI::App& app, CliContext& ctx) {
+    app.add_subcommand("show", "shows")->callback([&ctx] {
+      ctx.action = [](CliContext& c) {
+        c.out << "file=" << c.form->configFilePath
+              << " set=" << c.form->controls().Enabled(ids::kSetConfigButton) << '\n';
+        return true;
+      };
+    });
+  };
+  EXPECT_EQ(Run({"--config-file", root + "/a.pcg", "show"}, {registrar}), 0);
+  EXPECT_THAT(out.str(), HasSubstr("file=" + root + "/a.pcg set=1\n"));
+  EXPECT_EQ(Run({"show"}, {registrar}), 0);
+  EXPECT_THAT(out.str(), HasSubstr("file= set=0\n"));
 }
 
 }  // namespace
