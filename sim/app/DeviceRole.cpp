@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/SimRole.h"
+#include "device/BootRomLoader.h"
 #include "device/DeviceStateFile.h"
 #include "device/SimDevice.h"
 #include "device/TrafficLog.h"
@@ -29,6 +30,7 @@ struct DeviceSettings {
   unsigned extra_delay_ms = 0;
   unsigned answer_delay_ms = 2;
   DeviceResponses responses;
+  bool boot_mode = false;
 };
 
 class DeviceRole : public SimRole {
@@ -53,6 +55,10 @@ class DeviceRole : public SimRole {
     device_.SetFaults(settings_.faults);
     device_.SetTiming(settings_.timing);
     device_.SetResponses(settings_.responses);
+    // Firmware loading works like on a real device: the update loader answers from normal mode,
+    // the ROM loader when the device was switched on in boot mode.
+    BootRomLoader::InstallInto(device_);
+    if (settings_.boot_mode) device_.SetBootMode(true);
     if (!settings_.log_file.empty()) {
       if (!log_.Open(settings_.log_file)) {
         error = "cannot open log file " + settings_.log_file;
@@ -139,6 +145,8 @@ class DeviceRoleOptions : public RoleOptions {
     app.add_option("--baud", s_.timing.baud, "Pace answers at this baud rate (10 bits a byte)");
     app.add_option("--answer-delay", s_.answer_delay_ms, "The device's own answer delay, ms");
     app.add_option("--scan-text", s_.responses.scanned_text, "Bar code the laser scanner reads");
+    app.add_flag("--boot-mode", s_.boot_mode,
+                 "Start in the ROM loader, as a device switched on with its boot line set");
     app.add_option("--rssi", rssi_value_, "Signal strength byte")->check(CLI::Range(0, 255));
   }
 

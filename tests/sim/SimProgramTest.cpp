@@ -211,6 +211,36 @@ TEST_F(SimProgram, TcpTunnelWithFaultKnobs) {
   EXPECT_EQ(sim.Wait(), 0);
 }
 
+int OpenRaw(const std::string& path) {
+  int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd >= 0) {
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(fd, TCSANOW, &tio);
+  }
+  return fd;
+}
+
+TEST_F(SimProgram, DevicesCarryTheirBootLoaders) {
+  SimProcess rom({"--pty", "--boot-mode"});
+  const std::string rom_path = rom.FirstLine();
+  ASSERT_FALSE(rom_path.empty()) << rom.Stderr();
+  int fd = OpenRaw(rom_path);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(Ask(fd, Bytes{0x00}, 1), Bytes{0x00}) << "the ROM loader wakes up";
+  EXPECT_EQ(Ask(fd, Bytes{0x55}, 1), Bytes{0xAA});
+  close(fd);
+
+  SimProcess normal({"--pty"});
+  const std::string path = normal.FirstLine();
+  ASSERT_FALSE(path.empty()) << normal.Stderr();
+  fd = OpenRaw(path);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(Ask(fd, Frame(0x13), 1), Bytes{'F'}) << "the update loader takes the boot request";
+  close(fd);
+}
+
 TEST_F(SimProgram, RefusesBadInputWithAMessage) {
   const fs::path state = dir_ / "broken.state";
   std::ofstream(state) << "qelta-sim-state 1\nid 70000\n";
