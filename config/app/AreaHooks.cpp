@@ -1,17 +1,21 @@
 // The one place where the operations of the other areas are plugged into the main form: the
 // hooks at its fixed points and the commands of its buttons and menus. Each area adds its lines.
 #include "app/QeltaConfigView.h"
+#include "network/BaseStationListOps.h"
 #include "params/FormParams.h"
 
 FormHooks DefaultFormHooks() {
   FormHooks hooks;
   hooks.loadReadoutList = [](CQeltaConfigView& view) { qelta::LoadReadSetupForForm(view); };
-  // Not yet filled by their areas: discovery start and stop, the context menus, the list's click
-  // handlers and the record address (base station network), the boot step (firmware upload).
+  qelta::network::InstallNetworkHooks(hooks);
+  // Not yet filled by its area: the boot step (firmware upload).
   return hooks;
 }
 
-void InstallAreaCommands(CQeltaConfigView& view) { qelta::InstallParamsCommands(view); }
+void InstallAreaCommands(CQeltaConfigView& view) {
+  qelta::InstallParamsCommands(view);
+  qelta::network::InstallNetworkCommands(view);
+}
 
 std::unique_ptr<CQeltaConfigView> CreateMainForm(qelta::UiPort& ui, FormEnvironment env) {
   auto view = std::make_unique<CQeltaConfigView>(ui, std::move(env), DefaultFormHooks());

@@ -39,6 +39,16 @@ struct BaseStationDiscovery::State {
     if (hook) hook(text);
   }
 
+  // The flags as the form keeps them; asked under the hooks' lock, so that nothing reaches the
+  // form once StopDiscovery has let go of it.
+  void ReadFlags(bool& frozen, bool& ignoreTemp) {
+    std::lock_guard<std::mutex> hold(hooksLock);
+    frozen = hooks.listShowsBaseStations ? hooks.listShowsBaseStations()
+                                         : listShowsBaseStations.load() != 0;
+    ignoreTemp =
+        hooks.ignoreTempAddresses ? hooks.ignoreTempAddresses() : ignoreTempAddresses.load() != 0;
+  }
+
   bool Update(const DiscoveryResponse* responses, size_t count);
   size_t Cycle();
 };
@@ -72,10 +82,12 @@ bool BaseStationDiscovery::State::Update(const DiscoveryResponse* responses, siz
   {
     NamedMutexGuard hold(listLock, kUpdateLockWaitMs);
     if (!hold.Owned()) return false;
-    if (!listShowsBaseStations.load()) {
+    bool frozen, ignoreTemp;
+    ReadFlags(frozen, ignoreTemp);
+    if (!frozen) {
       table.count = 0;
       for (size_t i = 0; i < count && table.count < kMaxBaseStations; ++i) {
-        if (ignoreTempAddresses.load() && FirstOctet(responses[i].address) == 169) continue;
+        if (ignoreTemp && FirstOctet(responses[i].address) == 169) continue;
         table.records[table.count++] = RecordFromResponse(responses[i]);
       }
     }

@@ -35,6 +35,10 @@ struct DiscoveryHooks {
   std::function<void(int row, int column, const std::string&)> setRowText;
   // A modal error message (caption, text).
   std::function<void(const std::string&, const std::string&)> errorBox;
+  // Where the form keeps the flags the thread reads (the list shows the table; leave out
+  // 169.x.x.x); without them the component's own flags count. Called on the discovery thread.
+  std::function<bool()> listShowsBaseStations;
+  std::function<bool()> ignoreTempAddresses;
 };
 
 class BaseStationDiscovery {

@@ -8,23 +8,27 @@
 
 #include "network/DiscoveryProtocol.h"
 
-namespace qelta::network {
-
-inline constexpr size_t kMaxBaseStations = 256;
-
+// One discovered module. It lives outside the namespace because the main form and its output
+// list refer to it by this plain name (rows carry a pointer to it as item data).
 struct BaseStationRecord {
   char addressText[256] = {};  // dotted decimal, what the user sees
   uint32_t address = 0;        // IPv4, network byte order: identifies the station
   uint16_t port = 0;           // serial tunnel, host order
   int32_t dhcp = 0;            // 0 = fixed address
   int32_t macValid = 0;
-  MacAddress mac{};
-  char name[kNameChars + 1] = {};  // module host name, empty if none
+  qelta::network::MacAddress mac{};
+  char name[qelta::network::kNameChars + 1] = {};  // module host name, empty if none
   int32_t gatewayValid = 0;
   uint32_t gateway = 0;  // host order
   int32_t maskValid = 0;
   uint32_t mask = 0;  // host order
 };
+
+namespace qelta::network {
+
+using ::BaseStationRecord;
+
+inline constexpr size_t kMaxBaseStations = 256;
 
 struct BaseStationList {
   std::array<BaseStationRecord, kMaxBaseStations> records{};
