@@ -16,7 +16,7 @@ void SimDevice::Receive(std::span<const std::uint8_t> bytes, Clock::time_point n
   call_time_ = now;
   if (boot_mode_) {
     if (observer_) observer_(Direction::kReceived, bytes);
-    if (!boot_handler_) return;
+    if (!boot_handler_ || faults_.silent) return;
     std::vector<std::uint8_t> answer;
     boot_handler_->OnBootBytes(bytes, boot_access_, answer);
     if (!answer.empty()) QueueLocked(std::move(answer), AnswerTimeLocked(now));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SimTestHelpers.h"
+#include "device/BootRomLoader.h"
 #include "device/SimDevice.h"
 
 namespace qelta::sim {
@@ -14,12 +15,17 @@ const Bytes kInfo{0x12, 9, 1, 0, 0, 1, 1, 26};
 
 TEST(DeviceFaults, SilentDeviceHearsButNeverAnswers) {
   SimDevice device;
+  BootRomLoader::InstallInto(device);
   device.SetFaults({.silent = true});
   EXPECT_TRUE(device.Exchange(Frame(0x12)).empty());
   EXPECT_TRUE(device.Exchange(test::WriteFrame(1, 0, {5})).empty());
   EXPECT_EQ(device.Activity().frames_received, 2u);
   // A silent device carries out nothing either.
   EXPECT_EQ(device.Page(0)[1], kErasedByte);
+  // Nor does its boot loader answer.
+  device.SetBootMode(true);
+  EXPECT_TRUE(device.Exchange(Bytes{0x00}).empty());
+  device.SetBootMode(false);
   device.SetFaults({});
   EXPECT_EQ(device.Exchange(Frame(0x12)), kInfo);
 }
