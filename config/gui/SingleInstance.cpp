@@ -1,0 +1,90 @@
+#include "gui/SingleInstance.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+namespace qelta::gui {
+namespace {
+constexpr char kRaiseRequest[] = "raise\n";
+constexpr char kRaiseAnswer[] = "ok\n";
+}  // namespace
+
+QString defaultInstanceFolder() {
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (!runtime.isEmpty() && QDir(runtime).exists()) return runtime;
+  return QDir::tempPath() + QStringLiteral("/qeltaconfig-") + QString::number(::getuid());
+}
+
+SingleInstance::SingleInstance(QString folder, QObject* parent)
+    : QObject(parent), folder_(folder.isEmpty() ? defaultInstanceFolder() : std::move(folder)) {}
+
+SingleInstance::~SingleInstance() {
+  if (server_) {
+    server_->close();  // also removes the socket file
+  }
+}
+
+SingleInstance::Outcome SingleInstance::acquire() {
+  QDir dir(folder_);
+  if (!dir.exists() && !dir.mkpath(QStringLiteral("."))) return Outcome::kUnavailable;
+  // A folder of our own under /tmp must not be readable by others.
+  QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+  lock_ = std::make_unique<QLockFile>(lockPath());
+  lock_->setStaleLockTime(0);  // stale only when its process is gone, never by age
+  if (!lock_->tryLock(0)) {
+    const bool held = lock_->error() == QLockFile::LockFailedError;
+    lock_.reset();
+    return held ? Outcome::kRunning : Outcome::kUnavailable;
+  }
+  server_ = new QLocalServer(this);
+  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  // We hold the lock, so a socket file left here belongs to a copy that is gone.
+  QLocalServer::removeServer(socketPath());
+  if (!server_->listen(socketPath())) {
+    // Still the one instance (the lock is ours); later starts just cannot raise us.
+    qWarning("qeltaconfig: cannot listen on %s: %s", qPrintable(socketPath()),
+             qPrintable(server_->errorString()));
+    return Outcome::kFirst;
+  }
+  connect(server_, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
+  return Outcome::kFirst;
+}
+
+void SingleInstance::onNewConnection() {
+  while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+      // Read only a bounded line: whatever a stranger sends, we never buffer more.
+      if (!socket->canReadLine()) {
+        if (socket->bytesAvailable() > 64) socket->abort();
+        return;
+      }
+      const QByteArray line = socket->readLine(64);
+      if (line == kRaiseRequest) {
+        socket->write(kRaiseAnswer);
+        socket->flush();
+        emit activationRequested();
+      }
+      socket->disconnectFromServer();
+    });
+  }
+}
+
+bool SingleInstance::signalRunning(int timeoutMs) const {
+  QLocalSocket socket;
+  socket.connectToServer(socketPath());
+  if (!socket.waitForConnected(timeoutMs)) return false;
+  socket.write(kRaiseRequest);
+  if (!socket.waitForBytesWritten(timeoutMs)) return false;
+  while (!socket.canReadLine()) {
+    if (!socket.waitForReadyRead(timeoutMs)) return false;
+  }
+  return socket.readLine(64) == kRaiseAnswer;
+}
+
+}  // namespace qelta::gui

@@ -1,0 +1,50 @@
+// One running window per user. The first start takes a per-user lock file and listens on a local
+// socket beside it; a later start finds the lock taken, asks the running copy over the socket to
+// bring its window forward, and ends.
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+
+namespace qelta::gui {
+
+class SingleInstance : public QObject {
+  Q_OBJECT
+ public:
+  // `folder`: where the lock and the socket live (empty: the user's runtime folder, else a
+  // per-user folder under the temporary folder).
+  explicit SingleInstance(QString folder = {}, QObject* parent = nullptr);
+  ~SingleInstance() override;
+
+  enum class Outcome {
+    kFirst,        // this process is the one instance now (the lock is held)
+    kRunning,      // another copy holds the lock
+    kUnavailable,  // no lock could be made here (the folder or file cannot be written)
+  };
+  Outcome acquire();
+  // For a second start: asks the running copy to come forward. True when it acknowledged.
+  bool signalRunning(int timeoutMs = 2000) const;
+
+  QString lockPath() const { return folder_ + QStringLiteral("/qeltaconfig.lock"); }
+  QString socketPath() const { return folder_ + QStringLiteral("/qeltaconfig.sock"); }
+
+ signals:
+  // Another start asked this one to show its window.
+  void activationRequested();
+
+ private:
+  void onNewConnection();
+
+  QString folder_;
+  std::unique_ptr<QLockFile> lock_;
+  QLocalServer* server_ = nullptr;
+};
+
+// The default folder: $XDG_RUNTIME_DIR when it is set, else /tmp/qeltaconfig-<uid>.
+QString defaultInstanceFolder();
+
+}  // namespace qelta::gui

@@ -1,0 +1,41 @@
+// qeltaconfig: the configurator's window. One copy per user: a second start brings the running
+// window forward and ends. A file named on the command line is opened as the document.
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+
+#include "gui/MainWindow.h"
+#include "gui/SingleInstance.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("QeltaConfig"));
+  QApplication::setOrganizationName(QStringLiteral("Tervana"));
+  QApplication::setDesktopFileName(QStringLiteral("qeltaconfig"));
+
+  qelta::gui::SingleInstance instance;
+  switch (instance.acquire()) {
+    case qelta::gui::SingleInstance::Outcome::kFirst:
+      break;
+    case qelta::gui::SingleInstance::Outcome::kRunning:
+      if (instance.signalRunning()) return 0;
+      // The lock's owner lives but does not answer: two copies would fight over the serial port.
+      QMessageBox::critical(nullptr, QStringLiteral("QeltaConfig"),
+                            QStringLiteral("QeltaConfig is already running (lock %1) but does not "
+                                           "answer.")
+                                .arg(instance.lockPath()));
+      return 1;
+    case qelta::gui::SingleInstance::Outcome::kUnavailable:
+      std::fprintf(stderr, "qeltaconfig: cannot take the single-instance lock %s; going on\n",
+                   qPrintable(instance.lockPath()));
+      break;
+  }
+
+  qelta::gui::MainWindow window;
+  QObject::connect(&instance, &qelta::gui::SingleInstance::activationRequested, &window,
+                   &qelta::gui::MainWindow::bringForward);
+  const QStringList args = QApplication::arguments();
+  if (args.size() > 1) window.openDocument(args.at(1));
+  window.show();
+  return QApplication::exec();
+}
