@@ -1,4 +1,8 @@
 // Every area's subcommands of the command line; each area adds its registrar here.
 #include "cli/CliContext.h"
 
-std::vector<CliRegistrar> AllCliRegistrars() { return {RegisterShellSubcommands}; }
+void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx);
+
+std::vector<CliRegistrar> AllCliRegistrars() {
+  return {RegisterShellSubcommands, RegisterNetworkSubcommands};
+}

@@ -1,0 +1,94 @@
+// The base station subcommands of the command line: list the stations discovery finds, and reset
+// stations chosen by address. Each run first lets discovery complete a cycle, then shows the
+// stations in the list exactly as "View base stations" does.
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <memory>
+#include <ostream>
+#include <thread>
+
+#include "cli/CliContext.h"
+#include "network/BaseStationListOps.h"
+
+namespace {
+
+using namespace qelta::network;
+
+struct StationChoice {
+  int waitMs = 2000;
+  std::vector<std::string> addresses;
+  bool all = false;
+};
+
+// Waits until discovery has finished a cycle (at most waitMs) and shows the table in the list.
+bool ShowStations(CliContext& c, int waitMs) {
+  CQeltaConfigView& f = *c.form;
+  BaseStationDiscovery& discovery = Network(f).discovery;
+  const uint64_t start = discovery.CycleCount();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  while (discovery.CycleCount() == start && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  c.ui.RunPostedTasks();
+  if (!f.RunCommand(ids::kCmdViewBaseStations)) return c.Fail("the list command is missing");
+  return true;
+}
+
+// Selects the rows of the stations at these addresses; false (with the reason) when one is not
+// in the list.
+bool SelectStations(CliContext& c, const StationChoice& choice) {
+  OutputList& list = c.form->outputList();
+  for (int row = 0; row < list.RowCount(); ++row) list.SetSelected(row, false);
+  if (choice.all) {
+    c.form->RunCommand(ids::kCmdSelectAll);
+    return true;
+  }
+  for (const std::string& address : choice.addresses) {
+    bool found = false;
+    for (int row = 0; row < list.RowCount(); ++row) {
+      const BaseStationRecord* r = list.Row(row).item;
+      if (r && address == r->addressText) {
+        list.SetSelected(row, true);
+        list.SetSelectionMark(row);
+        found = true;
+      }
+    }
+    if (!found) return c.Fail("no base station at " + address);
+  }
+  return true;
+}
+
+}  // namespace
+
+void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx) {
+  auto listWait = std::make_shared<int>(2000);
+  CLI::App* list = app.add_subcommand("bs-list", "List the base stations found on the network");
+  list->add_option("--wait", *listWait, "Wait at most this long for discovery, ms")
+      ->check(CLI::Range(0, 60000));
+  list->callback([&ctx, listWait] {
+    const int waitMs = *listWait;
+    ctx.action = [waitMs](CliContext& c) {
+      if (!ShowStations(c, waitMs)) return false;
+      NamedMutexGuard hold(ListLock(*c.form), 1000);
+      c.out << "BaseStations=" << Table(*c.form).count << '\n';
+      return true;
+    };
+  });
+
+  auto reset = std::make_shared<StationChoice>();
+  CLI::App* cmd = app.add_subcommand("bs-reset", "Reset the base stations at these addresses");
+  cmd->add_option("address", reset->addresses, "Dotted addresses of the stations");
+  cmd->add_flag("--all", reset->all, "Every station found");
+  cmd->add_option("--wait", reset->waitMs, "Wait at most this long for discovery, ms")
+      ->check(CLI::Range(0, 60000));
+  cmd->callback([&ctx, reset] {
+    const StationChoice choice = *reset;
+    ctx.action = [choice](CliContext& c) {
+      if (choice.addresses.empty() && !choice.all) return c.Fail("name stations or give --all");
+      if (!ShowStations(c, choice.waitMs)) return false;
+      if (!SelectStations(c, choice)) return false;
+      return c.form->RunCommand(ids::kCmdResetBaseStations) ||
+             c.Fail("the reset command is missing");
+    };
+  });
+}
