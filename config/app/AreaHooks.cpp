@@ -2,19 +2,21 @@
 // hooks at its fixed points and the commands of its buttons and menus. Each area adds its lines.
 #include "app/QeltaConfigView.h"
 #include "network/BaseStationListOps.h"
+#include "params/FirmwareUpload.h"
 #include "params/FormParams.h"
 
 FormHooks DefaultFormHooks() {
   FormHooks hooks;
   hooks.loadReadoutList = [](CQeltaConfigView& view) { qelta::LoadReadSetupForForm(view); };
   qelta::network::InstallNetworkHooks(hooks);
-  // Not yet filled by its area: the boot step (firmware upload).
+  hooks.bootStep = [](CQeltaConfigView& view) { qelta::RunFirmwareUpload(view); };
   return hooks;
 }
 
 void InstallAreaCommands(CQeltaConfigView& view) {
   qelta::InstallParamsCommands(view);
   qelta::network::InstallNetworkCommands(view);
+  qelta::InstallFirmwareUploadCommands(view);
 }
 
 std::unique_ptr<CQeltaConfigView> CreateMainForm(qelta::UiPort& ui, FormEnvironment env) {
