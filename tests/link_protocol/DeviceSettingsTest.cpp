@@ -13,11 +13,9 @@
 namespace linktest {
 namespace {
 
-using qelta::sim::SimDevice;
-
 class DeviceSettings : public LinkTest {
  protected:
-  void Use(SimDevice& device) {
+  void Use(DevicePtr device) {
     line().SetScript(DeviceScript(device));
     line().ClearSent();
     ASSERT_TRUE(link.Connect(1, 19200));  // forgets the previous device's information
@@ -31,13 +29,12 @@ TEST_F(DeviceSettings, ChannelAtTheLocationOfEachLayout) {
     size_t addr;
   };
   for (const Case c : {Case{8, 2, 125}, Case{5, 0, 19}, Case{9, 0, 13}}) {
-    SimDevice device(Identity(c.type));
+    auto device = MakeDevice(c.type);
     Use(device);
     EXPECT_EQ(link.SetChannel(7), 7) << int(c.type);
-    const auto mem = c.page == 2 ? device.Extended() : device.Page(c.page);
+    const auto mem = c.page == 2 ? device->Extended() : device->Page(c.page);
     EXPECT_EQ(mem[c.addr], 7) << int(c.type);
     EXPECT_EQ(link.GetChannel(), 7);
-    if (c.type != 9) line().SetScript({});
   }
   EXPECT_EQ(line().SentBytes()[1], B({2, 5, 0x10, 1, 0, 0x0D, 7, 3}));  // type 9: page 0, 13
 }
@@ -57,13 +54,12 @@ TEST_F(DeviceSettings, IdAndDateAtTheLocationOfEachLayout) {
     size_t idAt, dateAt;
   };
   for (const Case c : {Case{5, 1, 65}, Case{9, 15, 17}, Case{8, 15, 17}}) {
-    SimDevice device(Identity(c.type));
+    auto device = MakeDevice(c.type);
     Use(device);
     ASSERT_TRUE(link.SetID(300)) << int(c.type);
-    const auto page0 = device.Page(0);
+    const auto page0 = device->Page(0);
     EXPECT_EQ(Bytes(page0.begin() + c.idAt, page0.begin() + c.idAt + 2), B({0x01, 0x2C}));
     EXPECT_EQ(Bytes(page0.begin() + c.dateAt, page0.begin() + c.dateAt + 3), today);
-    line().SetScript({});
   }
 }
 
@@ -72,12 +68,12 @@ TEST_F(DeviceSettings, BaseStationModeResetsAlsoWhenTheWriteFailed) {
   link.SetBSMode(1);
   EXPECT_EQ(WaitSent(3), (std::vector<Bytes>{B({2, 5, 0x10, 1, 0, 12, 1, 3}),
                                              B({2, 5, 0x10, 1, 0, 12, 1, 3}), B({2, 1, 0x16, 3})}));
-  SimDevice device(Identity(9));
+  auto device = MakeDevice(9);
   Use(device);
   line().ClearSent();
   link.SetBSMode(2);
   WaitSent(2);
-  EXPECT_EQ(device.Page(0)[12], 2);
+  EXPECT_EQ(device->Page(0)[12], 2);
 }
 
 }  // namespace
@@ -124,24 +120,24 @@ class TcpDevice {
 };
 
 TEST(DeviceOverTcp, ReplyCodesAndCapturedReadsOverTheTunnel) {
-  qelta::sim::SimDevice device(Identity(9));
-  device.WithMemory([](qelta::sim::DeviceMemory& m) {
+  auto device = MakeDevice(9);
+  device->WithMemory([](qelta::sim::DeviceMemory& m) {
     for (size_t i = 0; i < 255; ++i) m.Area(qelta::sim::MemoryArea::kPage0)[i] = uint8_t(i + 1);
   });
   qelta::sim::FaultKnobs silent;
   silent.silent = true;
-  device.SetFaults(silent);
-  TcpDevice tunnel(device);
+  device->SetFaults(silent);
+  TcpDevice tunnel(*device);
   CHalvexCtrl link;
   ASSERT_TRUE(link.Connect(0, 19200));  // forgets any cached device
   ASSERT_EQ(link.ConnectTCP(htonl(INADDR_LOOPBACK), tunnel.port), 0u);
   EXPECT_EQ(link.GetDevice(), -3);
 
-  device.SetFaults({});
+  device->SetFaults({});
   ASSERT_EQ(link.ReadInfo(), 1);
   ASSERT_TRUE(link.ReadEepromBlock(0, 0, 200));
   EXPECT_EQ(link.GetEepByte(0, 199), 200);
-  device.SetFaults(silent);
+  device->SetFaults(silent);
   EXPECT_EQ(link.GetChannel(), -2);  // type known from the cache, the read got no answer
   link.Disconnect();
 }

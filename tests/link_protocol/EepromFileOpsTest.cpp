@@ -91,9 +91,9 @@ TEST_F(EepromFileOps, FailedFullRunIsReportedPerPageAndStops) {
 }
 
 TEST_F(EepromFileOps, RoundTripBetweenTwoDevices) {
-  qelta::sim::SimDevice source(Identity(9)), target(Identity(9));
+  auto source = MakeDevice(9), target = MakeDevice(9);
   std::mt19937 rng(7);
-  source.WithMemory([&](qelta::sim::DeviceMemory& m) {
+  source->WithMemory([&](qelta::sim::DeviceMemory& m) {
     for (auto area : {qelta::sim::MemoryArea::kPage0, qelta::sim::MemoryArea::kPage1}) {
       for (auto& b : m.Area(area)) b = static_cast<uint8_t>(rng());
     }
@@ -108,7 +108,7 @@ TEST_F(EepromFileOps, RoundTripBetweenTwoDevices) {
   ASSERT_TRUE(link.ReadEprFile(path));
   line().SetScript({});
   for (int page : {0, 1}) {
-    const auto want = source.Page(page), got = target.Page(page);
+    const auto want = source->Page(page), got = target->Page(page);
     EXPECT_TRUE(std::equal(want.begin(), want.begin() + 255, got.begin())) << page;
     EXPECT_EQ(got[255], qelta::sim::kErasedByte);  // outside the images: left alone
   }

@@ -7,7 +7,7 @@ namespace {
 using MemoryAccess = LinkTest;
 
 // Answers a read request 0F count X Y with the echo and count bytes from `data`.
-ScriptedLine::Script ReadAnswer(Bytes data) {
+Script ReadAnswer(Bytes data) {
   return [data](const Bytes& f) -> std::optional<Bytes> {
     if (f.size() < 7 || f[2] != 0x0F) return B({0});
     Bytes a = {0x0F, f[3], f[4], f[5]};

@@ -1,24 +1,29 @@
 // Puts a simulated device behind the scripted line: every frame the link writes goes to the
-// device, and its answer comes back as one chunk.
+// device, and its answer comes back as one chunk. The script shares the device, so a frame still
+// on its way keeps it alive.
 #pragma once
 
-#include "ScriptedPort.h"
+#include <memory>
+
+#include "LinkFixture.h"
 #include "device/SimDevice.h"
 
 namespace linktest {
 
-inline ScriptedLine::Script DeviceScript(qelta::sim::SimDevice& device) {
-  return [&device](const Bytes& frame) -> std::optional<Bytes> {
-    Bytes answer = device.Exchange(frame);
+using DevicePtr = std::shared_ptr<qelta::sim::SimDevice>;
+
+inline DevicePtr MakeDevice(uint8_t type) {
+  qelta::sim::DeviceIdentity id;
+  id.type = type;
+  return std::make_shared<qelta::sim::SimDevice>(id);
+}
+
+inline Script DeviceScript(DevicePtr device) {
+  return [device](const Bytes& frame) -> std::optional<Bytes> {
+    Bytes answer = device->Exchange(frame);
     if (answer.empty()) return std::nullopt;
     return answer;
   };
-}
-
-inline qelta::sim::DeviceIdentity Identity(uint8_t type) {
-  qelta::sim::DeviceIdentity id;
-  id.type = type;
-  return id;
 }
 
 }  // namespace linktest
