@@ -1,8 +1,9 @@
 // Every area's subcommands of the command line; each area adds its registrar here.
 #include "cli/CliContext.h"
 
+void RegisterParamsSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx);
 
 std::vector<CliRegistrar> AllCliRegistrars() {
-  return {RegisterShellSubcommands, RegisterNetworkSubcommands};
+  return {RegisterShellSubcommands, RegisterParamsSubcommands, RegisterNetworkSubcommands};
 }

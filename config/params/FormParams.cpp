@@ -1,8 +1,10 @@
 #include "params/FormParams.h"
 
+#include <cstdio>
 #include <sstream>
 
 #include "app/QeltaConfigView.h"
+#include "network/BaseStationListOps.h"
 #include "params/ParamsOperations.h"
 
 namespace qelta {
@@ -46,6 +48,37 @@ std::vector<std::string> EditorCommand(CQeltaConfigView& view) {
   return argv;
 }
 
+// The base station table's selection and probes.
+StationAccess Stations(CQeltaConfigView& view) {
+  StationAccess access;
+  access.selected = [&view]() -> std::optional<StationTarget> {
+    const BaseStationRecord* record = view.selectedBaseStation;
+    if (record == nullptr) return std::nullopt;
+    return StationTarget{record->addressText, record->address, record->port, record};
+  };
+  auto recordOf = [](const StationTarget& target) {
+    BaseStationRecord record{};
+    if (target.record != nullptr) return *target.record;
+    std::snprintf(record.addressText, sizeof record.addressText, "%s", target.addressText.c_str());
+    record.address = target.address;
+    record.port = target.port;
+    return record;
+  };
+  access.checkPresenceFails = [&view, recordOf](const StationTarget& target) {
+    const BaseStationRecord record = recordOf(target);
+    return network::CheckPresence(view, &record);
+  };
+  access.reportSilent = [&view](const std::string& suffix) {
+    network::ReportSilentBaseStations(view, suffix);
+  };
+  access.clearSilent = [&view] { network::Silent(view).count = 0; };
+  access.confirmResponding = [&view, recordOf](const StationTarget& target) {
+    const BaseStationRecord record = recordOf(target);
+    return network::ConfirmResponding(view, &record);
+  };
+  return access;
+}
+
 }  // namespace
 
 struct FormParams::Adapters {
@@ -69,15 +102,23 @@ FormParams::FormParams(CQeltaConfigView& view) : adapters_(std::make_unique<Adap
       .programDir = view.programDir,
       .startDir = view.startDir,
       .uiProduction = view.uiProduction,
-      // The base station table's selection is not bound yet: every operation here works on the
-      // device on the serial port.
-      .stations = {},
+      .stations = Stations(view),
       .storeSettingsPath = [&view] { view.StoreSettingsPath(); },
       .editorCommand = EditorCommand(view),
   });
 }
 
 FormParams::~FormParams() = default;
+
+void UploadConfiguration(CQeltaConfigView& view) {
+  FormParams binding(view);
+  UploadConfiguration(binding.form());
+}
+
+void ReadDeviceInfo(CQeltaConfigView& view) {
+  FormParams binding(view);
+  ReadDeviceInfo(binding.form());
+}
 
 void InstallParamsCommands(CQeltaConfigView& view) {
   auto run = [&view](void (*operation)(ParamsForm&)) {

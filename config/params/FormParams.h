@@ -23,6 +23,11 @@ class FormParams {
   std::unique_ptr<ParamsForm> form_;
 };
 
+// The operations on a form, for the other areas that call them (default uploads to base
+// stations, the device report after a new comm ID).
+void UploadConfiguration(CQeltaConfigView& view);
+void ReadDeviceInfo(CQeltaConfigView& view);
+
 // Routes buttons 1029, 1012, 1032, 1015 and command 32793 to the operations.
 void InstallParamsCommands(CQeltaConfigView& view);
 // The read-out list loader the form runs at the end of LoadSettings.

@@ -15,6 +15,8 @@
 #include "params/ParamsState.h"
 #include "ui/UiPort.h"
 
+struct BaseStationRecord;
+
 namespace qelta {
 
 // A base station reached over its module's serial tunnel.
@@ -22,6 +24,7 @@ struct StationTarget {
   std::string addressText;
   uint32_t address = 0;  // IPv4, network byte order
   uint16_t port = 0;
+  const BaseStationRecord* record = nullptr;  // the table's record, when it came from there
 };
 
 // The base station table's services; empty members mean "no station selected" and

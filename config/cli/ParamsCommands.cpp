@@ -1,0 +1,106 @@
+// The terminal-parameter subcommands of the command line: upload a configuration file, read a
+// hand terminal out into a file, and the device-information report.
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+
+#include "cli/CliContext.h"
+#include "network/BaseStationRecord.h"
+
+namespace {
+
+// "address" or "address:port" of a base station's serial tunnel (port 2101 by default).
+bool ParseStation(const std::string& text, BaseStationRecord& record) {
+  std::string address = text;
+  unsigned long port = 2101;
+  if (const auto colon = text.find(':'); colon != std::string::npos) {
+    address = text.substr(0, colon);
+    const std::string portText = text.substr(colon + 1);
+    if (portText.empty() || portText.find_first_not_of("0123456789") != std::string::npos) {
+      return false;
+    }
+    port = std::stoul(portText.substr(0, 6));
+    if (port == 0 || port > 65535) return false;
+  }
+  if (!qelta::network::TextToAddress(address, record.address)) return false;
+  std::snprintf(record.addressText, sizeof record.addressText, "%s", address.c_str());
+  record.port = static_cast<uint16_t>(port);
+  return true;
+}
+
+// Runs one of the form's buttons, with the given station selected in the list when there is one,
+// and fails when the operation showed an error box.
+bool RunOnForm(CliContext& c, int command, const std::string& station) {
+  CQeltaConfigView& form = *c.form;
+  BaseStationRecord record{};
+  if (!station.empty() && !ParseStation(station, record)) {
+    return c.Fail("a station is address[:port], not \"" + station + "\"");
+  }
+  const size_t messagesBefore = c.ui.Messages().size();
+  BaseStationRecord* savedSelection = form.selectedBaseStation;
+  const bool savedShows = form.listShowsBaseStations;
+  if (!station.empty()) {
+    form.selectedBaseStation = &record;
+    form.listShowsBaseStations = true;
+  }
+  const bool ran = form.RunCommand(command);
+  form.selectedBaseStation = savedSelection;
+  form.listShowsBaseStations = savedShows;
+  if (!ran) return c.Fail("the command is not available");
+  const auto& messages = c.ui.Messages();
+  for (size_t i = messagesBefore; i < messages.size(); ++i) {
+    if (messages[i].icon == qelta::MessageIcon::Error) return c.Fail(messages[i].text);
+  }
+  return true;
+}
+
+}  // namespace
+
+void RegisterParamsSubcommands(CLI::App& app, CliContext& ctx) {
+  auto upload = std::make_shared<std::pair<std::string, std::string>>();
+  CLI::App* set = app.add_subcommand(
+      "upload", "Write a configuration file (.pcg) into the device on the COM port or a station");
+  set->add_option("file", upload->first, "The configuration file")->required();
+  set->add_option("--station", upload->second, "A base station's address[:port] instead");
+  set->callback([&ctx, upload] {
+    auto args = *upload;
+    ctx.action = [args](CliContext& c) {
+      std::error_code error;
+      const std::string path = std::filesystem::absolute(args.first, error).string();
+      c.form->configFilePath = error ? args.first : path;
+      return RunOnForm(c, ids::kSetConfigButton, args.second);
+    };
+  });
+
+  auto output = std::make_shared<std::string>();
+  CLI::App* get = app.add_subcommand("read-out", "Read a hand terminal's parameters into a file");
+  get->add_option("file", *output, "The configuration file to write")->required();
+  get->callback([&ctx, output] {
+    const std::string file = *output;
+    ctx.action = [file](CliContext& c) {
+      std::error_code error;
+      const std::string path = std::filesystem::absolute(file, error).string();
+      c.ui.QueueFileDialogResult(error ? file : path);
+      // No editor on the command line: the file is the result.
+      c.ui.SetProcessLauncher([&c](const qelta::ProcessRequest& request) {
+        c.out << "written: " << request.argv.back() << '\n';
+        return 0;
+      });
+      if (!RunOnForm(c, ids::kGetConfigButton, "")) return false;
+      if (!std::filesystem::exists(error ? file : path)) return c.Fail("nothing was read");
+      return true;
+    };
+  });
+
+  auto station = std::make_shared<std::string>();
+  CLI::App* info =
+      app.add_subcommand("device-report", "List the device information of the connected device");
+  info->add_option("--station", *station, "A base station's address[:port] instead");
+  info->callback([&ctx, station] {
+    const std::string target = *station;
+    ctx.action = [target](CliContext& c) {
+      return RunOnForm(c, ids::kReadDeviceInfoButton, target);
+    };
+  });
+}
