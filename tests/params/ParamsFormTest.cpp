@@ -1,0 +1,229 @@
+// The parameter operations through the main form's buttons and the command line, against a
+// simulated hand terminal on a pty and a simulated base station behind an Ethernet module.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "app/QeltaConfigView.h"
+#include "cli/CliContext.h"
+#include "device/SimDevice.h"
+#include "module/SimulatedModule.h"
+#include "network/BaseStationListOps.h"
+#include "params/FormParams.h"
+#include "params/ParamsState.h"
+#include "transport/DeviceRunner.h"
+#include "transport/PtyEndpoint.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace qelta;
+
+const std::string kDataDir = QELTA_DATA_DIR "/";
+
+class NoBrowser : public IHttpHandlerLookup {
+ public:
+  HttpHandlerAnswer Query() override { return {2, 2, ""}; }
+};
+
+class ParamsFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "qelta-paramsform-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root = pattern;
+    fs::create_directories(root + "/bin");
+    for (const char* file : {"HT_parameters_to_get.cfg", "RFDeviceInfo.txt"}) {
+      fs::copy_file(kDataDir + file, root + "/bin/" + file);
+    }
+    setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
+  }
+  void TearDown() override {
+    form.reset();
+    host.Stop();
+    runner.reset();
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
+
+  FormEnvironment Env() {
+    FormEnvironment env;
+    env.browserLookup = &browser;
+    env.settingsFile = root + "/config/Tervana/QeltaConfigurator.conf";
+    env.workingFolder.exePath = root + "/bin/qeltaconfig";
+    env.changeDirectory = false;
+    return env;
+  }
+  CQeltaConfigView& StartForm() {
+    form = CreateMainForm(ui, Env());
+    form->InitialiseForm();
+    return *form;
+  }
+  // A hand terminal on a pty; answers its slave path.
+  std::string StartTerminal() {
+    sim::DeviceIdentity identity;
+    identity.type = sim::kTypeHandTerminal;
+    identity.id = 1234;
+    terminal = std::make_unique<sim::SimDevice>(identity);
+    terminal->WithMemory([](sim::DeviceMemory& m) {
+      m.Area(sim::MemoryArea::kExtended)[99] = 8;  // the template's hand terminal kind
+    });
+    auto pty = std::make_unique<sim::PtyEndpoint>();
+    const std::string path = pty->SlavePath();
+    runner = std::make_unique<sim::DeviceRunner>(*terminal, std::move(pty));
+    runner->Start();
+    return path;
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const OutputRow& row : form->outputList().Rows()) names.push_back(row.text[0]);
+    return names;
+  }
+  int Failures() const {
+    int failures = 0;
+    for (const OutputRow& row : form->outputList().Rows()) failures += row.image == 0;
+    return failures;
+  }
+
+  std::string root;
+  NoBrowser browser;
+  ScriptedUi ui;
+  std::unique_ptr<sim::SimDevice> terminal;
+  std::unique_ptr<sim::DeviceRunner> runner;
+  sim::ModuleHost host;
+  std::unique_ptr<CQeltaConfigView> form;
+};
+
+TEST_F(ParamsFormTest, ButtonsOfTheParametersGroup) {
+  const std::string pty = StartTerminal();
+  CQeltaConfigView& view = StartForm();
+  ASSERT_EQ(view.params->selection.size(), 53u);  // loaded with the settings
+  ASSERT_EQ(view.SetComDevice(1, pty), 0);
+
+  const std::string file = kDataDir + "examples/hand_terminal_settings.pcg";
+  ui.QueueFileDialogResult(file);
+  ASSERT_TRUE(view.RunCommand(ids::kCmdOpenConfigFile));
+  ASSERT_TRUE(view.RunCommand(ids::kSetConfigButton));
+  EXPECT_EQ(Failures(), 0);
+  EXPECT_EQ(Names().back(), "File END");
+  EXPECT_EQ(terminal->Extended()[121], 60);
+  EXPECT_EQ(view.eepromPage, 2);
+
+  ASSERT_TRUE(view.RunCommand(ids::kEditWithNotepadButton));
+  ASSERT_EQ(ui.Processes().size(), 1u);
+  EXPECT_EQ(ui.Processes()[0].argv, (std::vector<std::string>{"xdg-open", file}));
+
+  // The editor can be chosen in the settings.
+  ASSERT_EQ(view.settings().WriteText("TextEditor", "gedit --new-window"), 0);
+  const std::string out = root + "/terminal.pcg";
+  ui.QueueFileDialogResult(out);
+  ASSERT_TRUE(view.RunCommand(ids::kGetConfigButton));
+  ASSERT_EQ(Names(), std::vector<std::string>{"53 parameters read OK."});
+  ASSERT_EQ(ui.Processes().size(), 2u);
+  EXPECT_EQ(ui.Processes()[1].argv, (std::vector<std::string>{"gedit", "--new-window", out}));
+  std::ifstream in(out);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("LCD_CONTRAST:60\n"), std::string::npos);
+  EXPECT_NE(text.str().find("F3TXT:CANCEL\n"), std::string::npos);
+
+  ASSERT_TRUE(view.RunCommand(ids::kReadDeviceInfoButton));
+  const OutputList& list = view.outputList();
+  ASSERT_GE(list.RowCount(), 2);
+  EXPECT_EQ(list.Row(1).text[0], "Comm ID");
+  EXPECT_EQ(list.Row(1).text[1], "1234");
+  EXPECT_TRUE(view.deviceMenuEnabled);
+  EXPECT_EQ(Failures(), 0);
+}
+
+TEST_F(ParamsFormTest, SelectedBaseStationOverItsModule) {
+  sim::ModuleOptions options;
+  options.identity = sim::SampleIdentity(0);
+  sim::DeviceIdentity station;
+  station.type = sim::kTypeBaseStation;
+  station.id = 555;
+  options.baseStation = std::make_shared<sim::SimDevice>(station);
+  options.baseStation->WithMemory([](sim::DeviceMemory& m) {
+    m.Area(sim::MemoryArea::kPage0)[99] = 9;
+    m.Area(sim::MemoryArea::kPage0)[22] = 84;
+  });
+  host.AddModule(options);
+  std::string error;
+  ASSERT_TRUE(host.Start(&error)) << error;
+
+  CQeltaConfigView& view = StartForm();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  for (;;) {
+    {
+      network::NamedMutexGuard hold(network::ListLock(view), 1000);
+      if (network::Table(view).count == 1) break;
+    }
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the station was not discovered";
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_TRUE(view.RunCommand(ids::kCmdViewBaseStations));
+  int row = -1;
+  for (int r = 0; r < view.outputList().RowCount(); ++r) {
+    if (view.outputList().Row(r).item != nullptr) row = r;
+  }
+  ASSERT_GE(row, 0);
+  view.outputList().SelectOnly(row);
+  view.OnListClick();
+  ASSERT_NE(view.selectedBaseStation, nullptr);
+
+  view.configFilePath = kDataDir + "examples/base_station_channel.pcg";
+  UploadConfiguration(view);
+  EXPECT_EQ(Failures(), 0);
+  EXPECT_EQ(Names().back(), "File END");
+  EXPECT_EQ(view.eepromPage, 0);
+  EXPECT_EQ(options.baseStation->Page(0)[13], 3);
+  EXPECT_EQ(options.baseStation->Page(0)[12], 1);
+
+  ASSERT_TRUE(view.RunCommand(ids::kCmdDeviceInfo));
+  std::vector<std::pair<std::string, std::string>> rows;
+  for (const OutputRow& r : view.outputList().Rows()) rows.emplace_back(r.text[0], r.text[1]);
+  EXPECT_EQ(rows,
+            (std::vector<std::pair<std::string, std::string>>{{"Comm ID", "555"},
+                                                              {"Channel", "3"},
+                                                              {"Base station mode", "1"},
+                                                              {"Device kind", "Base station\n"}}));
+  EXPECT_FALSE(view.listShowsBaseStations);
+}
+
+TEST_F(ParamsFormTest, CommandLineSubcommands) {
+  const std::string pty = StartTerminal();
+  setenv("HALVEX_COM1", pty.c_str(), 1);
+  auto run = [&](std::vector<std::string> args, std::string* output = nullptr) {
+    args.insert(args.begin(), "qeltaconfig-cli");
+    std::vector<const char*> argv;
+    for (const auto& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    const int code =
+        RunCli(static_cast<int>(argv.size()), argv.data(), out, err, AllCliRegistrars(), Env());
+    if (output != nullptr) *output = out.str();
+    return code;
+  };
+  EXPECT_EQ(run({"upload", kDataDir + "examples/hand_terminal_settings.pcg"}), 0);
+  EXPECT_EQ(terminal->Extended()[123], 120);
+
+  std::string output;
+  const std::string out = root + "/cli.pcg";
+  EXPECT_EQ(run({"read-out", out}, &output), 0);
+  EXPECT_NE(output.find("written: " + out), std::string::npos);
+  EXPECT_TRUE(fs::exists(out));
+
+  EXPECT_EQ(run({"device-report"}, &output), 0);
+  EXPECT_NE(output.find("Terminal name\tWarehouse North     "), std::string::npos);
+
+  // A file that is not there is a failure row, and so a failed command.
+  EXPECT_EQ(run({"upload", root + "/missing.pcg"}), 1);
+  EXPECT_EQ(run({"upload", "x.pcg", "--station", "not-an-address"}), 1);
+  unsetenv("HALVEX_COM1");
+}
+
+}  // namespace
