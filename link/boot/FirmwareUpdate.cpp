@@ -8,6 +8,7 @@
 #include "boot/BootTransfer.h"
 #include "boot/SRecord.h"
 #include "interface/LinkState.h"
+#include "interface/Version.h"
 #include "protocol/DeviceInfo.h"
 
 using namespace halvex::boot;
@@ -94,10 +95,10 @@ int16_t CHalvexCtrl::Update(const std::string& filename) {
     case ImageLoadResult::Ok:
       break;
     case ImageLoadResult::CannotOpen:
-      link.Message("bootfile open error", "");
+      link.Message("bootfile open error", halvex::kHalvexName);
       return kUpdateFailed;
     case ImageLoadResult::Invalid:
-      link.Message("Invalid boot file:" + bootFile, "");
+      link.Message("Invalid boot file:" + bootFile, halvex::kHalvexName);
       return kUpdateFailed;
   }
 

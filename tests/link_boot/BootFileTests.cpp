@@ -43,22 +43,6 @@ TEST(SRecordTest, RefusesRecordsThatDoNotFitTheirLine) {
   EXPECT_EQ(ParseSRecord("S1030100").kind, RecordKind::Data);  // no data bytes
 }
 
-TEST(SRecordTest, ReadLineSplitsLongLinesLikeAFixedBuffer) {
-  boottest::TempWorkDir dir;
-  boottest::WriteText("lines.txt", "abcdefgh\nxy\n");
-  std::FILE* f = std::fopen("lines.txt", "r");
-  ASSERT_NE(f, nullptr);
-  std::string line;
-  ASSERT_TRUE(ReadLine(f, 6, line));
-  EXPECT_EQ(line, "abcde");
-  ASSERT_TRUE(ReadLine(f, 6, line));
-  EXPECT_EQ(line, "fgh\n");
-  ASSERT_TRUE(ReadLine(f, 6, line));
-  EXPECT_EQ(line, "xy\n");
-  EXPECT_FALSE(ReadLine(f, 6, line));
-  std::fclose(f);
-}
-
 TEST(BootImageLoadTest, SixteenBytesAtTheStartAddressGiveLengthPrefixAndData) {
   boottest::TempWorkDir dir;
   const Bytes code = boottest::Pattern(16);
