@@ -1,5 +1,5 @@
 // The transport against the simulated device over its null-modem cable: the handshake with a
-// device that answers RTS with CTS, the retry, a silent device and a dropped line.
+// device that answers RTS with CTS, a silent device and a dropped line.
 #include <gtest/gtest.h>
 
 #include "LinkTestUtil.h"
@@ -55,17 +55,6 @@ TEST_F(SimLine, TheInformationRequestIsAnsweredThroughTheHandshake) {
   auto& d = ctrl_.impl();
   ASSERT_EQ(d.replyLen, static_cast<int16_t>(expected.size()));
   for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(d.reply[i], expected[i]) << i;
-}
-
-TEST_F(SimLine, ADeviceAnsweringOnlyTheRetryIsHeard) {
-  qelta::sim::FaultKnobs f;
-  f.answer_second_only = true;
-  SetFaults(f);
-  ASSERT_TRUE(ctrl_.Connect(1, 9600));
-  Stopwatch sw;
-  ASSERT_TRUE(ctrl_.SendAndWait(info_, 4, 1000));
-  EXPECT_GE(sw.Ms(), 1450);
-  EXPECT_EQ(ctrl_.impl().reply[0], 0x12);
 }
 
 TEST_F(SimLine, ASilentDeviceAndADroppedLineAreFailuresNotHangs) {

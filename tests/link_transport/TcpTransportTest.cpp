@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
+#include "InProcessPort.h"
 #include "halvex/ControlFace.h"
 #include "halvex/HalvexCtrl.h"
 #include "interface/LinkState.h"
-#include "platform/NamedSignals.h"
 
 namespace {
 
@@ -180,10 +180,17 @@ TEST(TcpLink, ASilentPeerMakesSendAndWaitFalseAfterItsWaitTime) {
   EXPECT_EQ(ctrl.Face().ProgressLine(), "");
 }
 
-TEST(TcpLink, TcpWinsOverAnOpenSerialPortAndConnectClosesIt) {
+TEST(TcpLink, TcpCarriesEverythingWhileOpenEvenBesideASerialPort) {
+  halvex::test::PortFactoryScope ports;
+  auto pair = halvex::test::PortPair::Create();
+  ports.Add("t", pair);
   TcpDevice device([](const std::vector<uint8_t>& f) { return f; });
   CHalvexCtrl ctrl;
-  ASSERT_EQ(ctrl.ConnectTCP(kLoopback, device.Port()), 0u);
+  ctrl.SetComPortPath(1, "inproc:t");
+  ASSERT_TRUE(ctrl.Connect(1, 9600));
+  ASSERT_EQ(ctrl.ConnectTCP(kLoopback, device.Port()), 0u);  // the serial port stays open
+  EXPECT_TRUE(ctrl.impl().SerialOpen());
+
   int16_t a[] = {7, 8};
   ctrl.SendData(a, 2);
   for (int i = 0; i < 100 && device.Received().empty(); ++i) {
@@ -191,11 +198,13 @@ TEST(TcpLink, TcpWinsOverAnOpenSerialPortAndConnectClosesIt) {
   }
   ASSERT_EQ(device.Received().size(), 1u);
   EXPECT_EQ(device.Received()[0], (std::vector<uint8_t>{7, 8}));
+  EXPECT_TRUE(ctrl.SendAndWait(a, 2, 500));
+  EXPECT_TRUE(pair->Writes().empty());
 
-  // A second ConnectTCP replaces the socket; Connect(0) closes it.
-  ASSERT_EQ(ctrl.ConnectTCP(kLoopback, device.Port()), 0u);
+  // Connect always passes through closed: the socket goes too.
   EXPECT_TRUE(ctrl.Connect(0, 19200));
   EXPECT_FALSE(ctrl.impl().TcpOpen());
+  EXPECT_FALSE(ctrl.impl().SerialOpen());
 
   ASSERT_EQ(ctrl.ConnectTCP(kLoopback, device.Port()), 0u);
   ctrl.Disconnect();
