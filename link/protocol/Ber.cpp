@@ -35,7 +35,9 @@ void BerReceive(CHalvexCtrl::Impl& link, const uint8_t* data, size_t n) {
       if (s.berPos >= 0 && s.berPos < static_cast<int16_t>(sizeof(link.reply))) {
         link.reply[s.berPos] = b;
       }
-      if (s.berPos >= 1 && s.berPos == link.replyLen + 8) {
+      // ">=" rather than "==": should N change under a record (BER mode switched off and on
+      // while plain chunks set the length), the record still ends instead of running on.
+      if (s.berPos >= 1 && s.berPos >= link.replyLen + 8) {
         complete = link.replyLen;
         s.berInRecord = false;
         s.berPos = 0;
