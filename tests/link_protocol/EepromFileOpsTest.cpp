@@ -7,6 +7,8 @@
 
 #include "LinkFixture.h"
 #include "SimLine.h"
+#include "transport/DeviceRunner.h"
+#include "transport/PtyEndpoint.h"
 
 namespace linktest {
 namespace {
@@ -90,7 +92,8 @@ TEST_F(EepromFileOps, FailedFullRunIsReportedPerPageAndStops) {
   EXPECT_EQ(Writes().size(), 4u);
 }
 
-TEST_F(EepromFileOps, RoundTripBetweenTwoDevices) {
+// Over real ptys: a simulated device on each, the link's own serial port in between.
+TEST_F(EepromFileOps, RoundTripBetweenTwoDevicesOverPtys) {
   auto source = MakeDevice(9), target = MakeDevice(9);
   std::mt19937 rng(7);
   source->WithMemory([&](qelta::sim::DeviceMemory& m) {
@@ -98,15 +101,26 @@ TEST_F(EepromFileOps, RoundTripBetweenTwoDevices) {
       for (auto& b : m.Area(area)) b = static_cast<uint8_t>(rng());
     }
   });
-  line().SetScript(DeviceScript(source));
+  auto attach = [this](qelta::sim::SimDevice& device, int16_t com) {
+    auto pty = std::make_unique<qelta::sim::PtyEndpoint>();
+    EXPECT_TRUE(pty->Ok()) << pty->Error();
+    link.SetComPortPath(com, pty->SlavePath());
+    auto runner = std::make_unique<qelta::sim::DeviceRunner>(device, std::move(pty));
+    runner->Start();
+    return runner;
+  };
+  auto sourceLine = attach(*source, 7);
+  auto targetLine = attach(*target, 8);
+
+  ASSERT_TRUE(link.Connect(7, 19200));
   ASSERT_TRUE(link.ReadPage1(0, 255));
   ASSERT_TRUE(link.ReadPage2(0, 255));
   const std::string path = (dir / "saved.epr").string();
   ASSERT_TRUE(link.WriteEepromFile(path));
 
-  line().SetScript(DeviceScript(target));
+  ASSERT_TRUE(link.Connect(8, 19200));
   ASSERT_TRUE(link.ReadEprFile(path));
-  line().SetScript({});
+  link.Disconnect();
   for (int page : {0, 1}) {
     const auto want = source->Page(page), got = target->Page(page);
     EXPECT_TRUE(std::equal(want.begin(), want.begin() + 255, got.begin())) << page;
