@@ -20,18 +20,19 @@ bool hasWildcard(const std::string& s) { return s.find_first_of("*?") != std::st
 QStringList fileDialogFilters(const qelta::FileDialogRequest& request) {
   QStringList filters;
   const QString caption = qs(request.filter);
-  const bool captionHasPattern = caption.contains(u'(') && caption.contains(u')');
-  if (hasWildcard(request.initialName)) {
-    const QString patterns = qs(request.initialName).split(u';', Qt::SkipEmptyParts).join(u' ');
-    if (!caption.isEmpty() && !captionHasPattern) {
-      filters << caption + QStringLiteral(" (") + patterns + u')';
-    } else {
+  const bool captionHasPattern = caption.contains(u'(') && caption.endsWith(u')');
+  const QString patterns = hasWildcard(request.initialName)
+                               ? qs(request.initialName).split(u';', Qt::SkipEmptyParts).join(u' ')
+                               : QString();
+  if (captionHasPattern) {
+    // The caption names its own patterns; a different wildcard name is offered before it.
+    if (!patterns.isEmpty() && !caption.endsWith(u'(' + patterns + u')'))
       filters << patterns + QStringLiteral(" (") + patterns + u')';
-    }
+    filters << caption;
+  } else if (!patterns.isEmpty()) {
+    filters << (caption.isEmpty() ? patterns : caption) + QStringLiteral(" (") + patterns + u')';
   }
-  if (captionHasPattern && !filters.contains(caption)) filters << caption;
-  if (!filters.contains(QStringLiteral("All files (*)")))
-    filters << QStringLiteral("All files (*)");
+  filters << QStringLiteral("All files (*)");
   return filters;
 }
 

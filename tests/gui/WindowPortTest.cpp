@@ -1,0 +1,301 @@
+// The Qt side of the UI port and the pieces of the window that carry work between threads: dialogs
+// built from the dialog model with the core's validation, timers held back while an operation
+// runs, tasks posted from other threads, the link's face, the single-instance lock.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocalSocket>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <atomic>
+#include <thread>
+
+#include "GuiTestSupport.h"
+#include "gui/LinkFaceWidget.h"
+#include "gui/ModelDialog.h"
+#include "gui/QtUiPort.h"
+#include "gui/SingleInstance.h"
+#include "halvex/ControlFace.h"
+
+namespace qelta::gui::test {
+namespace {
+
+using qelta::DialogField;
+using qelta::DialogModel;
+using qelta::FieldKind;
+
+DialogField field(int id, const char* name, const char* label, FieldKind kind, const char* value) {
+  DialogField f;
+  f.controlId = id;
+  f.name = name;
+  f.label = label;
+  f.kind = kind;
+  f.value = value;
+  return f;
+}
+
+DialogModel channelDialog() {
+  DialogModel d;
+  d.name = "CBSChannelDlg";
+  d.title = "Set channel";
+  d.Add(field(0, "caption", "", FieldKind::Label, "Channel setting"));
+  d.Add(field(1036, "channel", "", FieldKind::Number, "4"));
+  d.validate = [](DialogModel& m) { return qelta::ValidateIntegerField(m, 1036, 1, 7); };
+  return d;
+}
+
+QLineEdit* edit(ModelDialog& dialog, std::size_t index) {
+  return qobject_cast<QLineEdit*>(dialog.fieldWidget(index));
+}
+
+void typeInto(QLineEdit* field, const QString& value) {
+  field->setText(value);
+  emit field->textEdited(value);
+}
+
+TEST_F(GuiTest, DialogRefusesWhatTheCoreRefusesAndCancelKeepsTheOldValues) {
+  DialogModel model = channelDialog();
+  QStringList warnings;
+  ModalAnswerer boxes([&](QWidget* widget) {
+    auto* box = qobject_cast<QMessageBox*>(widget);
+    if (!box) return false;
+    warnings << box->windowTitle() + u'|' + box->text();
+    box->accept();
+    return true;
+  });
+
+  {
+    ModelDialog dialog(model, nullptr);
+    dialog.show();
+    typeInto(edit(dialog, 1), QStringLiteral("8"));
+    dialog.okButton()->click();  // refused: the prompt, and the dialog stays open
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(warnings,
+              QStringList{QStringLiteral("Set channel|Please enter an integer between 1 and 7.")});
+    typeInto(edit(dialog, 1), QStringLiteral("3"));
+    dialog.okButton()->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  }
+  EXPECT_EQ(model.Value(1036), "3");
+
+  {
+    ModelDialog dialog(model, nullptr);
+    dialog.show();
+    typeInto(edit(dialog, 1), QStringLiteral("6"));
+    dialog.cancelButton()->click();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+  }
+  EXPECT_EQ(model.Value(1036), "3");
+  EXPECT_EQ(warnings.size(), 1);
+}
+
+TEST_F(GuiTest, DialogButtonsAndEditsLetTheCoreChangeOtherFields) {
+  DialogModel model;
+  model.name = "CIPSettingsDlg";
+  model.title = "IP settings";
+  model.Add(field(1046, "dhcp", "Use DHCP", FieldKind::Radio, "1"));
+  model.Add(field(1047, "fixed", "Use these IP settings", FieldKind::Radio, "0"));
+  model.Add(field(1035, "ip", "IP address", FieldKind::IpAddress, "0.0.0.0"));
+  model.Add(field(1036, "file", "", FieldKind::Text, ""));
+  DialogField browse = field(1056, "browse", "Browse", FieldKind::Button, "");
+  browse.onClick = [](DialogModel& m) { m.SetValue(1036, "defaults.pcg"); };
+  model.Add(browse);
+  model.onEdit = [](DialogModel& m, int id) {
+    if (id == 1035) {
+      m.SetValue(1046, "0");
+      m.SetValue(1047, "1");
+    }
+  };
+
+  ModelDialog dialog(model, nullptr);
+  dialog.show();
+  typeInto(edit(dialog, 2), QStringLiteral("10.0.0.9"));
+  EXPECT_TRUE(qobject_cast<QRadioButton*>(dialog.fieldWidget(1))->isChecked());
+  EXPECT_FALSE(qobject_cast<QRadioButton*>(dialog.fieldWidget(0))->isChecked());
+  qobject_cast<QPushButton*>(dialog.fieldWidget(4))->click();
+  EXPECT_EQ(edit(dialog, 3)->text(), QStringLiteral("defaults.pcg"));
+  dialog.okButton()->click();
+  EXPECT_EQ(model.Value(1035), "10.0.0.9");
+  EXPECT_EQ(model.Value(1047), "1");
+  EXPECT_EQ(model.Value(1046), "0");
+  EXPECT_EQ(model.Value(1036), "defaults.pcg");
+}
+
+TEST_F(GuiTest, TimersWaitForTheRunningOperationAndCommandsDoNotNest) {
+  auto w = makeWindow();
+  QtUiPort& port = w->port();
+  int fired = 0;
+  bool nestedRan = false;
+  bool nestedAccepted = true;
+  w->form().SetCommandHandler(40001, [&] { nestedRan = true; });
+  w->form().SetCommandHandler(40000, [&] {
+    port.StartTimer(77, 1, [&] {
+      ++fired;
+      port.StopTimer(77);
+    });
+    // A long operation that keeps painting: the timer comes due but must wait.
+    waitUntil([] { return false; }, 60);
+    for (int i = 0; i < 20; ++i) port.KeepPainting();
+    EXPECT_EQ(fired, 0);
+    nestedAccepted = w->runCommand(40001);
+  });
+  ASSERT_TRUE(w->runCommand(40000));
+  EXPECT_FALSE(nestedAccepted);
+  EXPECT_FALSE(nestedRan);
+  EXPECT_EQ(fired, 1);  // once, right after the operation
+  waitUntil([] { return false; }, 30);
+  EXPECT_EQ(fired, 1);
+  EXPECT_FALSE(port.timerArmed(77));
+}
+
+TEST_F(GuiTest, ClosingDuringAnOperationWaitsForItsEnd) {
+  auto w = makeWindow();
+  w->show();
+  bool stillVisibleAfterClose = false;
+  w->form().SetCommandHandler(40002, [&] {
+    w->close();
+    stillVisibleAfterClose = w->isVisible();
+  });
+  ASSERT_TRUE(w->runCommand(40002));
+  EXPECT_TRUE(stillVisibleAfterClose);
+  EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(GuiTest, TasksPostedFromAnotherThreadRunOnTheFormThreadInOrder) {
+  auto w = makeWindow();
+  QtUiPort& port = w->port();
+  std::vector<int> order;  // touched on the GUI thread only
+  const auto gui = std::this_thread::get_id();
+  std::atomic<bool> offThread{false};
+  std::thread poster([&] {
+    for (int i = 0; i < 500; ++i) {
+      port.PostToFormThread([&, i] {
+        if (std::this_thread::get_id() != gui) offThread = true;
+        order.push_back(i);
+      });
+    }
+    port.PostToFormThread(
+        [&] { w->form().controls().SetText(ids::kDiscoveryStatusLabel, "Base stations: 3"); });
+  });
+  poster.join();
+  ASSERT_TRUE(waitUntil([&] { return order.size() == 500; }));
+  EXPECT_FALSE(offThread);
+  EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+  EXPECT_TRUE(waitUntil([&] {
+    return w->findChild<QLabel*>(QStringLiteral("lbl1038"))->text() ==
+           QStringLiteral("Base stations: 3");
+  }));
+
+  // Once the form is going away nothing posted runs any more.
+  bool ran = false;
+  port.PostToFormThread([&] { ran = true; });
+  port.discardPostedTasks();
+  waitUntil([] { return false; }, 30);
+  EXPECT_FALSE(ran);
+}
+
+TEST_F(GuiTest, LinkFaceDrawsLampsProgressAndBerIndicatorFromAnyThread) {
+  halvex::ControlFace face;
+  auto widget = std::make_unique<LinkFaceWidget>(face);
+  widget->resize(270, 75);
+  std::thread worker([&] {
+    face.SetStatusText("COM1 19200");
+    face.SetRxLamp(halvex::LampState::kBright);
+    face.SetTxLamp(halvex::LampState::kBright);
+    face.DrawProgress(1, 31, "Reading", halvex::kBlack, halvex::kMagenta);
+    face.SetBerWaiting(true);
+  });
+  worker.join();
+  ASSERT_TRUE(waitUntil([&] { return widget->repaintRequests() > 0; }));
+  const QImage image = widget->grab().toImage();
+  auto colour = [&](int x, int y) { return image.pixelColor(x, y).rgb() & 0xFFFFFF; };
+  EXPECT_EQ(colour(81, 16), 0x00FF00u);   // RX lamp, bright
+  EXPECT_EQ(colour(101, 16), 0xFF0000u);  // TX lamp
+  EXPECT_EQ(colour(48, 44), 0xFF00FFu);   // the progress text's own background
+  EXPECT_EQ(colour(141, 3), 0xFF0000u);   // "Waiting BER data..."
+  EXPECT_EQ(colour(200, 60), 0xC0C0C0u);  // the face itself
+
+  face.SetRxLamp(halvex::LampState::kDim);
+  face.ClearProgress();
+  ASSERT_TRUE(waitUntil([&] {
+    const QImage now = widget->grab().toImage();
+    return (now.pixelColor(81, 16).rgb() & 0xFFFFFF) == 0x008000u &&
+           (now.pixelColor(48, 44).rgb() & 0xFFFFFF) == 0xC0C0C0u;
+  }));
+
+  // The widget goes first; later changes of the model reach nothing.
+  widget.reset();
+  std::thread late([&] { face.SetStatusText("closed"); });
+  late.join();
+  waitUntil([] { return false; }, 20);
+}
+
+TEST_F(GuiTest, SecondStartFindsTheFirstAndAsksItToComeForward) {
+  const QString folder = path(QStringLiteral("instance"));
+  SingleInstance first(folder);
+  ASSERT_EQ(first.acquire(), SingleInstance::Outcome::kFirst);
+  int activations = 0;
+  QObject::connect(&first, &SingleInstance::activationRequested, [&] { ++activations; });
+
+  SingleInstance second(folder);
+  EXPECT_EQ(second.acquire(), SingleInstance::Outcome::kRunning);
+  std::atomic<int> answer{-1};
+  std::thread asker([&] { answer = second.signalRunning(2000) ? 1 : 0; });
+  waitUntil([&] { return answer.load() != -1; });
+  asker.join();
+  EXPECT_EQ(answer.load(), 1);
+  EXPECT_EQ(activations, 1);
+
+  // A stranger's junk on the socket raises nothing and breaks nothing.
+  std::thread stranger([&] {
+    QLocalSocket socket;
+    socket.connectToServer(first.socketPath());
+    if (socket.waitForConnected(1000)) {
+      socket.write(QByteArray(300, 'x'));
+      socket.waitForBytesWritten(1000);
+      socket.waitForDisconnected(1000);
+    }
+  });
+  waitUntil([] { return false; }, 200);
+  stranger.join();
+  EXPECT_EQ(activations, 1);
+}
+
+TEST_F(GuiTest, LockIsFreeAgainWhenTheFirstCopyEnds) {
+  const QString folder = path(QStringLiteral("instance"));
+  {
+    SingleInstance first(folder);
+    ASSERT_EQ(first.acquire(), SingleInstance::Outcome::kFirst);
+  }
+  SingleInstance next(folder);
+  EXPECT_EQ(next.acquire(), SingleInstance::Outcome::kFirst);
+  // Nobody listens for a copy that is not running.
+  SingleInstance other(path(QStringLiteral("elsewhere")));
+  EXPECT_FALSE(other.signalRunning(200));
+}
+
+TEST(FileDialogFilters, WildcardNamesBecomeTheFirstFilter) {
+  FileDialogRequest pcg;
+  pcg.initialName = "*.pcg";
+  pcg.filter = "QeltaC Files (*.pcg)";
+  EXPECT_EQ(fileDialogFilters(pcg), (QStringList{"QeltaC Files (*.pcg)", "All files (*)"}));
+
+  FileDialogRequest other = pcg;
+  other.initialName = "*.txt";
+  EXPECT_EQ(fileDialogFilters(other),
+            (QStringList{"*.txt (*.txt)", "QeltaC Files (*.pcg)", "All files (*)"}));
+
+  FileDialogRequest firmware;
+  firmware.initialName = "hsbt*.a20;bsbt*.a20";
+  firmware.filter = "Qelta Firmware";
+  EXPECT_EQ(fileDialogFilters(firmware),
+            (QStringList{"Qelta Firmware (hsbt*.a20 bsbt*.a20)", "All files (*)"}));
+
+  FileDialogRequest plain;
+  plain.initialName = "report.pcg";
+  EXPECT_EQ(fileDialogFilters(plain), QStringList{"All files (*)"});
+}
+
+}  // namespace
+}  // namespace qelta::gui::test
