@@ -145,6 +145,32 @@ TEST(DiscoveryThread, AStuckUpdateDoesNotHoldUpTheStop) {
   EXPECT_TRUE(rec.Statuses().empty()) << "no update could take the lock";
 }
 
+TEST(DiscoveryThread, AThreadStuckInTheFormIsLeftBehindSafely) {
+  test::RequireNamespace();
+  // The form's label hook blocks for 1.5 s: StopDiscovery must give up after 1000 ms, and the
+  // thread, when it wakes, must touch nothing of the destroyed component or form.
+  auto finished = std::make_shared<std::atomic<bool>>(false);
+  auto calls = std::make_shared<std::atomic<int>>(0);
+  DiscoveryHooks hooks;
+  hooks.statusText = [finished, calls](const std::string&) {
+    if (calls->fetch_add(1) == 0) {
+      std::this_thread::sleep_for(Ms(1500));
+      *finished = true;
+    }
+  };
+  auto d = std::make_unique<BaseStationDiscovery>(hooks);
+  d->StartDiscovery();
+  ASSERT_TRUE(WaitFor([&] { return calls->load() == 1; }, 3000));
+  const auto start = Clock::now();
+  d.reset();
+  const auto took = std::chrono::duration_cast<Ms>(Clock::now() - start).count();
+  EXPECT_GE(took, 990);
+  EXPECT_LT(took, 1200);
+  ASSERT_TRUE(WaitFor([&] { return finished->load(); }, 3000));
+  std::this_thread::sleep_for(Ms(200));
+  EXPECT_EQ(calls->load(), 1) << "no hook is called once the stop has let go of the form";
+}
+
 TEST(UpdateBaseStationList, RebuildsFromTheLastCycleAndHonoursTheFlags) {
   BaseStationDiscovery d;
   std::vector<DiscoveryResponse> answers(3);
