@@ -155,7 +155,15 @@ void ControlFace::DrawProgress(int x, int y, const std::string& text, Rgb foregr
 }
 
 void ControlFace::ClearProgress() {
-  Change(s_->m, s_->onChange, [&] { s_->progress.clear(); });
+  // The strip from y 31 to y 47; texts drawn elsewhere stay.
+  Change(s_->m, s_->onChange, [&] {
+    auto& items = s_->progress;
+    items.erase(std::remove_if(items.begin(), items.end(),
+                               [](const ProgressText& p) {
+                                 return p.y >= kProgressY && p.y < kProgressStripBottom;
+                               }),
+                items.end());
+  });
 }
 
 void ControlFace::RxActivity() {

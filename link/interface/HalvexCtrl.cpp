@@ -25,10 +25,9 @@ CHalvexCtrl::CHalvexCtrl() : d_(std::make_unique<Impl>(*this)) {
 }
 
 CHalvexCtrl::~CHalvexCtrl() {
-  // Close the link first so that a write in progress ends, then wake the Send worker and wait
-  // for it; nothing of this object is touched by a worker afterwards.
-  d_->CloseSocket();
-  d_->CloseSerial();
+  // Close the link first (as Connect to port 0) so that a write in progress ends, then wake the
+  // Send worker and wait for it; nothing of this object is touched by a worker afterwards.
+  Connect(0, 19200);
   d_->sender->Stop();
   d_->sender.reset();
   d_->busconf.reset();

@@ -32,7 +32,8 @@ TEST(ControlFace, AnOpaqueTextCoversWhatItOverlapsOnTheProgressLine) {
   EXPECT_EQ(face.ProgressLine(), "Loading Boot Software...    ");
 
   face.ClearProgress();
-  EXPECT_TRUE(face.Progress().empty());
+  ASSERT_EQ(face.Progress().size(), 1u);  // only the strip is cleared
+  EXPECT_EQ(face.Progress()[0].text, "elsewhere");
   EXPECT_EQ(face.ProgressLine(), "");
 }
 

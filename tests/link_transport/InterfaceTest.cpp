@@ -87,17 +87,18 @@ TEST(LinkObject, DestroyingItWithAPortOpenEndsBothWorkersPromptly) {
   PortFactoryScope ports;
   auto pair = PortPair::Create();
   ports.Add("a", pair);
-  const int before = ThreadCount();
   auto ctrl = std::make_unique<CHalvexCtrl>();
   ctrl->SetComPortPath(1, "inproc:a");
+  const int withSendOnly = ThreadCount();
   ASSERT_TRUE(ctrl->Connect(1, 19200));
-  EXPECT_EQ(ThreadCount(), before + 2);  // Send and Receive
+  const int withBoth = ThreadCount();
+  EXPECT_EQ(withBoth, withSendOnly + 1);
 
   Stopwatch sw;
   ctrl.reset();
   // The close waits 100 ms for the Receive worker; nothing else may add much to it.
   EXPECT_LT(sw.Ms(), 400);
-  EXPECT_EQ(ThreadCount(), before);
+  EXPECT_EQ(ThreadCount(), withBoth - 2);  // Send and Receive are gone
 }
 
 TEST(LinkObject, ComPortNumbersResolveThroughEnvironmentRegistrationThenDefault) {

@@ -41,6 +41,7 @@ class ControlFace {
   static constexpr int kLineHeight = 15;
   static constexpr int kProgressX = 1;
   static constexpr int kProgressY = 31;
+  static constexpr int kProgressStripBottom = 47;
   static constexpr int kRxLampMs = 100;
   static constexpr const char* kBerIndicator = "Waiting BER data...";
 
@@ -67,6 +68,7 @@ class ControlFace {
   // Draws text opaquely: it covers whatever lay under its box (7 pixels per character).
   void DrawProgress(int x, int y, const std::string& text, Rgb foreground = kBlack,
                     Rgb background = kFaceGrey);
+  // Empties the progress strip (y 31 to 47).
   void ClearProgress();
   // RX bright now, dim after 100 ms unless another chunk comes first.
   void RxActivity();
