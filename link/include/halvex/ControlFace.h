@@ -50,7 +50,8 @@ class ControlFace {
   ControlFace(const ControlFace&) = delete;
   ControlFace& operator=(const ControlFace&) = delete;
 
-  // Called after every change, on the thread that made it (the Receive worker too).
+  // Called after every change, on the thread that made it (the Receive worker too). Reset it
+  // (nullptr) before whatever it refers to goes away; closing the link changes the face too.
   void SetChangeCallback(std::function<void()> onChange);
 
   std::string Caption() const;
