@@ -151,7 +151,7 @@ void CQeltaConfigView::InitialiseForm() {
   ui_.StartTimer(ids::kStartTimer, ids::kStartTimerMs, [this] { OnStartTimer(); });
   pendingBoot = 0;
 
-  startDir = env_.changeDirectory ? CurrentDirectory() : programDir;
+  startDir = CurrentDirectory();
 
   {
     CSettingsKey key(store_, ui_);
@@ -167,6 +167,10 @@ void CQeltaConfigView::InitialiseForm() {
 
   ApplyModeLayout();
 
+  // A second initialisation (a document dropped on the window) builds the menus afresh.
+  singleStationMenu.Clear();
+  multiStationMenu.Clear();
+  deviceMenu.Clear();
   if (hooks_.buildContextMenus) hooks_.buildContextMenus(*this);
 
   int32_t commId;

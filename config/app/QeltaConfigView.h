@@ -169,8 +169,8 @@ class CQeltaConfigView {
   std::vector<std::string> browserArgs;  // fixed arguments of its command before the address
   int32_t uiService = 0;
   int32_t uiProduction = 0;
-  std::atomic<int32_t> ignoreTempAddresses{1};  // read by the discovery thread
-  std::atomic<int32_t> discoveryIntervalMs{0};  // read by the discovery thread
+  std::atomic<int32_t> ignoreTempAddresses{1};    // read by the discovery thread
+  std::atomic<int32_t> discoveryIntervalMs{500};  // read by the discovery thread
   int32_t formReady = 0;
   std::string programDir;  // working folder, ending in '/'
   std::string startDir;    // current directory after initialisation

@@ -222,6 +222,7 @@ TEST_F(MainFormStartTest, HooksRunAtTheirPointsAndTheStartTimerRunsTheBootStepOn
   hooks.loadReadoutList = [&](CQeltaConfigView&) { calls.push_back("readout"); };
   hooks.buildContextMenus = [&](CQeltaConfigView& v) {
     calls.push_back("menus:" + std::to_string(v.formReady));
+    v.deviceMenu.AddItem(ids::kCmdDeviceChannel, "Channel");
   };
   hooks.bootStep = [&](CQeltaConfigView&) { calls.push_back("boot"); };
   hooks.stopDiscovery = [&](CQeltaConfigView&) { calls.push_back("stop"); };
@@ -236,6 +237,7 @@ TEST_F(MainFormStartTest, HooksRunAtTheirPointsAndTheStartTimerRunsTheBootStepOn
   f.pendingBoot = 1;
   f.InitialiseForm();  // a document dropped later runs the initialisation again
   EXPECT_EQ(f.pendingBoot, 0);
+  EXPECT_EQ(f.deviceMenu.items.size(), 1u);  // built afresh, not twice
   f.pendingBoot = 1;
   ui.FireTimers();
   EXPECT_EQ(calls.back(), "boot");
