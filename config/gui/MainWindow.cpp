@@ -72,6 +72,8 @@ MainWindow::MainWindow(FormEnvironment env, QWidget* parent)
   controlListener_ = form_->controls().AddListener([this](int id) { syncControl(id); });
   syncAll();
   setAcceptDrops(true);
+  // Input to this window is refused while an operation runs (see eventFilter).
+  qApp->installEventFilter(this);
 
   asOperation([this] { form_->InitialiseForm(); });
   // The window fits around the form.
@@ -79,6 +81,7 @@ MainWindow::MainWindow(FormEnvironment env, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+  qApp->removeEventFilter(this);
   // Nothing of the window may reach the form once it is gone: posted tasks and timers are
   // dropped, and the widgets that listen to the form's models go first.
   port_->discardPostedTasks();
@@ -340,6 +343,12 @@ void MainWindow::followFormSelection(int row) {
 }
 
 void MainWindow::operationsFinished() {
+  if (port_->lastOperationMs() >= kDiscardInputAfterMs && !drainingInput_) {
+    // Clicks and keys given to the window while it was busy are dropped, not run late.
+    drainingInput_ = true;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    drainingInput_ = false;
+  }
   if (form_ && (form_->closeRequested() || closePending_)) {
     closePending_ = false;
     close();
@@ -370,7 +379,37 @@ void MainWindow::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
 }
 
+namespace {
+
+bool isUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::Drop:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if ((port_->busy() || drainingInput_) && isUserInput(event->type()) && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->window() == this) {
+    // Dialogs and menus opened by the running operation are windows of their own and still work.
+    return true;
+  }
   if (watched == formWidget_ && event->type() == QEvent::Resize)
     layoutForSize(static_cast<QResizeEvent*>(event)->size());
   return QMainWindow::eventFilter(watched, event);

@@ -53,6 +53,11 @@ class MainWindow : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
+ public:
+  // Operations at least this long have the input that piled up meanwhile thrown away when they
+  // end, instead of running it late; shorter ones keep it (typing ahead into the comm ID field).
+  static constexpr qint64 kDiscardInputAfterMs = 250;
+
  private:
   void buildForm();
   void buildMenus();
@@ -77,6 +82,7 @@ class MainWindow : public QMainWindow {
   int controlListener_ = 0;
   QSize formSize_;
   bool syncingSelection_ = false;
+  bool drainingInput_ = false;
   bool closePending_ = false;
 };
 

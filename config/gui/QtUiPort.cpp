@@ -40,9 +40,14 @@ QtUiPort::QtUiPort(QObject* parent) : QObject(parent) {}
 
 QtUiPort::~QtUiPort() { stopAllTimers(); }
 
+void QtUiPort::beginOperation() {
+  if (depth_++ == 0) operationClock_.start();
+}
+
 void QtUiPort::endOperation() {
   if (depth_ > 0) --depth_;
   if (depth_ == 0) {
+    lastOperationMs_ = operationClock_.isValid() ? operationClock_.elapsed() : 0;
     runDeferredTimers();
     if (depth_ == 0) emit operationsFinished();
   }

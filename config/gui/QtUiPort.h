@@ -7,6 +7,7 @@
 // operation can start inside another one.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -31,9 +32,11 @@ class QtUiPort : public QObject, public qelta::UiPort {
   void setWindow(QWidget* window) { window_ = window; }
 
   // Operations nest (a timer's handler may run inside none, a dialog's button inside one).
-  void beginOperation() { ++depth_; }
+  void beginOperation();
   void endOperation();
   bool busy() const { return depth_ > 0; }
+  // How long the last outermost operation ran, in milliseconds.
+  qint64 lastOperationMs() const { return lastOperationMs_; }
 
   // Stops and forgets every timer (the form is going away).
   void stopAllTimers();
@@ -69,6 +72,8 @@ class QtUiPort : public QObject, public qelta::UiPort {
 
   QPointer<QWidget> window_;
   int depth_ = 0;
+  QElapsedTimer operationClock_;
+  qint64 lastOperationMs_ = 0;
   std::map<int, Timer> timers_;
   std::set<int> deferred_;
   bool acceptPosted_ = true;  // GUI thread only

@@ -6,8 +6,10 @@
 #include <QLineEdit>
 #include <QLocalSocket>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <atomic>
 #include <thread>
 
@@ -147,6 +149,43 @@ TEST_F(GuiTest, TimersWaitForTheRunningOperationAndCommandsDoNotNest) {
   waitUntil([] { return false; }, 30);
   EXPECT_EQ(fired, 1);
   EXPECT_FALSE(port.timerArmed(77));
+}
+
+void postClick(QWidget* target) {
+  const QPointF at(target->width() / 2.0, target->height() / 2.0);
+  const QPointF global = target->mapToGlobal(at);
+  QCoreApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonPress, at, global,
+                                                      Qt::LeftButton, Qt::LeftButton, {}));
+  QCoreApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonRelease, at, global,
+                                                      Qt::LeftButton, Qt::NoButton, {}));
+}
+
+TEST_F(GuiTest, WindowTakesNoInputWhileAnOperationRunsNorRunsItLate) {
+  auto w = makeWindow();
+  w->show();
+  auto* field = w->findChild<QLineEdit*>(QStringLiteral("edit1026"));
+  auto* reset = w->findChild<QPushButton*>(QStringLiteral("btn1053"));
+  int resets = 0;
+  w->form().SetCommandHandler(ids::kResetBaseStationsButton, [&] { ++resets; });
+  w->form().SetCommandHandler(40003, [&] {
+    QTest::keyClicks(field, QStringLiteral("55"));
+    QTest::mouseClick(reset, Qt::LeftButton);
+    postClick(reset);  // comes in while the window keeps painting
+    for (int i = 0; i < 5; ++i) w->port().KeepPainting();
+    // Comes in while the device talks and nothing is processed.
+    postClick(reset);
+    std::this_thread::sleep_for(std::chrono::milliseconds(MainWindow::kDiscardInputAfterMs + 50));
+  });
+  ASSERT_TRUE(w->runCommand(40003));
+  waitUntil([] { return false; }, 50);
+  EXPECT_EQ(field->text(), QStringLiteral("10000"));
+  EXPECT_EQ(resets, 0);
+
+  // Afterwards the window works as before.
+  QTest::mouseClick(reset, Qt::LeftButton);
+  EXPECT_EQ(resets, 1);
+  QTest::keyClicks(field, QStringLiteral("7"));
+  EXPECT_EQ(field->text(), QStringLiteral("100007"));
 }
 
 TEST_F(GuiTest, ClosingDuringAnOperationWaitsForItsEnd) {
