@@ -37,10 +37,6 @@ class Frame {
     for (int16_t v : values) Arg(v);
     return *this;
   }
-  Frame& Bytes(std::span<const uint8_t> values) {
-    for (uint8_t v : values) Arg(v);
-    return *this;
-  }
   Frame& Text(std::string_view text) {
     for (char c : text) Arg(static_cast<unsigned char>(c));
     return *this;
