@@ -206,6 +206,14 @@ bool BaseStationDiscovery::ProbeBaseStation(uint32_t address) {
   return socket.ReceiveFrom(buffer, sizeof buffer, nullptr) > 0;
 }
 
+bool BaseStationDiscovery::SendToModules(const uint8_t* data, size_t length) {
+  if (data == nullptr || length == 0) return false;
+  UdpSocket socket;
+  if (!socket.Open()) return false;
+  return socket.SendTo(GroupAddress(), kDiscoveryPort, data, length) ==
+         static_cast<ssize_t>(length);
+}
+
 bool BaseStationDiscovery::CheckPresence(const BaseStationRecord* record) {
   if (record == nullptr) return false;
   if (ProbeBaseStation(record->address)) return false;

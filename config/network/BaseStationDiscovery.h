@@ -66,6 +66,9 @@ class BaseStationDiscovery {
 
   // True when the module at address (network order) answers a discovery request within 100 ms.
   static bool ProbeBaseStation(uint32_t address);
+  // Sends one datagram (a configuration or reboot request) to the modules' group, port 2362, from
+  // a fresh socket; no answer is read. False when it could not be sent.
+  static bool SendToModules(const uint8_t* data, size_t length);
   // False when the station answers; otherwise remembers it in the silent list and answers true.
   bool CheckPresence(const BaseStationRecord* record);
   // One row per silent station, then empties the silent list.

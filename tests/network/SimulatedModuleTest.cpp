@@ -11,7 +11,6 @@
 #include "NetworkTestSupport.h"
 #include "device/SimDevice.h"
 #include "module/ModuleDatagrams.h"
-#include "network/UdpSocket.h"
 
 namespace qelta::network {
 namespace {
@@ -20,10 +19,7 @@ using test::NetAddress;
 using test::WaitFor;
 
 void SendToGroup(const uint8_t* data, size_t length) {
-  UdpSocket s;
-  ASSERT_TRUE(s.Open());
-  ASSERT_EQ(s.SendTo(NetAddress(kDiscoveryGroup), kDiscoveryPort, data, length),
-            static_cast<ssize_t>(length));
+  ASSERT_TRUE(BaseStationDiscovery::SendToModules(data, length));
 }
 
 // Connects to a tunnel; the socket or -1 when refused.
