@@ -145,7 +145,6 @@ void BootRomLoader::OnBootBytes(std::span<const std::uint8_t> bytes, BootControl
         BlockByte(b, answer);
         break;
       case BootPhase::kNormal:
-      case BootPhase::kErasing:
       case BootPhase::kDone:
         break;
     }

@@ -56,8 +56,9 @@ struct BootLoaderKnobs {
   std::uint8_t boot_request_answer = 'F';
   std::uint8_t boot_length_answer = 'G';
   std::uint8_t erase_answer = 0xBB;
-  // Time the update loader takes to erase the flash after the last bootstrap byte.
-  std::chrono::milliseconds erase_time{800};
+  // Time the update loader takes to erase the flash after the last bootstrap byte. The link
+  // reopens its port in between; an answer that came before it listens again would be lost.
+  std::chrono::milliseconds erase_time{1200};
   // Which programming protocol the bootstrap loaded through the ROM loader speaks.
   BootstrapKind rom_bootstrap = BootstrapKind::kBinaryBlocks;
 };
@@ -68,7 +69,6 @@ enum class BootPhase {
   kRomStart,      // ROM loader waits for 0x55
   kRomStream,     // ROM loader receives the prefixed bootstrap
   kUpdateStream,  // update loader receives the bootstrap's data
-  kErasing,       // update loader erases the flash
   kRecords,       // bootstrap takes S-records
   kBlocks,        // bootstrap takes binary blocks
   kDone,          // firmware complete (end marker seen)
