@@ -249,7 +249,13 @@ void ModelDialog::pressOk() {
   const std::string error = model_.Validate();
   refreshFromModel();
   if (!error.empty()) {
-    QMessageBox::warning(this, qs(model_.title), qs(error));
+    const QString caption =
+        qs(model_.validationCaption.empty() ? model_.title : model_.validationCaption);
+    if (model_.validationErrorIcon) {
+      QMessageBox::critical(this, caption, qs(error));
+    } else {
+      QMessageBox::warning(this, caption, qs(error));
+    }
     return;
   }
   accept();

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "network/WebOperations.h"
+
 namespace qelta::network {
 namespace {
 
@@ -420,6 +422,7 @@ void InstallNetworkCommands(CQeltaConfigView& view) {
   view.SetCommandHandler(ids::kClearListButton, [v] { ClearOutputList(*v); });
   view.SetCommandHandler(ids::kCmdSelectAll, [v] { SelectAllBaseStations(*v); });
   view.SetCommandHandler(ids::kCmdResetBaseStations, [v] { ResetBaseStations(*v); });
+  InstallWebCommands(view);
 }
 
 }  // namespace qelta::network

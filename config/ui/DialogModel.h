@@ -50,6 +50,10 @@ struct DialogModel {
   // Called when the user presses OK: an empty result accepts, anything else is shown to the user
   // in a message box and the dialog stays open. Unset: always accepted.
   std::function<std::string(DialogModel&)> validate;
+  // The message box of a rejected OK: its caption (empty: the title) and whether it carries the
+  // error icon instead of the warning icon.
+  std::string validationCaption;
+  bool validationErrorIcon = false;
   // Called after the user changed field `controlId` (its new value is already in the model); it
   // may change other fields (e.g. typing an address chooses "Use these IP settings"). Unset:
   // nothing happens.

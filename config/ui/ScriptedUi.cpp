@@ -52,7 +52,9 @@ bool ScriptedUi::RunDialog(DialogModel& dialog) {
       break;
     }
     record.errors.push_back(error);
-    MessageBox(error, dialog.title, MessageButtons::Ok, MessageIcon::Warning);
+    MessageBox(error, dialog.validationCaption.empty() ? dialog.title : dialog.validationCaption,
+               MessageButtons::Ok,
+               dialog.validationErrorIcon ? MessageIcon::Error : MessageIcon::Warning);
   }
   record.finalState = dialog;
   dialogs_.push_back(std::move(record));

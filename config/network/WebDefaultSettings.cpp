@@ -1,0 +1,156 @@
+// "Set default Ethernet settings" and "Upload default Ethernet settings": the module's default
+// GPIO, serial, profile, TCP forwarding, description and DHCP settings, posted form by form to
+// each chosen station.
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "network/BaseStationListOps.h"
+#include "network/WebClient.h"
+#include "network/WebOperations.h"
+
+namespace qelta::network {
+namespace {
+
+struct DefaultStep {
+  const char* text;
+  const char* path;
+  const char* body;
+  bool gpio;
+};
+
+constexpr DefaultStep kDefaultSteps[] = {
+    {"Set GPIO defaults.", kGpioFormPath,
+     "selGpioPin%3F1=00000002&selGpioOutput%3F1=0&selGpioPin%3F2=00000003&selGpioPin%3F3="
+     "00000002&selGpioOutput%3F3=0&selGpioPin%3F4=00000003&selGpioPin%3F5=00000002&"
+     "selGpioOutput%3F5=0&Submit=Apply",
+     true},
+    {"Set serial port defaults.", kSerialFormPath,
+     "description=Default+serial&baud_rate=19200&data_size=8&parity=0&stop_bits=1&flow_control="
+     "None&Submit=Apply",
+     false},
+    {"Set \"TCP Sockets\" profile.", kProfileFormPath, "submit_type=0&port_profile=9&Submit=Apply",
+     false},
+    {"Set advanced serial settings.", kAdvancedSerialFormPath,
+     "tcp_forward_state=on&tcp_forward_on_idle=on&tcp_forward_idle_timeout=5&tcp_forward_bytes="
+     "300&tcp_idle_timeout_state=on&tcp_idle_timeout=60&Submit=Apply",
+     false},
+    {"Clearing description and location.", kSystemFormPath,
+     "device_name=&contact=&location=&Submit=Apply", false},
+    {"Use DHCP", kNetworkFormPath, kDhcpBody, false},
+};
+
+class File {
+ public:
+  explicit File(const std::string& path) : file_(std::fopen(path.c_str(), "w+")) {}
+  ~File() { Close(); }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  FILE* get() const { return file_; }
+  void Close() {
+    FILE* open = file_;
+    file_ = nullptr;
+    if (open) std::fclose(open);
+  }
+
+ private:
+  FILE* file_;
+};
+
+std::string Printf(const char* format, long value) {
+  char text[128];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+std::string HttpErrorText(const char* format, const WebResult& r) {
+  std::vector<char> text(256 + r.ErrorText().size());
+  std::snprintf(text.data(), text.size(), format, r.code, r.ErrorText().c_str(), r.status);
+  return text.data();
+}
+
+}  // namespace
+
+void ApplyDefaultEthernetSettings(CQeltaConfigView& view, const BaseStationRecord* records,
+                                  unsigned long count) {
+  const std::string loginBody = LoginBody(view);
+  WebSession session;
+  if (!session.Valid()) {
+    view.Message("Could not initialize HTTP interface.", "HTTP error");
+    return;
+  }
+  const std::string scratchPath = view.programDir + TickFileName();
+  auto scratch = std::make_unique<File>(scratchPath);
+  if (!scratch->get()) {
+    view.Message("Cannot open localsettings file for settings parsing.", "File open error");
+    return;
+  }
+  File answers(view.programDir + kDefaultSetupFile);
+  File gpioAnswers(view.programDir + kGpioSetupFile);
+  Silent(view).count = 0;
+
+  OutputList& list = view.outputList();
+  if (records == nullptr) count = 0;
+  if (count > kMaxBaseStations) count = kMaxBaseStations;
+  for (unsigned long i = 0; i < count; ++i) {
+    const BaseStationRecord& station = records[i];
+    if (station.address == 0 || station.address == 0xFFFFFFFFu) continue;
+    if (CheckPresence(view, &station)) continue;
+
+    const WebResult page = GetLoginPage(session, station, answers.get());
+    if (!page.Ok()) {
+      view.Message(HttpErrorText("Error %d: %s.\nHTTP: %ld.", page), "HTTP error");
+      continue;
+    }
+    view.AddOutputRow("Operating on..........", station.addressText, ids::kImageInfo);
+    const int progress = view.AddOutputRow("Logging in.", "", ids::kImageStep);
+
+    const WebResult login = PostLogin(session, station, loginBody, answers.get());
+    if (!login.Ok()) {
+      view.Message(HttpErrorText("Login error %d: \"%s\".\nHTTP: %ld.", login), "Login error");
+      continue;
+    }
+    list.SetText(progress, 1, Printf("OK (%ld)", login.status));
+
+    unsigned long errors = 0;
+    for (const DefaultStep& step : kDefaultSteps) {
+      const WebResult r = PostForm(session, station, step.path, step.body,
+                                   step.gpio ? gpioAnswers.get() : answers.get());
+      list.SetText(progress, 0, step.text);
+      list.SetImage(progress, r.Ok() ? ids::kImageStep : ids::kImageFailure);
+      list.SetText(progress, 1, std::string(r.Word()) + Printf(" (%ld)", r.status));
+      if (!r.Ok()) ++errors;
+      view.ui().KeepPainting();
+    }
+    list.SetText(progress, 0, "Done");
+    list.SetImage(progress, errors == 0 ? ids::kImageSuccess : ids::kImageFailure);
+    list.SetText(progress, 1, station.addressText);
+    list.SetText(progress, 2,
+                 errors ? "Errors: " + std::to_string(errors) : std::string("No errors"));
+    view.ui().KeepPainting();
+  }
+
+  answers.Close();
+  gpioAnswers.Close();
+  scratch.reset();
+  std::remove(scratchPath.c_str());
+  ReportSilentBaseStations(view, "(eth defaults)");
+}
+
+void UploadDefaultEthernetSettings(CQeltaConfigView& view) {
+  std::vector<BaseStationRecord> selection(kMaxBaseStations);
+  const uint32_t count = CopySelectedBaseStations(view, selection.data());
+  if (count == 0) return;
+  view.AddOutputRow("Uploading to " + std::to_string(count) + " base stations.", "",
+                    ids::kImageInfo);
+  ApplyDefaultEthernetSettings(view, selection.data(), count);
+}
+
+void SetDefaultEthernetSettings(CQeltaConfigView& view) {
+  if (view.selectedBaseStation == nullptr) return;
+  // A copy: the table may change under the record while the forms are posted.
+  const BaseStationRecord station = *view.selectedBaseStation;
+  ApplyDefaultEthernetSettings(view, &station, 1);
+}
+
+}  // namespace qelta::network
