@@ -92,10 +92,18 @@ bool NamedEvent::Wait(int timeoutMs) {
 }
 
 bool NamedEvent::WaitUnless(int timeoutMs, const std::atomic<bool>& abandon) {
+  return WaitSince(Mark(), timeoutMs, abandon);
+}
+
+uint64_t NamedEvent::Mark() const {
+  std::lock_guard lock(m_);
+  return setCount_;
+}
+
+bool NamedEvent::WaitSince(uint64_t seen, int timeoutMs, const std::atomic<bool>& abandon) {
   constexpr auto kSlice = std::chrono::milliseconds(5);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   std::unique_lock lock(m_);
-  const uint64_t seen = setCount_;
   for (;;) {
     if (signalled_ || setCount_ != seen) {
       if (!manualReset_) signalled_ = false;

@@ -34,6 +34,11 @@ class NamedEvent {
   bool Wait(int timeoutMs);
   // As Wait, but gives up (false) soon after `abandon` turns true.
   bool WaitUnless(int timeoutMs, const std::atomic<bool>& abandon);
+  // A mark for WaitSince: counts the Set calls so far.
+  uint64_t Mark() const;
+  // As WaitUnless, but a Set after `mark` counts even if it came (and was reset) before the wait
+  // began: the caller takes the mark, starts what will set the event, then waits.
+  bool WaitSince(uint64_t mark, int timeoutMs, const std::atomic<bool>& abandon);
   bool IsSet() const;
 
  private:

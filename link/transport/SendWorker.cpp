@@ -40,8 +40,10 @@ void SendWorker::Handshake(SerialPort& port, const std::shared_ptr<NamedEvent>& 
     if (conffrank) conffrank->WaitUnless(20, stop_);
   }
   // Ask with RTS; the device answers with a CTS change, which Receive signals on "conffrank".
+  // The mark makes a CTS change that comes before the wait begins count as well.
+  const uint64_t mark = conffrank ? conffrank->Mark() : 0;
   port.SetRts(true);
-  if (conffrank) conffrank->WaitUnless(600, stop_);
+  if (conffrank) conffrank->WaitSince(mark, 600, stop_);
   port.SetRts(false);
 }
 

@@ -61,6 +61,17 @@ TEST(NamedEvent, APulseWakesAWaiterAndLeavesTheEventClear) {
   EXPECT_FALSE(ev->IsSet());
 }
 
+TEST(NamedEvent, APulseAfterTheMarkCountsEvenBeforeTheWaitBegins) {
+  auto ev = NamedEvent::Create("", true, false);
+  std::atomic<bool> never{false};
+  const uint64_t mark = ev->Mark();
+  ev->Pulse();  // the CTS change came before the handshake started to wait
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_TRUE(ev->WaitSince(mark, 600, never));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(300));
+  EXPECT_FALSE(ev->WaitSince(ev->Mark(), 20, never));
+}
+
 TEST(NamedEvent, WaitUnlessGivesUpWhenAbandoned) {
   auto ev = NamedEvent::Create("", true, false);
   std::atomic<bool> abandon{false};
