@@ -1,6 +1,8 @@
 // The one place where the operations of the other areas are plugged into the main form: the
 // hooks at its fixed points and the commands of its buttons and menus. Each area adds its lines.
+#include "app/CommIdAssignment.h"
 #include "app/QeltaConfigView.h"
+#include "app/RadioChannel.h"
 #include "network/BaseStationListOps.h"
 #include "params/FirmwareUpload.h"
 #include "params/FormParams.h"
@@ -17,6 +19,8 @@ void InstallAreaCommands(CQeltaConfigView& view) {
   qelta::InstallParamsCommands(view);
   qelta::network::InstallNetworkCommands(view);
   qelta::InstallFirmwareUploadCommands(view);
+  qelta::InstallCommIdCommands(view);
+  qelta::InstallRadioChannelCommands(view);
 }
 
 std::unique_ptr<CQeltaConfigView> CreateMainForm(qelta::UiPort& ui, FormEnvironment env) {

@@ -3,7 +3,9 @@
 
 void RegisterParamsSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx);
+void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx);
 
 std::vector<CliRegistrar> AllCliRegistrars() {
-  return {RegisterShellSubcommands, RegisterParamsSubcommands, RegisterNetworkSubcommands};
+  return {RegisterShellSubcommands, RegisterParamsSubcommands, RegisterNetworkSubcommands,
+          RegisterDeviceSubcommands};
 }
