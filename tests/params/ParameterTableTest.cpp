@@ -19,33 +19,12 @@ TEST(ParameterTable, HoldsTheSeventyFiveUniqueNamesInOrder) {
   EXPECT_EQ(table.back().name, "F10SEND");
 }
 
-TEST(ParameterTable, AddressesOfTheNumberedFamilies) {
-  for (int n = 1; n <= 7; ++n) {
-    const ParamDef* wait = FindParameter("WAIT_" + std::to_string(n));
-    ASSERT_NE(wait, nullptr);
-    EXPECT_EQ(wait->address, 145 + n);
-    EXPECT_EQ(wait->low, 1);
-    EXPECT_EQ(wait->high, 30);
-  }
-  for (int n = 1; n <= 6; ++n) {
-    EXPECT_EQ(FindParameter("BTADDR" + std::to_string(n))->address, 441 + 12 * (n - 1));
-    EXPECT_EQ(FindParameter("BTNAME" + std::to_string(n))->address, 570 + 12 * (n - 1));
-  }
-  for (int n = 1; n <= 10; ++n) {
-    EXPECT_EQ(FindParameter("F" + std::to_string(n) + "TXT")->functionKey, n);
-    EXPECT_EQ(FindParameter("F" + std::to_string(n) + "SEND")->functionKey, n);
-  }
-  EXPECT_EQ(FunctionKeyLengthAddress(3), 247);
-}
-
-TEST(ParameterTable, SharedAndUnusedAddresses) {
-  EXPECT_EQ(FindParameter("CHAR_MAP")->address, 135);
-  EXPECT_EQ(FindParameter("LSR_BEEP_TIME")->address, 135);
-  EXPECT_EQ(FindParameter("LSR_BEEP_TIME")->defaultValue, 10);
+TEST(ParameterTable, EveryRangeHasItsWarningAndADefaultInsideIt) {
   for (const ParamDef& def : ParameterTable()) {
-    if (def.kind == ParamKind::kNumber) {
-      EXPECT_NE(def.address, 131) << def.name;
-    }
+    if (!def.high) continue;
+    EXPECT_FALSE(def.warnings.empty()) << def.name;
+    EXPECT_LE(def.defaultValue, *def.high) << def.name;
+    EXPECT_GE(def.defaultValue, def.low.value_or(0)) << def.name;
   }
 }
 
