@@ -250,3 +250,18 @@ TEST_F(Exchange, TheRingWrapsAndKeepsTheNewestThousandBytesInOrder) {
   EXPECT_EQ(all[1000], -1);
   d.SetCapture(false);
 }
+
+TEST_F(Exchange, InBerModeBatchesGoToTheBerParserSoSendAndWaitSeesNoReply) {
+  ScriptedDevice device(pair_->Peer(), ScriptedDevice::AnswerFrom(0, {0x41, 0x42}));
+  Open();
+  auto& d = ctrl_.impl();
+  d.proto.berMode = true;
+  int16_t frame[] = {2, 1, 0x12, 3};
+  EXPECT_FALSE(ctrl_.SendAndWait(frame, 4, 100));
+  d.proto.berMode = false;
+  EXPECT_EQ(device.Frames().size(), 2u);
+  EXPECT_TRUE(sink_.Chunks().empty());
+
+  EXPECT_TRUE(ctrl_.SendAndWait(frame, 4, 100));
+  EXPECT_EQ(sink_.Chunks().size(), 1u);
+}
