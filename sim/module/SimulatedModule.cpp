@@ -453,6 +453,13 @@ bool ModuleHost::Restarting(size_t index) const {
   return index < modules_.size() && modules_[index]->restarting;
 }
 
+void ModuleHost::RestartModule(size_t index) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (index >= modules_.size()) return;
+  Restart(*modules_[index]);
+  Wake();
+}
+
 bool ModuleHost::Online(size_t index) const {
   std::lock_guard<std::mutex> hold(lock_);
   return index < modules_.size() && modules_[index]->udp >= 0;

@@ -67,6 +67,8 @@ class ModuleHost {
   std::shared_ptr<SimDevice> BaseStation(size_t index) const;
   // True while the module is restarting after a configuration or reboot request.
   bool Restarting(size_t index) const;
+  // Restarts a module as a reboot request does (its web interface's reboot form uses this).
+  void RestartModule(size_t index);
   // A module's sockets are open at its current address (false while restarting or when its
   // address cannot be used here).
   bool Online(size_t index) const;

@@ -1,0 +1,98 @@
+// "Set description": the system form with the encoded texts, the host name, the renamed row, the
+// logout with its scratch file, and what a refused login or an HTTP error changes.
+#include "WebTestSupport.h"
+#include "network/DescriptionSettings.h"
+
+namespace qelta::network {
+namespace {
+
+using Answer = ScriptedUi::DialogAnswer;
+
+const std::string kLogin =
+    "POST Forms/login_1 cache=&protocol=http&username=root&password=kqzv&btLogin=Login";
+
+class DescriptionTest : public test::WebBench {};
+
+TEST_F(DescriptionTest, TextsArePostedEncodedTheHostNameUntrimmedAndTheStationRenamed) {
+  Start({{}, {}});
+  Select({1});
+  ui.QueueDialogAnswer("CDescLocDlg", Answer{{{"description", "Hall 3 north"},
+                                              {"location", "Dock & yard=2"},
+                                              {"hostName", " gate "}},
+                                             {},
+                                             true});
+  ASSERT_TRUE(form->RunCommand(ids::kCmdSetDescription));
+
+  EXPECT_EQ(Trace(1),
+            (std::vector<std::string>{
+                "GET login.htm ", kLogin,
+                "POST Forms/system_config_1 "
+                "device_name=Hall+3+north&contact=&location=Dock+%26+yard%3D2&Submit=Apply",
+                "POST Forms/network_advanced_config_1 host_name=+gate+&Submit=Apply",
+                "GET admin/logout.htm "}));
+  const auto requests = web[1]->Requests();
+  EXPECT_EQ(requests[0].userAgent, "Tervana Qelta Configurator");
+  EXPECT_TRUE(requests[4].sessionCookie);
+  EXPECT_EQ(web[1]->Settings().description, "Hall 3 north");
+  EXPECT_EQ(web[1]->Settings().location, "Dock & yard=2");
+  EXPECT_TRUE(web[0]->Requests().empty());
+
+  EXPECT_STREQ(Station(1)->name, " gate ");
+  EXPECT_EQ(Rows()[1].c0, " gate ");
+  EXPECT_EQ(Rows()[0].c0, "BS-1");
+  const std::string rows = RowsText();
+  EXPECT_NE(rows.find("Login file | HTTP: 200 |  | 1\n"
+                      "Set description and location | OK (200) |  | 1\n"
+                      "Set host name | OK (200) |  | 1\n"
+                      "Log out | OK (200) |  | 1\n"),
+            std::string::npos)
+      << rows;
+  EXPECT_FALSE(Exists("ethlogout.tmp"));
+  EXPECT_NE(File("bs_description.html").find("Settings applied."), std::string::npos);
+}
+
+TEST_F(DescriptionTest, LongTextsAreCutAndAnEmptyHostNameIsNotSent) {
+  Start({{}});
+  Select({0});
+  const std::string longText(80, 'd');
+  ui.QueueDialogAnswer("CDescLocDlg",
+                       Answer{{{"description", longText}, {"location", "x"}}, {}, true});
+  form->RunCommand(ids::kCmdSetDescription);
+  EXPECT_EQ(Trace(0), (std::vector<std::string>{
+                          "GET login.htm ", kLogin,
+                          "POST Forms/system_config_1 device_name=" + std::string(64, 'd') +
+                              "&contact=&location=x&Submit=Apply",
+                          "GET admin/logout.htm "}));
+  EXPECT_STREQ(Station(0)->name, "BS-1");
+}
+
+TEST_F(DescriptionTest, WrongPasswordKeepsTheNameAndStillLogsOut) {
+  Start({{.password = "secret"}});
+  Select({0});
+  ui.QueueDialogAnswer("CDescLocDlg", Answer{{{"description", "a"}, {"hostName", "h"}}, {}, true});
+  form->RunCommand(ids::kCmdSetDescription);
+  const std::string rows = RowsText();
+  EXPECT_NE(rows.find("Set description and location | OK (403)"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("Set host name | OK (403)"), std::string::npos) << rows;
+  EXPECT_NE(rows.find("Log out | OK (200)"), std::string::npos) << rows;
+  EXPECT_STREQ(Station(0)->name, "BS-1");
+  EXPECT_EQ(Rows()[0].c0, "BS-1");
+}
+
+TEST_F(DescriptionTest, RefusedLoginPageStopsAtOnceAndCancelSendsNothing) {
+  Start({{.web = false}, {}});
+  Select({1});
+  ui.QueueDialogAnswer("CDescLocDlg", Answer{{}, {}, false});
+  form->RunCommand(ids::kCmdSetDescription);
+  EXPECT_TRUE(web[1]->Requests().empty());
+  EXPECT_EQ(Rows().size(), 2u);
+
+  Select({0});
+  ui.QueueDialogAnswer("CDescLocDlg", Answer{{{"description", "a"}}, {}, true});
+  form->RunCommand(ids::kCmdSetDescription);
+  ASSERT_EQ(Rows().size(), 3u) << RowsText();
+  EXPECT_EQ(Rows()[2].c0 + "|" + Rows()[2].c1, "Login file|HTTP: 0");
+}
+
+}  // namespace
+}  // namespace qelta::network
