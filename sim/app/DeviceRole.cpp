@@ -38,6 +38,10 @@ class DeviceRole : public SimRole {
   explicit DeviceRole(const DeviceSettings& settings) : settings_(settings) {}
 
   bool Start(std::ostream& out, std::string& error) override {
+    // Firmware loading works like on a real device: the update loader answers from normal mode,
+    // the ROM loader when the device was switched on in boot mode. Installed first, so that the
+    // state file can give it back its flash.
+    BootRomLoader::InstallInto(device_);
     if (!settings_.state_file.empty() && FileExists(settings_.state_file)) {
       StateFileResult loaded = LoadDeviceState(settings_.state_file, device_);
       if (!loaded.ok) {
@@ -55,9 +59,6 @@ class DeviceRole : public SimRole {
     device_.SetFaults(settings_.faults);
     device_.SetTiming(settings_.timing);
     device_.SetResponses(settings_.responses);
-    // Firmware loading works like on a real device: the update loader answers from normal mode,
-    // the ROM loader when the device was switched on in boot mode.
-    BootRomLoader::InstallInto(device_);
     if (settings_.boot_mode) device_.SetBootMode(true);
     if (!settings_.log_file.empty()) {
       if (!log_.Open(settings_.log_file)) {

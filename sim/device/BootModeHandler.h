@@ -48,6 +48,11 @@ class BootModeHandler {
 
   // The device entered or left boot mode (through either road) or was reset.
   virtual void OnModeChange(bool /*boot_mode*/) {}
+
+  // The flash the loaders programmed, for the state file (empty: the handler keeps none).
+  virtual std::vector<std::uint8_t> Flash() const { return {}; }
+  // Puts saved flash contents back; what lies beyond the handler's flash is ignored.
+  virtual void RestoreFlash(std::span<const std::uint8_t> /*contents*/) {}
 };
 
 }  // namespace qelta::sim

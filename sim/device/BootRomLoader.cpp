@@ -47,6 +47,12 @@ std::vector<std::uint8_t> BootRomLoader::Flash() const {
   return flash_;
 }
 
+void BootRomLoader::RestoreFlash(std::span<const std::uint8_t> contents) {
+  std::lock_guard lock(mutex_);
+  const std::size_t n = std::min(contents.size(), flash_.size());
+  std::copy(contents.begin(), contents.begin() + static_cast<std::ptrdiff_t>(n), flash_.begin());
+}
+
 std::vector<std::uint8_t> BootRomLoader::Bootstrap() const {
   std::lock_guard lock(mutex_);
   return bootstrap_;

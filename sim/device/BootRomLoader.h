@@ -88,7 +88,7 @@ class BootRomLoader : public BootModeHandler {
 
   // --- observation (thread-safe) ---
   BootPhase Phase() const;
-  std::vector<std::uint8_t> Flash() const;
+  std::vector<std::uint8_t> Flash() const override;
   // Bootstrap bytes received, in order (the ROM loader's include the two length bytes).
   std::vector<std::uint8_t> Bootstrap() const;
   std::vector<std::uint16_t> RecordAddresses() const;
@@ -101,6 +101,7 @@ class BootRomLoader : public BootModeHandler {
   void OnBootBytes(std::span<const std::uint8_t> bytes, BootControl& device,
                    std::vector<std::uint8_t>& answer) override;
   void OnModeChange(bool boot_mode) override;
+  void RestoreFlash(std::span<const std::uint8_t> contents) override;
 
  private:
   bool Silent(BootStage stage) const;

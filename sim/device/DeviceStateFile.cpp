@@ -41,7 +41,11 @@ int HexDigit(char c) {
 struct LoadedState {
   DeviceIdentity identity;
   std::vector<std::uint8_t> areas[3];
+  std::vector<std::uint8_t> flash;  // the boot loaders' flash
 };
+
+constexpr const char* kFlashKey = "flash";
+constexpr std::size_t kFlashSize = 0x10000;
 
 StateFileResult Fail(const std::string& path, int line, const std::string& what) {
   return {false, path + ":" + std::to_string(line) + ": " + what};
@@ -58,6 +62,7 @@ StateFileResult LoadDeviceState(const std::string& path, SimDevice& device) {
   loaded.areas[0].assign(kPageSize, kErasedByte);
   loaded.areas[1].assign(kPageSize, kErasedByte);
   loaded.areas[2].assign(kExtendedSize, kErasedByte);
+  loaded.flash.assign(kFlashSize, kErasedByte);
 
   std::string line;
   int number = 0;
@@ -96,8 +101,10 @@ StateFileResult LoadDeviceState(const std::string& path, SimDevice& device) {
     for (int i = 0; i < 3; ++i) {
       if (key == kAreas[i].name) area_index = i;
     }
-    if (area_index < 0) return Fail(path, number, "unknown key '" + key + "'");
-    std::vector<std::uint8_t>& area = loaded.areas[area_index];
+    if (area_index < 0 && key != kFlashKey) {
+      return Fail(path, number, "unknown key '" + key + "'");
+    }
+    std::vector<std::uint8_t>& area = area_index < 0 ? loaded.flash : loaded.areas[area_index];
     if (!extra.empty()) return Fail(path, number, "trailing text");
     if (a.size() != 4 || !ParseNumber(a, 0xFFFF, value, 16)) {
       return Fail(path, number, "bad offset '" + a + "'");
@@ -124,6 +131,7 @@ StateFileResult LoadDeviceState(const std::string& path, SimDevice& device) {
       std::copy(loaded.areas[i].begin(), loaded.areas[i].end(), target.begin());
     }
   });
+  device.RestoreBootFlash(loaded.flash);
   return {true, {}};
 }
 
@@ -136,22 +144,24 @@ StateFileResult SaveDeviceState(const std::string& path, SimDevice& device) {
   out << "version " << unsigned(identity.version) << "\n";
   out << "id " << identity.id << "\n";
   out << "date " << FormatDeviceDate(identity.date) << "\n";
-  device.WithMemory([&](DeviceMemory& memory) {
-    for (const AreaName& area : kAreas) {
-      auto bytes = memory.Area(area.area);
-      for (std::size_t at = 0; at < bytes.size(); at += kBytesPerLine) {
-        auto chunk = bytes.subspan(at, std::min(kBytesPerLine, bytes.size() - at));
-        bool erased = true;
-        for (std::uint8_t b : chunk) erased = erased && b == kErasedByte;
-        if (erased) continue;
-        char offset[24];
-        std::snprintf(offset, sizeof offset, "%04zX", at);
-        out << area.name << ' ' << offset << ' ';
-        for (std::uint8_t b : chunk) out << kHex[b >> 4] << kHex[b & 0x0F];
-        out << "\n";
-      }
+  // Every line of 32 bytes that is not fully erased.
+  auto write_area = [&out](const char* name, std::span<const std::uint8_t> bytes) {
+    for (std::size_t at = 0; at < bytes.size(); at += kBytesPerLine) {
+      auto chunk = bytes.subspan(at, std::min(kBytesPerLine, bytes.size() - at));
+      bool erased = true;
+      for (std::uint8_t b : chunk) erased = erased && b == kErasedByte;
+      if (erased) continue;
+      char offset[24];
+      std::snprintf(offset, sizeof offset, "%04zX", at);
+      out << name << ' ' << offset << ' ';
+      for (std::uint8_t b : chunk) out << kHex[b >> 4] << kHex[b & 0x0F];
+      out << "\n";
     }
+  };
+  device.WithMemory([&](DeviceMemory& memory) {
+    for (const AreaName& area : kAreas) write_area(area.name, memory.Area(area.area));
   });
+  write_area(kFlashKey, device.BootFlash());
 
   const std::string temp = path + ".tmp";
   {

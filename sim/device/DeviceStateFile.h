@@ -12,6 +12,7 @@
 //   page0 0000 FFFFFFFF...        up to 32 bytes as hex pairs, starting at the 4-digit hex offset
 //   page1 0020 ...
 //   ext 7FE0 ...
+//   flash 8000 ...                the boot loaders' programmed flash (64 KiB)
 //
 // The first line must be the header. type, version and date numbers are 0..255, id 0..65535.
 // Memory lines may come in any order and cover any part of an area; bytes they do not name keep

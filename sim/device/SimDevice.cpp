@@ -187,6 +187,16 @@ void SimDevice::SetBootHandler(std::unique_ptr<BootModeHandler> handler) {
   boot_handler_ = std::move(handler);
 }
 
+std::vector<std::uint8_t> SimDevice::BootFlash() const {
+  std::lock_guard lock(mutex_);
+  return boot_handler_ ? boot_handler_->Flash() : std::vector<std::uint8_t>{};
+}
+
+void SimDevice::RestoreBootFlash(std::span<const std::uint8_t> contents) {
+  std::lock_guard lock(mutex_);
+  if (boot_handler_) boot_handler_->RestoreFlash(contents);
+}
+
 void SimDevice::SetBootMode(bool on) {
   std::lock_guard lock(mutex_);
   SetBootModeLocked(on);

@@ -72,6 +72,9 @@ class SimDevice {
 
   // --- boot loading ---
   void SetBootHandler(std::unique_ptr<BootModeHandler> handler);
+  // The boot handler's programmed flash (empty without a handler), and putting it back.
+  std::vector<std::uint8_t> BootFlash() const;
+  void RestoreBootFlash(std::span<const std::uint8_t> contents);
   void SetBootMode(bool on);
   bool BootMode() const;
 

@@ -5,6 +5,7 @@
 
 #include "BootTestSupport.h"
 #include "boot/BootState.h"
+#include "device/DeviceStateFile.h"
 #include "platform/ParallelPort.h"
 
 using boottest::Bytes;
@@ -72,6 +73,13 @@ TEST_F(BootTest, BinaryHandTerminalFirmwareIsProgrammedBlockByBlockWithoutBlankB
   EXPECT_TRUE(Messages().empty());
   EXPECT_EQ(link_->Status(), "COM1 19200");
   EXPECT_TRUE(Link().Face().ProgressLine().find_first_not_of(' ') == std::string::npos);
+
+  // The simulator's state file keeps the programmed flash.
+  ASSERT_TRUE(qelta::sim::SaveDeviceState("state.txt", line_->Device()).ok);
+  qelta::sim::SimDevice reloaded;
+  auto& loader = qelta::sim::BootRomLoader::InstallInto(reloaded);
+  ASSERT_TRUE(qelta::sim::LoadDeviceState("state.txt", reloaded).ok);
+  EXPECT_EQ(loader.Flash(), FlashAfter({{0, firmware}}));
 }
 
 TEST_F(BootTest, BlankBlocksInsideTheFirmwareAreSkipped) {
