@@ -84,6 +84,14 @@ class ParamsFormTest : public ::testing::Test {
     for (const OutputRow& row : form->outputList().Rows()) names.push_back(row.text[0]);
     return names;
   }
+  // Every row, for the message of a failed expectation.
+  std::string Dump() const {
+    std::string text;
+    for (const OutputRow& row : form->outputList().Rows()) {
+      text += std::to_string(row.image) + " | " + row.text[0] + " | " + row.text[1] + "\n";
+    }
+    return text;
+  }
   int Failures() const {
     int failures = 0;
     for (const OutputRow& row : form->outputList().Rows()) failures += row.image == 0;
@@ -109,7 +117,7 @@ TEST_F(ParamsFormTest, ButtonsOfTheParametersGroup) {
   ui.QueueFileDialogResult(file);
   ASSERT_TRUE(view.RunCommand(ids::kCmdOpenConfigFile));
   ASSERT_TRUE(view.RunCommand(ids::kSetConfigButton));
-  EXPECT_EQ(Failures(), 0);
+  EXPECT_EQ(Failures(), 0) << Dump();
   EXPECT_EQ(Names().back(), "File END");
   EXPECT_EQ(terminal->Extended()[121], 60);
   EXPECT_EQ(view.eepromPage, 2);
@@ -178,7 +186,7 @@ TEST_F(ParamsFormTest, SelectedBaseStationOverItsModule) {
 
   view.configFilePath = kDataDir + "examples/base_station_channel.pcg";
   UploadConfiguration(view);
-  EXPECT_EQ(Failures(), 0);
+  EXPECT_EQ(Failures(), 0) << Dump();
   EXPECT_EQ(Names().back(), "File END");
   EXPECT_EQ(view.eepromPage, 0);
   EXPECT_EQ(options.baseStation->Page(0)[13], 3);
