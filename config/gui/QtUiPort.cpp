@@ -38,6 +38,16 @@ QStringList fileDialogFilters(const qelta::FileDialogRequest& request) {
 
 QtUiPort::QtUiPort(QObject* parent) : QObject(parent) {}
 
+void QtUiPort::stopAsking() {
+  stopping_ = true;
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+      dialog->reject();
+    else if (auto* menu = qobject_cast<QMenu*>(widget); menu && menu->isVisible())
+      menu->close();
+  }
+}
+
 QtUiPort::~QtUiPort() { stopAllTimers(); }
 
 void QtUiPort::beginOperation() {
@@ -55,6 +65,10 @@ void QtUiPort::endOperation() {
 
 qelta::MessageAnswer QtUiPort::MessageBox(const std::string& text, const std::string& caption,
                                           qelta::MessageButtons buttons, qelta::MessageIcon icon) {
+  if (stopping_) {
+    return buttons == qelta::MessageButtons::Ok ? qelta::MessageAnswer::Ok
+                                                : qelta::MessageAnswer::Cancel;
+  }
   QMessageBox box(window_);
   box.setWindowTitle(qs(caption));
   box.setText(qs(text));
@@ -89,9 +103,12 @@ qelta::MessageAnswer QtUiPort::MessageBox(const std::string& text, const std::st
   return answer == QMessageBox::Ok ? qelta::MessageAnswer::Ok : qelta::MessageAnswer::Cancel;
 }
 
-bool QtUiPort::RunDialog(qelta::DialogModel& dialog) { return ModelDialog::run(dialog, window_); }
+bool QtUiPort::RunDialog(qelta::DialogModel& dialog) {
+  return !stopping_ && ModelDialog::run(dialog, window_);
+}
 
 std::optional<std::string> QtUiPort::FileDialog(const qelta::FileDialogRequest& request) {
+  if (stopping_) return std::nullopt;
   QFileDialog dialog(window_, qs(request.title));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   if (request.save) {
@@ -182,7 +199,7 @@ void QtUiPort::runDeferredTimers() {
 }
 
 int QtUiPort::PopupMenu(const qelta::MenuModel& menu, int x, int y) {
-  if (menu.Empty()) return 0;
+  if (menu.Empty() || stopping_) return 0;
   QMenu popup(window_);
   for (const auto& item : menu.items) {
     if (item.IsSeparator()) {

@@ -38,6 +38,14 @@ class QtUiPort : public QObject, public qelta::UiPort {
   // How long the last outermost operation ran, in milliseconds.
   qint64 lastOperationMs() const { return lastOperationMs_; }
 
+  // The program is being stopped (a termination signal): from now on every question gets the
+  // cautious answer at once (Cancel, no file, no menu choice) without being shown, and the boxes
+  // and dialogs that are open are cancelled. Process-wide, GUI thread only.
+  static void stopAsking();
+  // The stop was called off: questions are shown again.
+  static void resumeAsking() { stopping_ = false; }
+  static bool stopping() { return stopping_; }
+
   // Stops and forgets every timer (the form is going away).
   void stopAllTimers();
   bool timerArmed(int id) const;
@@ -77,6 +85,7 @@ class QtUiPort : public QObject, public qelta::UiPort {
   std::map<int, Timer> timers_;
   std::set<int> deferred_;
   bool acceptPosted_ = true;  // GUI thread only
+  static inline bool stopping_ = false;
 };
 
 // Name filters for a file dialog request: an initial name with wildcards ("*.pcg",

@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "gui/MainWindow.h"
+#include "gui/QtUiPort.h"
+#include "gui/SignalQuit.h"
 #include "gui/SingleInstance.h"
 
 int main(int argc, char** argv) {
@@ -31,11 +33,23 @@ int main(int argc, char** argv) {
       break;
   }
 
+  // A termination signal cancels whatever waits for an answer and ends the event loop, so the
+  // form is destroyed in order (discovery stopped, the device link closed, the lock released).
+  // It may come while the window is still being set up (a start-up message on the screen).
+  bool stopRequested = false;
+  qelta::gui::SignalQuit quitOnSignal;
+  QObject::connect(&quitOnSignal, &qelta::gui::SignalQuit::quitRequested, &app, [&stopRequested] {
+    stopRequested = true;
+    qelta::gui::QtUiPort::stopAsking();
+    QCoreApplication::exit(0);
+  });
+
   qelta::gui::MainWindow window;
   QObject::connect(&instance, &qelta::gui::SingleInstance::activationRequested, &window,
                    &qelta::gui::MainWindow::bringForward);
   const QStringList args = QApplication::arguments();
   if (args.size() > 1) window.openDocument(args.at(1));
   window.show();
+  if (stopRequested) return 0;
   return QApplication::exec();
 }

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
 #include <thread>
 
@@ -186,6 +187,22 @@ TEST_F(GuiTest, WindowTakesNoInputWhileAnOperationRunsNorRunsItLate) {
   EXPECT_EQ(resets, 1);
   QTest::keyClicks(field, QStringLiteral("7"));
   EXPECT_EQ(field->text(), QStringLiteral("100007"));
+}
+
+TEST_F(GuiTest, StopCancelsTheOpenDialogAndAnswersLaterQuestionsCautiously) {
+  auto w = makeWindow();
+  QtUiPort& port = w->port();
+  DialogModel model = channelDialog();
+  QTimer::singleShot(50, [] { QtUiPort::stopAsking(); });
+  EXPECT_FALSE(port.RunDialog(model));  // open when the stop came
+  EXPECT_EQ(model.Value(1036), "4");
+  EXPECT_EQ(port.MessageBox("Continue?", "Verify", MessageButtons::OkCancel, MessageIcon::Question),
+            MessageAnswer::Cancel);
+  EXPECT_EQ(port.MessageBox("Done", "Info", MessageButtons::Ok, MessageIcon::Information),
+            MessageAnswer::Ok);
+  EXPECT_FALSE(port.FileDialog(FileDialogRequest{}).has_value());
+  EXPECT_FALSE(port.RunDialog(model));
+  QtUiPort::resumeAsking();
 }
 
 TEST_F(GuiTest, ClosingDuringAnOperationWaitsForItsEnd) {
