@@ -63,7 +63,8 @@ TEST_F(GuiTest, DialogRefusesWhatTheCoreRefusesAndCancelKeepsTheOldValues) {
   ModalAnswerer boxes([&](QWidget* widget) {
     auto* box = qobject_cast<QMessageBox*>(widget);
     if (!box) return false;
-    warnings << box->windowTitle() + u'|' + box->text();
+    warnings << box->windowTitle() + u'|' + box->text() +
+                    (box->icon() == QMessageBox::Critical ? QStringLiteral("|error") : QString());
     box->accept();
     return true;
   });
@@ -91,6 +92,17 @@ TEST_F(GuiTest, DialogRefusesWhatTheCoreRefusesAndCancelKeepsTheOldValues) {
   }
   EXPECT_EQ(model.Value(1036), "3");
   EXPECT_EQ(warnings.size(), 1);
+
+  // A refusal that names its own caption and calls itself an error.
+  model.validationCaption = "Error";
+  model.validationErrorIcon = true;
+  ModelDialog dialog(model, nullptr);
+  dialog.show();
+  typeInto(edit(dialog, 1), QStringLiteral("0"));
+  dialog.okButton()->click();
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_EQ(warnings.last(),
+            QStringLiteral("Error|Please enter an integer between 1 and 7.|error"));
 }
 
 TEST_F(GuiTest, DialogButtonsAndEditsLetTheCoreChangeOtherFields) {
