@@ -40,6 +40,21 @@ using CliRegistrar = std::function<void(CLI::App& app, CliContext& ctx)>;
 // The shell's subcommands: settings, com-port, com-device, about.
 void RegisterShellSubcommands(CLI::App& app, CliContext& ctx);
 
+// Stations chosen on the command line by address (or all of them), shared by the base station
+// subcommands.
+struct StationChoice {
+  int waitMs = 2000;
+  std::vector<std::string> addresses;
+  bool all = false;
+};
+// Waits until discovery has finished a cycle (at most waitMs) and shows the table in the list.
+bool ShowStations(CliContext& c, int waitMs);
+// Selects the rows of the chosen stations; false (with the reason) when one is not in the list.
+bool SelectStations(CliContext& c, const StationChoice& choice);
+// The module subcommands (defaults, reboot, IP settings, recovery, description), registered with
+// the other base station subcommands.
+void RegisterWebSubcommands(CLI::App& app, CliContext& ctx);
+
 // Every area's registrars (config/cli/CliCommands.cpp: each area adds its line there).
 std::vector<CliRegistrar> AllCliRegistrars();
 

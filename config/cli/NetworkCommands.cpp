@@ -10,15 +10,7 @@
 #include "cli/CliContext.h"
 #include "network/BaseStationListOps.h"
 
-namespace {
-
 using namespace qelta::network;
-
-struct StationChoice {
-  int waitMs = 2000;
-  std::vector<std::string> addresses;
-  bool all = false;
-};
 
 // Waits until discovery has finished a cycle (at most waitMs) and shows the table in the list.
 bool ShowStations(CliContext& c, int waitMs) {
@@ -58,8 +50,6 @@ bool SelectStations(CliContext& c, const StationChoice& choice) {
   return true;
 }
 
-}  // namespace
-
 void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx) {
   auto listWait = std::make_shared<int>(2000);
   CLI::App* list = app.add_subcommand("bs-list", "List the base stations found on the network");
@@ -91,4 +81,6 @@ void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx) {
              c.Fail("the reset command is missing");
     };
   });
+
+  RegisterWebSubcommands(app, ctx);
 }

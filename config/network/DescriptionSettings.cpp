@@ -74,7 +74,10 @@ void EditDescription(CQeltaConfigView& view) {
   session.SetUserAgent();
   const WebResult page = GetLoginPage(session, station, answer);
   view.AddOutputRow("Login file", HttpRow(page.status), ids::kImageSuccess);
-  if (page.Ok()) {
+  if (!page.Ok()) {
+    // Nothing reached the module: say so instead of ending on the success image above.
+    view.AddOutputRow("Login failure", "", ids::kImageFailure);
+  } else {
     httpFailed = IsHttpError(page.status);
     const WebResult login = PostLogin(session, station, LoginBody(view), answer);
     if (!login.Ok()) {

@@ -8,6 +8,7 @@
 #include "app/SimRole.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
+#include "module/WebInterface.h"
 
 namespace qelta::sim {
 
@@ -28,6 +29,13 @@ struct ModuleSettings {
   int restartMs = 1500;
   std::string password = kModuleDefaultPassword;
   int channel = 1;
+  // The modules' web interfaces.
+  bool web = false;
+  int webPort = 80;
+  std::string webUser = "root";
+  std::string webPassword = kModuleDefaultPassword;
+  int webStatus = 0;
+  std::vector<unsigned> webSilent;
 };
 
 bool ParseMalformed(const std::string& text, MalformedAnswer& kind) {
@@ -52,7 +60,8 @@ bool ParseMalformed(const std::string& text, MalformedAnswer& kind) {
 
 class ModuleRole : public SimRole {
  public:
-  explicit ModuleRole(std::vector<ModuleOptions> modules) : modules_(std::move(modules)) {}
+  ModuleRole(std::vector<ModuleOptions> modules, std::vector<WebInterfaceOptions> web)
+      : modules_(std::move(modules)), webOptions_(std::move(web)) {}
 
   bool Start(std::ostream& out, std::string& error) override {
     for (const ModuleOptions& o : modules_) {
@@ -64,14 +73,29 @@ class ModuleRole : public SimRole {
       out << "module " << DottedAddress(o.identity.address) << " " << o.identity.name
           << (o.silent ? " (silent)" : "") << std::endl;
     }
-    return host_.Start(&error);
+    if (!host_.Start(&error)) return false;
+    for (size_t i = 0; i < webOptions_.size(); ++i) {
+      auto server = std::make_unique<ModuleWebServer>(webOptions_[i]);
+      if (!server->Start(&error)) return false;
+      // The reboot form restarts the whole module: discovery and tunnel fall silent too.
+      server->SetRebootHook([this, i] { host_.RestartModule(i); });
+      out << "web " << DottedAddress(webOptions_[i].address) << ":" << webOptions_[i].port
+          << (webOptions_[i].silent ? " (silent)" : "") << std::endl;
+      web_.push_back(std::move(server));
+    }
+    return true;
   }
 
-  void Stop() override { host_.Stop(); }
+  void Stop() override {
+    for (auto& server : web_) server->Stop();
+    host_.Stop();
+  }
 
  private:
   std::vector<ModuleOptions> modules_;
+  std::vector<WebInterfaceOptions> webOptions_;
   ModuleHost host_;
+  std::vector<std::unique_ptr<ModuleWebServer>> web_;
 };
 
 class ModuleRoleOptions : public RoleOptions {
@@ -102,6 +126,16 @@ class ModuleRoleOptions : public RoleOptions {
     app.add_option("--module-password", s_.password, "Password the modules accept");
     app.add_option("--module-channel", s_.channel, "Channel byte of the base stations (0-255)")
         ->check(CLI::Range(0, 255));
+    app.add_flag("--module-web", s_.web, "Serve each module's web interface");
+    app.add_option("--module-web-port", s_.webPort, "Port of the web interfaces")
+        ->check(CLI::Range(1, 65535));
+    app.add_option("--module-web-user", s_.webUser, "User name the web interfaces accept");
+    app.add_option("--module-web-password", s_.webPassword, "Password the web interfaces accept");
+    app.add_option("--module-web-status", s_.webStatus,
+                   "Answer every web request with this status (e.g. 403, 500)")
+        ->check(CLI::Range(100, 599));
+    app.add_option("--module-web-silent", s_.webSilent,
+                   "Numbers of modules whose web interface accepts connections and never answers");
   }
 
   bool CreateRoles(std::vector<std::unique_ptr<SimRole>>& roles, std::string& error) override {
@@ -122,6 +156,7 @@ class ModuleRoleOptions : public RoleOptions {
       return std::find(list.begin(), list.end(), n) != list.end();
     };
     std::vector<ModuleOptions> modules;
+    std::vector<WebInterfaceOptions> web;
     for (unsigned i = 0; i < s_.count; ++i) {
       ModuleOptions o;
       o.identity = SampleIdentity(i);
@@ -147,9 +182,25 @@ class ModuleRoleOptions : public RoleOptions {
         o.baseStation->WithMemory(
             [channel](DeviceMemory& memory) { memory.Area(MemoryArea::kPage0)[13] = channel; });
       }
+      if (s_.web) {
+        WebInterfaceOptions w;
+        w.address = o.identity.address;
+        w.port = static_cast<uint16_t>(s_.webPort);
+        w.user = s_.webUser;
+        w.password = s_.webPassword;
+        w.forcedStatus = s_.webStatus;
+        w.silent = has(s_.webSilent, i + 1);
+        w.restartMs = s_.restartMs;
+        w.settings.ip = DottedAddress(o.identity.address);
+        w.settings.subnet = DottedAddress(mask);
+        w.settings.gateway = DottedAddress(gateway);
+        w.settings.dhcp = s_.dhcp;
+        w.settings.hostName = o.identity.name;
+        web.push_back(std::move(w));
+      }
       modules.push_back(std::move(o));
     }
-    roles.push_back(std::make_unique<ModuleRole>(std::move(modules)));
+    roles.push_back(std::make_unique<ModuleRole>(std::move(modules), std::move(web)));
     return true;
   }
 

@@ -90,8 +90,10 @@ TEST_F(DescriptionTest, RefusedLoginPageStopsAtOnceAndCancelSendsNothing) {
   Select({0});
   ui.QueueDialogAnswer("CDescLocDlg", Answer{{{"description", "a"}}, {}, true});
   form->RunCommand(ids::kCmdSetDescription);
-  ASSERT_EQ(Rows().size(), 3u) << RowsText();
+  ASSERT_EQ(Rows().size(), 4u) << RowsText();
   EXPECT_EQ(Rows()[2].c0 + "|" + Rows()[2].c1, "Login file|HTTP: 0");
+  EXPECT_EQ(Rows()[3].c0, "Login failure");
+  EXPECT_EQ(Rows()[3].image, ids::kImageFailure);
 }
 
 }  // namespace

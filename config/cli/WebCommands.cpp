@@ -1,0 +1,138 @@
+// The Ethernet module subcommands of the command line, on stations chosen by address: default
+// settings, reboot, IP settings, IP recovery and description. Each shows the stations as "View
+// base stations" does, selects the chosen ones and runs the menu command; the dialogs take the
+// values given here (or through --dialog), questions are answered with --yes.
+#include <CLI/CLI.hpp>
+#include <memory>
+
+#include "cli/CliContext.h"
+#include "network/DescriptionSettings.h"
+#include "network/IpSettings.h"
+
+namespace {
+
+using qelta::ScriptedUi;
+
+struct IpChoice {
+  bool dhcp = false;
+  std::string address, mask, gateway, hostName;
+};
+
+struct DescriptionChoice {
+  std::string description, location, hostName;
+};
+
+void AddStationOptions(CLI::App* cmd, StationChoice& choice, bool many) {
+  if (many) {
+    cmd->add_option("address", choice.addresses, "Dotted addresses of the stations");
+    cmd->add_flag("--all", choice.all, "Every station found");
+  } else {
+    cmd->add_option("address", choice.addresses, "Dotted address of the station")
+        ->required()
+        ->expected(1);
+  }
+  cmd->add_option("--wait", choice.waitMs, "Wait at most this long for discovery, ms")
+      ->check(CLI::Range(0, 60000));
+}
+
+// Shows and selects the stations; for one station it also becomes the selected base station, as
+// a click on its row makes it.
+bool Choose(CliContext& c, const StationChoice& choice) {
+  if (choice.addresses.empty() && !choice.all) return c.Fail("name stations or give --all");
+  if (!ShowStations(c, choice.waitMs) || !SelectStations(c, choice)) return false;
+  c.form->OnListClick();
+  return true;
+}
+
+bool Run(CliContext& c, int command) {
+  return c.form->RunCommand(command) || c.Fail("the command is missing");
+}
+
+ScriptedUi::DialogAnswer IpAnswer(const IpChoice& ip) {
+  ScriptedUi::DialogAnswer a;
+  if (ip.dhcp) {
+    a.values["dhcp"] = "1";
+  } else if (!ip.address.empty()) {
+    a.values["ip"] = ip.address;  // typing the address chooses fixed settings
+  }
+  if (!ip.mask.empty()) a.values["mask"] = ip.mask;
+  if (!ip.gateway.empty()) a.values["gateway"] = ip.gateway;
+  if (!ip.hostName.empty()) a.values["hostName"] = ip.hostName;
+  return a;
+}
+
+void AddIpOptions(CLI::App* cmd, IpChoice& ip, bool withHostName) {
+  cmd->add_flag("--dhcp", ip.dhcp, "Use DHCP");
+  cmd->add_option("--ip", ip.address, "Fixed IP address");
+  cmd->add_option("--mask", ip.mask, "Subnet mask");
+  cmd->add_option("--gateway", ip.gateway, "Default gateway");
+  if (withHostName) cmd->add_option("--host-name", ip.hostName, "Host name");
+}
+
+}  // namespace
+
+void RegisterWebSubcommands(CLI::App& app, CliContext& ctx) {
+  auto defaults = std::make_shared<StationChoice>();
+  CLI::App* cmd = app.add_subcommand(
+      "bs-eth-defaults", "Put the default Ethernet settings on these stations' modules");
+  AddStationOptions(cmd, *defaults, true);
+  cmd->callback([&ctx, defaults] {
+    ctx.action = [choice = *defaults](CliContext& c) {
+      return Choose(c, choice) && Run(c, ids::kCmdUploadDefaultEthernet);
+    };
+  });
+
+  auto reboot = std::make_shared<StationChoice>();
+  cmd = app.add_subcommand("bs-reboot", "Reboot these stations' Ethernet modules");
+  AddStationOptions(cmd, *reboot, true);
+  cmd->callback([&ctx, reboot] {
+    ctx.action = [choice = *reboot](CliContext& c) {
+      if (!Choose(c, choice)) return false;
+      // One station asks first (answer with --yes); several are rebooted without asking.
+      return Run(c, c.form->selectedBaseStation ? ids::kCmdRebootModule : ids::kCmdRebootModules);
+    };
+  });
+
+  auto ipStation = std::make_shared<StationChoice>();
+  auto ip = std::make_shared<IpChoice>();
+  cmd = app.add_subcommand("bs-ip", "Set a module's IP settings through its web forms");
+  AddStationOptions(cmd, *ipStation, false);
+  AddIpOptions(cmd, *ip, true);
+  cmd->callback([&ctx, ipStation, ip] {
+    ctx.action = [choice = *ipStation, values = *ip](CliContext& c) {
+      c.ui.QueueDialogAnswer("CIPSettingsDlg", IpAnswer(values));
+      return Choose(c, choice) && Run(c, ids::kCmdIpSettings);
+    };
+  });
+
+  auto recoverStation = std::make_shared<StationChoice>();
+  auto recover = std::make_shared<IpChoice>();
+  cmd =
+      app.add_subcommand("bs-recover", "Set a module's IP settings by discovery-protocol requests");
+  AddStationOptions(cmd, *recoverStation, false);
+  AddIpOptions(cmd, *recover, false);
+  cmd->callback([&ctx, recoverStation, recover] {
+    ctx.action = [choice = *recoverStation, values = *recover](CliContext& c) {
+      c.ui.QueueDialogAnswer("CIPSettingsDlg", IpAnswer(values));
+      return Choose(c, choice) && Run(c, ids::kCmdIpRecovery);
+    };
+  });
+
+  auto describeStation = std::make_shared<StationChoice>();
+  auto texts = std::make_shared<DescriptionChoice>();
+  cmd = app.add_subcommand("bs-describe", "Set a module's description, location and host name");
+  AddStationOptions(cmd, *describeStation, false);
+  cmd->add_option("--description", texts->description, "Description");
+  cmd->add_option("--location", texts->location, "Location");
+  cmd->add_option("--host-name", texts->hostName, "Host name");
+  cmd->callback([&ctx, describeStation, texts] {
+    ctx.action = [choice = *describeStation, values = *texts](CliContext& c) {
+      ScriptedUi::DialogAnswer a;
+      a.values["description"] = values.description;
+      a.values["location"] = values.location;
+      a.values["hostName"] = values.hostName;
+      c.ui.QueueDialogAnswer("CDescLocDlg", a);
+      return Choose(c, choice) && Run(c, ids::kCmdSetDescription);
+    };
+  });
+}

@@ -1,0 +1,98 @@
+// The module subcommands of the command line against simulated modules with base stations.
+#include <sstream>
+
+#include "WebTestSupport.h"
+#include "cli/CliContext.h"
+#include "device/SimDevice.h"
+
+void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx);
+
+namespace qelta::network {
+namespace {
+
+class WebCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* inside = std::getenv("QELTA_NETNS");
+    ASSERT_TRUE(inside && std::string(inside) == "1") << "run inside scripts/netns";
+    std::string templ = (std::filesystem::temp_directory_path() / "qelta-webcli-XXXXXX").string();
+    ASSERT_NE(mkdtemp(templ.data()), nullptr);
+    root = templ;
+    std::filesystem::create_directories(root + "/bin");
+    setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+    for (size_t i = 0; i < 2; ++i) {
+      sim::ModuleOptions o;
+      o.identity = sim::SampleIdentity(i);
+      o.baseStation = std::make_shared<sim::SimDevice>();
+      host.AddModule(o);
+      sim::WebInterfaceOptions w;
+      w.address = o.identity.address;
+      web.push_back(std::make_unique<sim::ModuleWebServer>(w));
+      ASSERT_TRUE(web.back()->Start());
+    }
+    ASSERT_TRUE(host.Start());
+  }
+  void TearDown() override {
+    for (auto& w : web) w->Stop();
+    host.Stop();
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+  }
+
+  int Run(std::vector<std::string> args) {
+    out.str("");
+    err.str("");
+    args.insert(args.begin(), "qeltaconfig-cli");
+    std::vector<const char*> argv;
+    for (const auto& a : args) argv.push_back(a.c_str());
+    FormEnvironment env;
+    env.browserLookup = &browser;
+    env.settingsFile = root + "/config/Tervana/QeltaConfigurator.conf";
+    env.workingFolder.exePath = root + "/bin/qeltaconfig-cli";
+    env.changeDirectory = false;
+    return RunCli(static_cast<int>(argv.size()), argv.data(), out, err,
+                  {RegisterShellSubcommands, RegisterNetworkSubcommands}, env);
+  }
+
+  std::string root;
+  test::NoBrowser browser;
+  sim::ModuleHost host;
+  std::vector<std::unique_ptr<sim::ModuleWebServer>> web;
+  std::ostringstream out, err;
+};
+
+TEST_F(WebCliTest, DescriptionAndIpSettingsOnAChosenStation) {
+  ASSERT_EQ(Run({"bs-describe", "127.0.0.3", "--description", "Hall 3", "--host-name", "gate"}), 0)
+      << err.str() << out.str();
+  EXPECT_TRUE(web[0]->Requests().empty());
+  EXPECT_EQ(web[1]->Bodies("Forms/system_config_1"),
+            std::vector<std::string>{"device_name=Hall+3&contact=&location=&Submit=Apply"});
+  EXPECT_EQ(web[1]->Settings().hostName, "gate");
+  EXPECT_NE(out.str().find("Set description and location\tOK (200)"), std::string::npos);
+
+  ASSERT_EQ(Run({"--yes", "bs-ip", "127.0.0.2", "--ip", "127.0.0.20", "--gateway", "127.0.0.1"}), 0)
+      << err.str() << out.str();
+  EXPECT_EQ(web[0]->Bodies("Forms/network_config_1"),
+            std::vector<std::string>{
+                "rbDHCP=off&ip_addr=127.0.0.20&submask=255.0.0.0&gw_addr=127.0.0.1&Submit=Apply"});
+  EXPECT_EQ(web[0]->Reboots(), 1);
+  // Without --yes the confirmation is refused and nothing is posted.
+  EXPECT_TRUE(test::WaitFor([&] { return !web[1]->Restarting(); }, 3000));
+  Run({"bs-ip", "127.0.0.3", "--dhcp"});
+  EXPECT_TRUE(web[1]->Bodies("Forms/network_config_1").empty());
+}
+
+TEST_F(WebCliTest, DefaultsOnEveryStationAndAFailureRowGivesExitCodeOne) {
+  ASSERT_EQ(Run({"bs-eth-defaults", "--all"}), 0) << err.str() << out.str();
+  for (auto& w : web) EXPECT_EQ(w->Requests().size(), 8u);
+  web[1]->Stop();  // the web interface is gone, discovery still answers
+  EXPECT_EQ(Run({"bs-describe", "127.0.0.3", "--description", "x"}), 1);
+  EXPECT_NE(out.str().find("Login failure"), std::string::npos) << out.str();
+  // A question not answered with --yes is answered Cancel: nothing is rebooted.
+  EXPECT_EQ(Run({"bs-reboot", "127.0.0.2"}), 0);
+  EXPECT_NE(err.str().find("[Verify]"), std::string::npos) << err.str();
+  EXPECT_EQ(host.Stats(0).restarts, 0u);
+}
+
+}  // namespace
+}  // namespace qelta::network
