@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocalSocket>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -215,6 +216,47 @@ TEST_F(GuiTest, StopCancelsTheOpenDialogAndAnswersLaterQuestionsCautiously) {
   EXPECT_FALSE(port.FileDialog(FileDialogRequest{}).has_value());
   EXPECT_FALSE(port.RunDialog(model));
   QtUiPort::resumeAsking();
+}
+
+TEST_F(GuiTest, ContextMenuOpensAtThePointAndAnswersTheChosenCommand) {
+  auto w = makeWindow();
+  MenuModel menu;
+  menu.AddItem(ids::kCmdChannel, "Channel");
+  menu.AddSeparator();
+  menu.AddItem(ids::kCmdWeb, "Web");
+  menu.items.push_back({ids::kCmdIpRecovery, "IP recovery", false, false});
+
+  QStringList shown;
+  QPoint openedAt;
+  ModalAnswerer choose([&](QWidget* widget) {
+    auto* popup = qobject_cast<QMenu*>(widget);
+    if (!popup) return false;
+    openedAt = popup->pos();
+    for (QAction* a : popup->actions())
+      shown << (a->isSeparator() ? QStringLiteral("-")
+                                 : a->text() + (a->isEnabled() ? "" : "(off)"));
+    QAction* web = popup->actions().at(2);
+    QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(web).center());
+    return true;
+  });
+  EXPECT_EQ(w->port().PopupMenu(menu, 40, 50), ids::kCmdWeb);
+  EXPECT_EQ(shown, (QStringList{"Channel", "-", "Web", "IP recovery(off)"}));
+  EXPECT_EQ(openedAt, QPoint(40, 50));
+}
+
+TEST_F(GuiTest, DismissedOrEmptyContextMenuChoosesNothing) {
+  auto w = makeWindow();
+  MenuModel menu;
+  menu.AddItem(ids::kCmdChannel, "Channel");
+  ModalAnswerer dismiss([](QWidget* widget) {
+    auto* popup = qobject_cast<QMenu*>(widget);
+    if (popup) popup->close();
+    return popup != nullptr;
+  });
+  EXPECT_EQ(w->port().PopupMenu(menu, 10, 10), 0);
+  EXPECT_EQ(dismiss.answered(), 1);
+  EXPECT_EQ(w->port().PopupMenu(MenuModel{}, 10, 10), 0);
+  EXPECT_EQ(dismiss.answered(), 1);
 }
 
 TEST_F(GuiTest, ClosingDuringAnOperationWaitsForItsEnd) {
