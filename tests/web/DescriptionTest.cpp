@@ -51,6 +51,37 @@ TEST_F(DescriptionTest, TextsArePostedEncodedTheHostNameUntrimmedAndTheStationRe
   EXPECT_NE(File("bs_description.html").find("Settings applied."), std::string::npos);
 }
 
+TEST_F(DescriptionTest, BackupShowsTheNewTextsOnlyToALoggedInSession) {
+  Start({{}});
+  Select({0});
+  ui.QueueDialogAnswer("CDescLocDlg", Answer{{{"description", "Hall <3>"}}, {}, true});
+  form->RunCommand(ids::kCmdSetDescription);
+
+  const BaseStationRecord& station = *Station(0);
+  const std::string path = root + "/backup.xml";
+  auto download = [&](WebSession& session) {
+    FILE* file = std::fopen(path.c_str(), "w+");
+    const WebResult r = Download(session, station, kBackupPath, file);
+    std::fclose(file);
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return std::make_pair(r.status, text.str());
+  };
+  WebSession session;
+  EXPECT_EQ(download(session).first, 403);
+  ASSERT_TRUE(PostLogin(session, station, LoginBody("root", "kqzv"), nullptr).Ok());
+  const auto [status, document] = download(session);
+  EXPECT_EQ(status, 200);
+  EXPECT_NE(document.find("<description>Hall &lt;3&gt;</description>"), std::string::npos)
+      << document;
+  EXPECT_NE(document.find("<baud>19200</baud>"), std::string::npos);
+  // The operation logged its own session out; this one ends with its logout too.
+  form->selectedBaseStation = Station(0);
+  LogoutFromModule(*form, &session);
+  EXPECT_EQ(download(session).first, 403);
+}
+
 TEST_F(DescriptionTest, LongTextsAreCutAndAnEmptyHostNameIsNotSent) {
   Start({{}});
   Select({0});

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "module/WebInterface.h"
-#include "network/DescriptionSettings.h"
 #include "network/IpSettings.h"
 #include "network/WebClient.h"
 
@@ -91,15 +90,6 @@ TEST(IpSettingsRules, DialogSwitchesToFixedOnTypingAnAddressAndReadsBack) {
   EXPECT_NE(d.Validate(), "");
   EXPECT_EQ(d.validationCaption, "Errors");
   EXPECT_TRUE(d.validationErrorIcon);
-}
-
-TEST(IpSettingsRules, DescriptionDialogHasItsCaptionsAndNote) {
-  const DialogModel d = DescriptionDialog();
-  EXPECT_EQ(d.name, "CDescLocDlg");
-  EXPECT_EQ(d.title, "Description and location");
-  EXPECT_EQ(d.FindByName("hostGroup")->label, "Host name (leave empty if not used)");
-  EXPECT_EQ(d.FindByName("note")->label,
-            "These settings appear when \"Ethernet and serial settings\" is performed.");
 }
 
 TEST(SimulatedWebInterface, FormBodiesDecode) {
