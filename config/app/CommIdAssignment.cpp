@@ -85,7 +85,8 @@ DialogModel MultiCommIdDialog(uint32_t start) {
     field.value = value;
     dialog.Add(std::move(field));
   };
-  add(0, "group", FieldKind::Group, "Set comm ID range");
+  add(0, "group", FieldKind::Group, "");
+  dialog.fields.back().label = "Set comm ID range";  // a group shows its caption
   add(0, "label", FieldKind::Label, "Start comm ID's from");
   add(kMultiCommIdStartField, "start", FieldKind::Number, std::to_string(start));
   add(0, "explanation", FieldKind::Label,

@@ -169,6 +169,24 @@ TEST_F(CommIdTest, FourStationsOneSilentOneRefusing) {
   EXPECT_TRUE(view.listShowsBaseStations);
 }
 
+TEST_F(CommIdTest, StationThatDoesNotAnswerTheWriteUsesUpItsId) {
+  Preset("UIService", 1);
+  CQeltaConfigView& view = StartForm();
+  StartStations({{}, {}, {}});
+  MakeDeaf(1);
+  Select({0, 1, 2});
+  ui.QueueDialogAnswer("CMultiCommIdDlg", Answer("start", "500"));
+  const int before = view.outputList().RowCount();
+  ASSERT_TRUE(view.RunCommand(ids::kSetNewCommIdButton));
+  EXPECT_EQ(Rows(before), (std::vector<std::string>{
+                              "New CommID @ 127.0.0.2|Comm ID: 500|1",
+                              "Cannot set CommID @ 127.0.0.3|Comm ID: 501|0",
+                              "New CommID @ 127.0.0.4|Comm ID: 502|1",
+                          }));
+  EXPECT_EQ(CommIdAt(stations[2]->Page(0)), 502);
+  EXPECT_EQ(Stored("CommID"), 503u);
+}
+
 TEST_F(CommIdTest, WrapQuestionAndCancelledRange) {
   Preset("UIService", 1);
   CQeltaConfigView& view = StartForm();

@@ -169,6 +169,13 @@ class DevopsFormTest : public ::testing::Test {
     ASSERT_TRUE(form->listShowsBaseStations);
   }
 
+  // The station behind module i stops answering its line (the module itself still answers).
+  void MakeDeaf(size_t i) {
+    qelta::sim::FaultKnobs faults;
+    faults.silent = true;
+    stations[i]->SetFaults(faults);
+  }
+
   static std::string Address(size_t i) { return "127.0.0." + std::to_string(i + 2); }
 
   // Selects the rows of these stations (by index), as a user's clicks would.

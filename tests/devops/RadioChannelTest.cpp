@@ -153,10 +153,11 @@ TEST_F(RadioChannelTest, RadioTypeCommandsNeedProductionMode) {
 TEST_F(RadioChannelTest, RadioTypeOnStations) {
   Preset("UIProduction", 1);
   CQeltaConfigView& view = StartForm();
-  StartStations({{}, {.tcpRefused = true}, {}, {}});
+  StartStations({{}, {.tcpRefused = true}, {}, {}, {}});
   host.SetSilent(3, true);
+  MakeDeaf(4);
   ASSERT_TRUE(view.RunCommand(ids::kRadioType2));
-  Select({0, 1, 2, 3});
+  Select({0, 1, 2, 3, 4});
   const int before = view.outputList().RowCount();
   ASSERT_TRUE(view.RunCommand(ids::kCmdSetRadioType));
   for (size_t i : {0u, 2u}) {
@@ -166,11 +167,13 @@ TEST_F(RadioChannelTest, RadioTypeOnStations) {
   }
   EXPECT_EQ(StationByte(1, 22), 0);
   EXPECT_EQ(StationByte(3, 22), 0);
+  EXPECT_EQ(StationResets(4), 0u);
   EXPECT_EQ(Rows(before), (std::vector<std::string>{
                               "Setting radio types||2",
                               "Radio type set to 2|127.0.0.2|1",
                               "Cannot connect|127.0.0.3|0",
                               "Radio type set to 2|127.0.0.4|1",
+                              "Radio type (2) failed|127.0.0.6, error -3|0",
                               "Address: 127.0.0.5|No answer (radio type)|5",
                           }));
   EXPECT_TRUE(view.listShowsBaseStations);
@@ -184,7 +187,7 @@ TEST_F(RadioChannelTest, RadioTypeOnStations) {
 
 TEST_F(RadioChannelTest, SameChannelOnStations) {
   CQeltaConfigView& view = StartForm();
-  StartStations({{}, {}, {.tcpRefused = true}, {}});
+  StartStations({{}, {}, {.tcpRefused = true}, {}, {}});
 
   // Nothing selected: the message and no dialog.
   Select({});
@@ -195,7 +198,8 @@ TEST_F(RadioChannelTest, SameChannelOnStations) {
   EXPECT_TRUE(ui.Dialogs().empty());
 
   host.SetSilent(1, true);
-  Select({0, 1, 2, 3});
+  MakeDeaf(4);
+  Select({0, 1, 2, 3, 4});
   ui.QueueDialogAnswer("CBSChannelDlg", Answer("channel", "5"));
   const int before = view.outputList().RowCount();
   ASSERT_TRUE(view.RunCommand(ids::kCmdSameChannel));
@@ -213,6 +217,8 @@ TEST_F(RadioChannelTest, SameChannelOnStations) {
                               "Connect error|127.0.0.4|0",
                               "Connect|127.0.0.5|3",
                               "Channel is set|127.0.0.5|1",
+                              "Connect|127.0.0.6|3",
+                              "Channel set error -1.|127.0.0.6|0",
                               "Address: 127.0.0.3|No answer (channel setup)|5",
                           }));
 
