@@ -61,12 +61,12 @@ TEST_F(DefaultSettingsTest, OneStationGetsEveryFormWithTheLoginCookieAndKeepsThe
 
   const auto rows = Rows();
   ASSERT_EQ(rows.size(), 3u) << RowsText();
-  EXPECT_EQ(rows[1].c0, "Operating on..........");
-  EXPECT_EQ(rows[1].c1, "127.0.0.2");
+  EXPECT_EQ(rows[1].text[0], "Operating on..........");
+  EXPECT_EQ(rows[1].text[1], "127.0.0.2");
   EXPECT_EQ(rows[1].image, ids::kImageInfo);
-  EXPECT_EQ(rows[2].c0, "Done");
-  EXPECT_EQ(rows[2].c1, "127.0.0.2");
-  EXPECT_EQ(rows[2].c2, "No errors");
+  EXPECT_EQ(rows[2].text[0], "Done");
+  EXPECT_EQ(rows[2].text[1], "127.0.0.2");
+  EXPECT_EQ(rows[2].text[2], "No errors");
   EXPECT_EQ(rows[2].image, ids::kImageSuccess);
 
   // GPIO's answer alone in its file; the login page and the other answers in the other.
@@ -95,8 +95,8 @@ TEST_F(DefaultSettingsTest, WrongPasswordStillPostsEveryFormAndCountsNoError) {
     }
   }
   // Status codes are not judged here: the transfers worked.
-  EXPECT_EQ(Rows().back().c0, "Done");
-  EXPECT_EQ(Rows().back().c2, "No errors");
+  EXPECT_EQ(Rows().back().text[0], "Done");
+  EXPECT_EQ(Rows().back().text[2], "No errors");
   EXPECT_EQ(Rows().back().image, ids::kImageSuccess);
   EXPECT_FALSE(web[0]->Settings().dhcp);
 }
@@ -117,7 +117,7 @@ TEST_F(DefaultSettingsTest, UploadWalksTheSelectionWithAFreshLoginPageForEachSta
   for (const auto& r : web[2]->Requests()) EXPECT_EQ(r.status, 500);
 
   const std::string rows = RowsText();
-  EXPECT_EQ(Rows()[3].c0, "Uploading to 3 base stations.") << rows;
+  EXPECT_EQ(Rows()[3].text[0], "Uploading to 3 base stations.") << rows;
   EXPECT_EQ(Rows()[3].image, ids::kImageInfo);
   EXPECT_NE(rows.find("Done | 127.0.0.2 | No errors | 1"), std::string::npos) << rows;
   EXPECT_NE(rows.find("Done | 127.0.0.4 | No errors | 1"), std::string::npos) << rows;
@@ -141,7 +141,7 @@ TEST_F(DefaultSettingsTest, RefusedAndSilentInterfacesEndInMessagesAndTheRunGoes
   // The silent interface ends within the transfer limit (4 s here), not never.
   EXPECT_LT(took, std::chrono::seconds(20));
   EXPECT_EQ(Trace(2).size(), 8u);
-  EXPECT_EQ(Rows().back().c0, "Done");
+  EXPECT_EQ(Rows().back().text[0], "Done");
 }
 
 }  // namespace

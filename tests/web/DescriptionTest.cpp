@@ -38,8 +38,8 @@ TEST_F(DescriptionTest, TextsArePostedEncodedTheHostNameUntrimmedAndTheStationRe
   EXPECT_TRUE(web[0]->Requests().empty());
 
   EXPECT_STREQ(Station(1)->name, " gate ");
-  EXPECT_EQ(Rows()[1].c0, " gate ");
-  EXPECT_EQ(Rows()[0].c0, "BS-1");
+  EXPECT_EQ(Rows()[1].text[0], " gate ");
+  EXPECT_EQ(Rows()[0].text[0], "BS-1");
   const std::string rows = RowsText();
   EXPECT_NE(rows.find("Login file | HTTP: 200 |  | 1\n"
                       "Set description and location | OK (200) |  | 1\n"
@@ -47,7 +47,7 @@ TEST_F(DescriptionTest, TextsArePostedEncodedTheHostNameUntrimmedAndTheStationRe
                       "Log out | OK (200) |  | 1\n"),
             std::string::npos)
       << rows;
-  EXPECT_FALSE(Exists("ethlogout.tmp"));
+  EXPECT_EQ(File("ethlogout.tmp"), "<missing>");
   EXPECT_NE(File("bs_description.html").find("Settings applied."), std::string::npos);
 }
 
@@ -107,7 +107,7 @@ TEST_F(DescriptionTest, WrongPasswordKeepsTheNameAndStillLogsOut) {
   EXPECT_NE(rows.find("Set host name | OK (403)"), std::string::npos) << rows;
   EXPECT_NE(rows.find("Log out | OK (200)"), std::string::npos) << rows;
   EXPECT_STREQ(Station(0)->name, "BS-1");
-  EXPECT_EQ(Rows()[0].c0, "BS-1");
+  EXPECT_EQ(Rows()[0].text[0], "BS-1");
 }
 
 TEST_F(DescriptionTest, RefusedLoginPageStopsAtOnceAndCancelSendsNothing) {
@@ -122,8 +122,8 @@ TEST_F(DescriptionTest, RefusedLoginPageStopsAtOnceAndCancelSendsNothing) {
   ui.QueueDialogAnswer("CDescLocDlg", Answer{{{"description", "a"}}, {}, true});
   form->RunCommand(ids::kCmdSetDescription);
   ASSERT_EQ(Rows().size(), 4u) << RowsText();
-  EXPECT_EQ(Rows()[2].c0 + "|" + Rows()[2].c1, "Login file|HTTP: 0");
-  EXPECT_EQ(Rows()[3].c0, "Login failure");
+  EXPECT_EQ(Rows()[2].text[0] + "|" + Rows()[2].text[1], "Login file|HTTP: 0");
+  EXPECT_EQ(Rows()[3].text[0], "Login failure");
   EXPECT_EQ(Rows()[3].image, ids::kImageFailure);
 }
 

@@ -56,10 +56,10 @@ TEST_F(IpSettingsTest, FixedSettingsArePostedWithTheTrimmedHostNameThenTheModule
 
   const auto rows = Rows();
   ASSERT_EQ(rows.size(), 5u) << RowsText();
-  EXPECT_EQ(rows[1].c0 + "|" + rows[1].c1, "Login file|HTTP: 200");
-  EXPECT_EQ(rows[2].c0 + "|" + rows[2].c1, "IP address setup|OK (200)");
-  EXPECT_EQ(rows[3].c0 + "|" + rows[3].c1, "Set host name|OK (200)");
-  EXPECT_EQ(rows[4].c0 + "|" + rows[4].c1, "Restarting base station.|OK");
+  EXPECT_EQ(rows[1].text[0] + "|" + rows[1].text[1], "Login file|HTTP: 200");
+  EXPECT_EQ(rows[2].text[0] + "|" + rows[2].text[1], "IP address setup|OK (200)");
+  EXPECT_EQ(rows[3].text[0] + "|" + rows[3].text[1], "Set host name|OK (200)");
+  EXPECT_EQ(rows[4].text[0] + "|" + rows[4].text[1], "Restarting base station.|OK");
   // The table is emptied for rediscovery; the rows stay.
   EXPECT_EQ(TableCount(), 0u);
   EXPECT_FALSE(form->listShowsBaseStations);
@@ -156,7 +156,7 @@ TEST_F(IpRecoveryTest, StaticSettingsAndRebootGoOutByteForByte) {
   EXPECT_TRUE(test::WaitFor([&] { return host.Identity(0).address == 0x0A010203u; }, 2000));
 
   ASSERT_EQ(Rows().size(), 1u) << RowsText();
-  EXPECT_EQ(Rows()[0].c0 + "|" + Rows()[0].c1, "Reboot sent|MAC: 00-40-9D-00-00-00");
+  EXPECT_EQ(Rows()[0].text[0] + "|" + Rows()[0].text[1], "Reboot sent|MAC: 00-40-9D-00-00-00");
   EXPECT_EQ(TableCount(), 0u);
   EXPECT_TRUE(form->listShowsBaseStations);
   EXPECT_TRUE(web[0]->Requests().empty());

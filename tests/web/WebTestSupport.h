@@ -22,25 +22,14 @@
 #include <thread>
 #include <vector>
 
+#include "../network/NetworkTestSupport.h"
 #include "app/QeltaConfigView.h"
-#include "module/SimulatedModule.h"
 #include "module/WebInterface.h"
 #include "network/BaseStationListOps.h"
 #include "network/WebClient.h"
 #include "ui/ScriptedUi.h"
 
 namespace qelta::network::test {
-
-// Polls a condition until it holds or the time is up.
-template <typename Condition>
-bool WaitFor(Condition condition, int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
 
 class NoBrowser : public IHttpHandlerLookup {
  public:
@@ -96,8 +85,7 @@ struct StationSpec {
 class WebBench : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* inside = std::getenv("QELTA_NETNS");
-    ASSERT_TRUE(inside && std::string(inside) == "1") << "run inside scripts/netns";
+    RequireNamespace();
     std::string templ = (std::filesystem::temp_directory_path() / "qelta-web-XXXXXX").string();
     ASSERT_NE(mkdtemp(templ.data()), nullptr);
     root = templ;
@@ -202,7 +190,6 @@ class WebBench : public ::testing::Test {
     ss << in.rdbuf();
     return ss.str();
   }
-  bool Exists(const std::string& name) { return std::filesystem::exists(form->programDir + name); }
   size_t CfgFiles() {
     size_t n = 0;
     for (const auto& e : std::filesystem::directory_iterator(form->programDir))
@@ -210,20 +197,12 @@ class WebBench : public ::testing::Test {
     return n;
   }
 
-  struct Row {
-    std::string c0, c1, c2;
-    int image;
-  };
-  std::vector<Row> Rows() {
-    std::vector<Row> out;
-    for (const auto& r : form->outputList().Rows())
-      out.push_back({r.text[0], r.text[1], r.text[2], r.image});
-    return out;
-  }
+  const std::vector<OutputRow>& Rows() { return form->outputList().Rows(); }
   std::string RowsText() {
     std::string s;
     for (const auto& r : Rows())
-      s += r.c0 + " | " + r.c1 + " | " + r.c2 + " | " + std::to_string(r.image) + "\n";
+      s += r.text[0] + " | " + r.text[1] + " | " + r.text[2] + " | " + std::to_string(r.image) +
+           "\n";
     return s;
   }
 
