@@ -1,5 +1,6 @@
 // The base station menus' commands for the module operations.
 #include "network/DescriptionSettings.h"
+#include "network/EthernetSettings.h"
 #include "network/IpSettings.h"
 #include "network/WebOperations.h"
 
@@ -15,6 +16,7 @@ void InstallWebCommands(CQeltaConfigView& view) {
   view.SetCommandHandler(ids::kCmdIpSettings, [v] { EditIpSettings(*v); });
   view.SetCommandHandler(ids::kCmdIpRecovery, [v] { RecoverIpSettings(*v); });
   view.SetCommandHandler(ids::kCmdSetDescription, [v] { EditDescription(*v); });
+  view.SetCommandHandler(ids::kCmdViewEthernetSettings, [v] { ViewEthernetSettings(*v); });
 }
 
 }  // namespace qelta::network
