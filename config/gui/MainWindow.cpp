@@ -280,11 +280,9 @@ bool MainWindow::runCommand(int id) {
   asOperation([&] { form_->RunCommand(id); });
   // Whatever Qt changed by itself on the click (a radio button, a menu check mark) goes back to
   // the form's state.
-  if (form_) {
-    syncControl(id);
-    for (int radio : {ids::kRadioType1, ids::kRadioType2, ids::kRadioType3}) syncControl(radio);
-    for (int com = ids::kCmdCom1; com <= ids::kCmdCom8; ++com) syncControl(com);
-  }
+  syncControl(id);
+  for (int radio : {ids::kRadioType1, ids::kRadioType2, ids::kRadioType3}) syncControl(radio);
+  for (int com = ids::kCmdCom1; com <= ids::kCmdCom8; ++com) syncControl(com);
   return true;
 }
 
