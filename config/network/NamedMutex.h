@@ -2,11 +2,27 @@
 // Like the platform's named kernel mutexes they are recursive for the owning thread.
 #pragma once
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace qelta::network {
+
+// The shared object behind a name: an owner thread and a recursion count, so that timed waits
+// need nothing beyond a plain mutex and a condition variable.
+class RecursiveTimedLock {
+ public:
+  bool TryLockFor(int timeoutMs);
+  void Unlock();
+
+ private:
+  std::mutex lock_;
+  std::condition_variable released_;
+  std::thread::id owner_;
+  int depth_ = 0;
+};
 
 class NamedMutex {
  public:
@@ -22,7 +38,7 @@ class NamedMutex {
 
  private:
   std::string name_;
-  std::shared_ptr<std::recursive_timed_mutex> mutex_;
+  std::shared_ptr<RecursiveTimedLock> mutex_;
 };
 
 // Holds a NamedMutex taken with a timed wait for the life of the guard.
