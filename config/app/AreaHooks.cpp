@@ -1,6 +1,7 @@
 // The one place where the operations of the other areas are plugged into the main form: the
 // hooks at its fixed points and the commands of its buttons and menus. Each area adds its lines.
 #include "app/CommIdAssignment.h"
+#include "app/DefaultUpload.h"
 #include "app/QeltaConfigView.h"
 #include "app/RadioChannel.h"
 #include "network/BaseStationListOps.h"
@@ -21,6 +22,7 @@ void InstallAreaCommands(CQeltaConfigView& view) {
   qelta::InstallFirmwareUploadCommands(view);
   qelta::InstallCommIdCommands(view);
   qelta::InstallRadioChannelCommands(view);
+  qelta::InstallDefaultUploadCommands(view);
 }
 
 std::unique_ptr<CQeltaConfigView> CreateMainForm(qelta::UiPort& ui, FormEnvironment env) {

@@ -1,0 +1,242 @@
+// The default uploads: the dialog for the default EEPROM file and the two walks over the selected
+// base stations. UploadConfiguration always uploads the main form's configFilePath to its
+// selectedBaseStation, so both are pointed at each station in turn and restored afterwards.
+#include "app/DefaultUpload.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "app/QeltaConfigView.h"
+#include "app/RadioChannel.h"
+#include "app/SettingsKey.h"
+#include "network/BaseStationListOps.h"
+#include "network/WebClient.h"
+#include "params/FormParams.h"
+
+namespace qelta {
+namespace {
+
+constexpr std::size_t kCurrentDirChars = 200;
+
+std::string CurrentDirectory() {
+  std::vector<char> buf(4096);
+  if (!getcwd(buf.data(), buf.size())) return {};
+  std::string dir = buf.data();
+  if (dir.size() > kCurrentDirChars) dir.resize(kCurrentDirChars);
+  return dir;
+}
+
+void ChangeDirectory(const std::string& dir) {
+  // Only a folder that was read whole is gone back to; a failure leaves the current one.
+  if (!dir.empty() && chdir(dir.c_str()) != 0) return;
+}
+
+unsigned long TickMs() {
+  using namespace std::chrono;
+  return static_cast<unsigned long>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+FileDialogRequest PcgOpenRequest() {
+  FileDialogRequest request;
+  request.initialName = "*.pcg";
+  request.defaultExt = "pcg";
+  request.hideReadOnly = true;
+  return request;
+}
+
+// The form state both walks replace while they run.
+class SavedFormState {
+ public:
+  explicit SavedFormState(CQeltaConfigView& view)
+      : view_(view),
+        station_(view.selectedBaseStation),
+        configFile_(view.configFilePath),
+        shows_(view.listShowsBaseStations) {
+    view.listShowsBaseStations = true;
+  }
+  void RestoreStationAndFile() {
+    if (station_) view_.selectedBaseStation = station_;
+    if (!configFile_.empty()) view_.configFilePath = configFile_;
+  }
+  void RestoreListState() { view_.listShowsBaseStations = shows_; }
+
+ private:
+  CQeltaConfigView& view_;
+  BaseStationRecord* station_;
+  std::string configFile_;
+  bool shows_;
+};
+
+const char* RadioTypeText(int radioType) {
+  switch (radioType) {
+    case 1:
+      return "Type 1";
+    case 2:
+      return "Type 2";
+    default:
+      return "Type 3";
+  }
+}
+
+}  // namespace
+
+std::string FileNamePart(const std::string& path) {
+  const auto cut = path.find_last_of("/\\");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string ElapsedTimeText(unsigned long elapsedMs) {
+  char text[64];
+  std::snprintf(text, sizeof text, "Time: %lu:%lu", elapsedMs / 60000, (elapsedMs % 60000) / 1000);
+  return text;
+}
+
+std::string AverageTimeText(unsigned long averageMs) {
+  char text[64];
+  std::snprintf(text, sizeof text, "Avg. %lus/device ", (averageMs % 60000) / 1000);
+  return text;
+}
+
+CDefaultUploadDlg::CDefaultUploadDlg(CQeltaConfigView& view) : view_(view) {
+  model_.name = "CDefaultUploadDlg";
+  model_.title = "Upload defaults";
+  DialogField group;
+  group.name = "group";
+  group.kind = FieldKind::Group;
+  group.label = "EEPROM setting file";
+  model_.Add(std::move(group));
+  DialogField file;
+  file.controlId = kEepromFileField;
+  file.name = "file";
+  file.kind = FieldKind::Text;
+  model_.Add(std::move(file));
+  DialogField browse;
+  browse.controlId = kBrowseButton;
+  browse.name = "browse";
+  browse.label = "Browse";
+  browse.kind = FieldKind::Button;
+  browse.onClick = [this](DialogModel&) { Browse(); };
+  model_.Add(std::move(browse));
+  model_.validate = [this](DialogModel&) { return Accept(); };
+  model_.validationCaption = "File error";
+  model_.validationErrorIcon = true;
+}
+
+bool CDefaultUploadDlg::Run() {
+  model_.SetValue(kEepromFileField, fileName);
+  const bool ok = view_.ui().RunDialog(model_);
+  fileName = model_.Value(kEepromFileField);
+  return ok;
+}
+
+void CDefaultUploadDlg::Browse() {
+  if (auto chosen = view_.ui().FileDialog(PcgOpenRequest())) {
+    fileName = FileNamePart(*chosen);
+    fullPath = *chosen;
+    model_.SetValue(kEepromFileField, fileName);
+  }
+  fileName = model_.Value(kEepromFileField);
+}
+
+std::string CDefaultUploadDlg::Accept() {
+  fileName = model_.Value(kEepromFileField);
+  if (fileName.empty()) return "At least default EEPROM file has to be defined.";
+  CSettingsKey key(view_.settings(), view_.ui());
+  if (key.Open()) key.WriteText(kLastEepromFileSetting, fullPath);
+  return {};
+}
+
+void UploadAllDefaults(CQeltaConfigView& view) {
+  const std::string cur = CurrentDirectory();
+  std::string last;
+  {
+    CSettingsKey key(view.settings(), view.ui());
+    key.Open();
+    last = key.ReadText(kLastEepromFileSetting, cur);
+  }
+  CDefaultUploadDlg dialog(view);
+  if (last != cur) {
+    dialog.fullPath = last;
+    dialog.fileName = FileNamePart(last);
+  }
+  const unsigned long t0 = TickMs();
+  if (!dialog.Run()) {
+    ChangeDirectory(cur);
+    return;
+  }
+  {
+    CSettingsKey key(view.settings(), view.ui());
+    if (key.Open()) key.WriteText(kLastEepromFileSetting, dialog.fullPath);
+  }
+  SavedFormState saved(view);
+  std::vector<BaseStationRecord> copies(network::kMaxBaseStations);
+  const uint32_t n = network::CopySelectedBaseStations(view, copies.data());
+  std::string average;
+  if (n > 0) {
+    view.AddOutputRow("EEPROM file", dialog.fileName, ids::kImageInfo);
+    view.AddOutputRow("Radio configuration", RadioTypeText(SelectedRadioType(view)),
+                      ids::kImageInfo);
+    const unsigned long t1 = TickMs();
+    network::ApplyDefaultEthernetSettings(view, copies.data(), n);
+    view.configFilePath = dialog.fullPath;
+    for (uint32_t i = 0; i < n; ++i) {
+      view.AddOutputRow("Default EEPROM", copies[i].addressText, ids::kImageInfo);
+      view.selectedBaseStation = &copies[i];
+      UploadConfiguration(view);
+    }
+    view.AddOutputRow("Reset wait...", "", ids::kImageStep);
+    view.ui().KeepPainting();
+    std::this_thread::sleep_for(std::chrono::milliseconds(kDefaultsResetWaitMs));
+    SetBaseStationRadioTypes(view);
+    average = AverageTimeText((TickMs() - t1) / n);
+  }
+  // The copies go out of scope with this function: nothing may keep pointing at them.
+  view.selectedBaseStation = nullptr;
+  saved.RestoreStationAndFile();
+  saved.RestoreListState();
+  const int row = view.AddOutputRow(ElapsedTimeText(TickMs() - t0), "", ids::kImageInfo);
+  if (!average.empty()) view.outputList().SetText(row, 2, average);
+  ChangeDirectory(cur);
+}
+
+void SetConfigurationFile(CQeltaConfigView& view) {
+  uint32_t tableCount;
+  {
+    network::NamedMutexGuard hold(network::ListLock(view), 1000);
+    tableCount = network::Table(view).count;
+  }
+  if (tableCount == 1 && !network::ConfirmResponding(view, view.selectedBaseStation)) return;
+  const auto chosen = view.ui().FileDialog(PcgOpenRequest());
+  if (!chosen) return;
+
+  SavedFormState saved(view);
+  network::Silent(view).count = 0;
+  std::vector<BaseStationRecord> copies(network::kMaxBaseStations);
+  const uint32_t n = network::CopySelectedBaseStations(view, copies.data());
+  if (n > 0) {
+    view.AddOutputRow("EEPROM file", *chosen, ids::kImageInfo);
+    view.configFilePath = *chosen;
+    for (uint32_t i = 0; i < n; ++i) {
+      view.AddOutputRow("Default EEPROM", copies[i].addressText, ids::kImageInfo);
+      view.selectedBaseStation = &copies[i];
+      if (!network::CheckPresence(view, &copies[i])) UploadConfiguration(view);
+    }
+  }
+  view.selectedBaseStation = nullptr;
+  saved.RestoreStationAndFile();
+  network::ReportSilentBaseStations(view, "(set BS config)");
+  saved.RestoreListState();
+}
+
+void InstallDefaultUploadCommands(CQeltaConfigView& view) {
+  CQeltaConfigView* v = &view;
+  view.SetCommandHandler(ids::kCmdUploadAllDefaults, [v] { UploadAllDefaults(*v); });
+  view.SetCommandHandler(ids::kCmdSetConfigFile, [v] { SetConfigurationFile(*v); });
+}
+
+}  // namespace qelta
