@@ -192,3 +192,57 @@ TEST(DialogModelTest, NumbersAreWholeDecimalIntegersOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+class XdgLookupTest : public FormTest {
+ protected:
+  void SetUp() override {
+    FormTest::SetUp();
+    const char* path = std::getenv("PATH");
+    oldPath = path ? path : "";
+    std::filesystem::create_directories(root + "/tools");
+    std::filesystem::create_directories(root + "/data/applications");
+    // Only our helpers are found: the machine's own desktop tools must not answer.
+    setenv("PATH", (root + "/tools").c_str(), 1);
+    setenv("XDG_DATA_DIRS", (root + "/nowhere").c_str(), 1);
+  }
+  void TearDown() override {
+    setenv("PATH", oldPath.c_str(), 1);
+    FormTest::TearDown();
+  }
+  void Tool(const std::string& name, const std::string& answer) {
+    std::string file = root + "/tools/" + name;
+    std::ofstream(file) << "#!/bin/sh\necho '" << answer << "'\n";
+    std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+  }
+  std::string oldPath;
+};
+
+TEST_F(XdgLookupTest, TheHandlersDesktopFileGivesTheCommand) {
+  Tool("xdg-settings", "testbrowser.desktop");
+  std::ofstream(root + "/data/applications/testbrowser.desktop")
+      << "[Desktop Entry]\nName=T\nExec=/opt/t/Browser %u\n";
+  HttpHandlerAnswer a = XdgHttpHandlerLookup().Query();
+  EXPECT_EQ(a.associationError, 0);
+  EXPECT_EQ(a.valueError, 0);
+  EXPECT_EQ(a.command, "/opt/t/Browser %u");
+}
+
+TEST_F(XdgLookupTest, XdgMimeAnswersWhenXdgSettingsCannotAndAMissingFileIsAValueError) {
+  Tool("xdg-mime", "other.desktop");
+  HttpHandlerAnswer a = XdgHttpHandlerLookup().Query();
+  EXPECT_EQ(a.associationError, 0);
+  EXPECT_EQ(a.valueError, ENOENT);
+  std::ofstream(root + "/data/applications/other.desktop") << "[Desktop Entry]\nName=x\n";
+  a = XdgHttpHandlerLookup().Query();
+  EXPECT_EQ(a.valueError, ENODATA);
+}
+
+TEST_F(XdgLookupTest, NoHandlerOrAPathAsAnswerIsNoAssociation) {
+  EXPECT_EQ(XdgHttpHandlerLookup().Query().associationError, ENOENT);
+  Tool("xdg-settings", "../../etc/passwd");
+  EXPECT_EQ(XdgHttpHandlerLookup().Query().associationError, ENOENT);
+}
+
+}  // namespace
