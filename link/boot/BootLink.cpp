@@ -44,4 +44,22 @@ void BootLink::Draw(int x, int y, const std::string& text, Rgb fg, Rgb bg) {
   link_.DrawProgress(x, y, text, fg, bg);
 }
 
+void BootLink::StartLoadProgress(uint32_t total) {
+  loadProgress_ = true;
+  done_ = 0;
+  total_ = total;
+  link_.face.SetLoadProgress(done_, total_);
+}
+
+void BootLink::AdvanceLoadProgress() {
+  if (!loadProgress_ || done_ >= total_) return;
+  link_.face.SetLoadProgress(++done_, total_);
+}
+
+void BootLink::EndLoadProgress() {
+  if (!loadProgress_) return;
+  loadProgress_ = false;
+  link_.face.ClearLoadProgress();
+}
+
 }  // namespace halvex::boot

@@ -16,6 +16,10 @@ namespace halvex::boot {
 class BootLink {
  public:
   explicit BootLink(CHalvexCtrl::Impl& link) : link_(link) {}
+  // The load's progress ends with the load, on every path.
+  ~BootLink() { EndLoadProgress(); }
+  BootLink(const BootLink&) = delete;
+  BootLink& operator=(const BootLink&) = delete;
 
   CHalvexCtrl& Ctrl() { return link_.self; }
 
@@ -36,6 +40,10 @@ class BootLink {
 
   void Draw(int x, int y, const std::string& text, Rgb fg, Rgb bg);
   void ClearProgress() { link_.ClearProgress(); }
+  // Load progress on the face: 0 of `total` exchanges, one more each Advance.
+  void StartLoadProgress(uint32_t total);
+  void AdvanceLoadProgress();
+  void EndLoadProgress();
   void Message(const std::string& text, const std::string& caption) {
     link_.Message(text, caption);
   }
@@ -47,6 +55,9 @@ class BootLink {
 
  private:
   CHalvexCtrl::Impl& link_;
+  bool loadProgress_ = false;
+  uint32_t done_ = 0;
+  uint32_t total_ = 0;
 };
 
 }  // namespace halvex::boot

@@ -6,6 +6,7 @@
 #include "boot/BootLink.h"
 #include "boot/BootState.h"
 #include "boot/BootTransfer.h"
+#include "boot/LoadProgressCount.h"
 #include "boot/ParallelLines.h"
 #include "boot/SRecord.h"
 #include "interface/LinkState.h"
@@ -95,6 +96,10 @@ int16_t CHalvexCtrl::Boot(const std::string& filename) {
     link.Message("Switch power up to the base station", "Set device to Boot mode");
   }
 
+  // Every exchange the device confirms: the bootstrap's bytes, then the records or blocks.
+  link.StartLoadProgress(static_cast<uint32_t>(state.image->StreamLength()) +
+                         (sRecords ? CountRecordsToSend(state.program.get())
+                                   : CountBlocksToSend(state.program.get())));
   const int16_t result = HandshakeAndTransfer(link, state, mode, bootType);
 
   // Every outcome leaves boot mode and returns the port to its normal speed.

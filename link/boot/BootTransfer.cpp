@@ -54,6 +54,7 @@ int16_t BootTransfer::StreamBootImage() {
     if (link_.ReplyByte0() != image.bytes[index - 1]) {
       return StreamFailure(kWrongEcho, "No response from device 3");
     }
+    link_.AdvanceLoadProgress();
     if (index == total) break;
     if (!link_.Exchange(&image.bytes[index], 1, kStreamWait)) {
       return StreamFailure(kNoEchoOrChecksum, "No response from device 2");
@@ -121,6 +122,7 @@ int16_t BootTransfer::ProgramRecords() {
       link_.ClearProgress();
       return kNoEchoOrChecksum;
     }
+    link_.AdvanceLoadProgress();
     step = SendNextRecord(answered);
     if (step == RecordStep::NoMoreRecords) {
       st_.moreRecords = false;
@@ -167,6 +169,7 @@ int16_t BootTransfer::ProgramBinary() {
     st_.totalBytes = static_cast<uint16_t>(st_.totalBytes + kBlockSize);
     ok = link_.Exchange(block.data(), block.size(), kBlockWait) &&
          link_.ReplyByte0() == kBlockAccepted;
+    if (ok) link_.AdvanceLoadProgress();
   }
   st_.program.reset();
   link_.WaitCursor(false);

@@ -6,6 +6,7 @@
 #include "boot/BootLink.h"
 #include "boot/BootState.h"
 #include "boot/BootTransfer.h"
+#include "boot/LoadProgressCount.h"
 #include "boot/SRecord.h"
 #include "interface/LinkState.h"
 #include "interface/Version.h"
@@ -54,6 +55,7 @@ int16_t StreamUpdateBootstrap(BootLink& link, const BootImage& image) {
       result = kWrongEchoOrNoErase;
       break;
     }
+    link.AdvanceLoadProgress();
     link.Draw(150, halvex::ControlFace::kProgressY, std::to_string(index), halvex::kBlack,
               halvex::kRed);
   }
@@ -111,6 +113,9 @@ int16_t CHalvexCtrl::Update(const std::string& filename) {
   ReadLine(state.program.get(), kHeaderLineBuffer, header);
 
   const BootImage& image = *state.image;
+  // The bootstrap's data bytes go one by one, then the records.
+  link.StartLoadProgress(static_cast<uint32_t>(image.StreamLength() - 2) +
+                         CountRecordsToSend(state.program.get()));
   if (!link.Exchange({0x02, 0x01, kBootRequest, 0x03}, 3000)) return kUpdateFailed;
   if (link.ReplyByte0() != kBootRequestAnswer) return kNoBootAnswer;
   if (!link.Exchange({0x02, 0x03, kBootLength, image.bytes[0], image.bytes[1], 0x03}, 3000)) {

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <type_traits>
+#include <utility>
 
 #include "interface/Version.h"
 
@@ -14,6 +16,9 @@ namespace halvex {
 struct ControlFace::State {
   mutable std::mutex m;
   std::function<void()> onChange;
+  std::vector<std::pair<int, std::function<void()>>> listeners;
+  int nextListener = 1;
+  std::optional<LoadProgress> load;
   std::string status;
   LampState rx = LampState::kBlank;
   LampState tx = LampState::kBlank;
@@ -26,6 +31,14 @@ struct ControlFace::State {
   bool stopTimer = false;
   std::thread timer;
 
+  // Everyone to tell of a change; taken under the lock, called after it is released.
+  std::vector<std::function<void()>> Observers() const {
+    std::vector<std::function<void()>> out;
+    if (onChange) out.push_back(onChange);
+    for (const auto& l : listeners) out.push_back(l.second);
+    return out;
+  }
+
   void TimerLoop(ControlFace& face) {
     std::unique_lock lock(m);
     while (!stopTimer) {
@@ -37,9 +50,9 @@ struct ControlFace::State {
           std::chrono::steady_clock::now() >= *rxDeadline) {
         rxDeadline.reset();
         rx = LampState::kDim;
-        auto cb = onChange;
+        auto observers = Observers();
         lock.unlock();
-        if (cb) cb();
+        for (auto& cb : observers) cb();
         (void)face;
         lock.lock();
       }
@@ -61,6 +74,18 @@ ControlFace::~ControlFace() {
 void ControlFace::SetChangeCallback(std::function<void()> onChange) {
   std::lock_guard lock(s_->m);
   s_->onChange = std::move(onChange);
+}
+
+int ControlFace::AddChangeListener(std::function<void()> onChange) {
+  std::lock_guard lock(s_->m);
+  const int id = s_->nextListener++;
+  s_->listeners.emplace_back(id, std::move(onChange));
+  return id;
+}
+
+void ControlFace::RemoveChangeListener(int id) {
+  std::lock_guard lock(s_->m);
+  std::erase_if(s_->listeners, [id](const auto& l) { return l.first == id; });
 }
 
 std::string ControlFace::Caption() const { return std::string(kHalvexName) + " " + kHalvexVersion; }
@@ -101,26 +126,36 @@ std::string ControlFace::ProgressLine() const {
   return line;
 }
 
+std::optional<LoadProgress> ControlFace::CurrentLoadProgress() const {
+  std::lock_guard lock(s_->m);
+  return s_->load;
+}
+
 namespace {
-template <class F>
-void Change(std::mutex& m, const std::function<void()>& cbRef, F&& apply) {
-  std::function<void()> cb;
+// `apply` returns nothing (always a change) or whether it changed anything.
+template <class S, class F>
+void Change(S& state, F&& apply) {
+  std::vector<std::function<void()>> observers;
   {
-    std::lock_guard lock(m);
-    apply();
-    cb = cbRef;
+    std::lock_guard lock(state.m);
+    if constexpr (std::is_same_v<decltype(apply()), bool>) {
+      if (!apply()) return;
+    } else {
+      apply();
+    }
+    observers = state.Observers();
   }
-  if (cb) cb();
+  for (auto& cb : observers) cb();
 }
 }  // namespace
 
 void ControlFace::SetStatusText(const std::string& text) {
-  Change(s_->m, s_->onChange, [&] { s_->status = text; });
+  Change(*s_, [&] { s_->status = text; });
 }
 
 void ControlFace::DrawProgress(int x, int y, const std::string& text, Rgb foreground,
                                Rgb background) {
-  Change(s_->m, s_->onChange, [&] {
+  Change(*s_, [&] {
     // The opaque box covers whole character cells of the texts it overlaps; what lies outside
     // it stays visible.
     const int left = x;
@@ -156,7 +191,7 @@ void ControlFace::DrawProgress(int x, int y, const std::string& text, Rgb foregr
 
 void ControlFace::ClearProgress() {
   // The strip from y 31 to y 47; texts drawn elsewhere stay.
-  Change(s_->m, s_->onChange, [&] {
+  Change(*s_, [&] {
     auto& items = s_->progress;
     items.erase(std::remove_if(items.begin(), items.end(),
                                [](const ProgressText& p) {
@@ -167,7 +202,7 @@ void ControlFace::ClearProgress() {
 }
 
 void ControlFace::RxActivity() {
-  Change(s_->m, s_->onChange, [&] {
+  Change(*s_, [&] {
     s_->rx = LampState::kBright;
     s_->rxDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRxLampMs);
     if (!s_->timer.joinable()) s_->timer = std::thread([this] { s_->TimerLoop(*this); });
@@ -176,19 +211,36 @@ void ControlFace::RxActivity() {
 }
 
 void ControlFace::SetRxLamp(LampState state) {
-  Change(s_->m, s_->onChange, [&] { s_->rx = state; });
+  Change(*s_, [&] { s_->rx = state; });
 }
 
 void ControlFace::SetTxLamp(LampState state) {
-  Change(s_->m, s_->onChange, [&] { s_->tx = state; });
+  Change(*s_, [&] { s_->tx = state; });
 }
 
 void ControlFace::SetBerWaiting(bool on) {
-  Change(s_->m, s_->onChange, [&] { s_->berWaiting = on; });
+  Change(*s_, [&] { s_->berWaiting = on; });
+}
+
+void ControlFace::SetLoadProgress(uint32_t done, uint32_t total) {
+  const LoadProgress value{std::min(done, total), total};
+  Change(*s_, [&] {
+    if (s_->load == value) return false;
+    s_->load = value;
+    return true;
+  });
+}
+
+void ControlFace::ClearLoadProgress() {
+  Change(*s_, [&] {
+    if (!s_->load) return false;
+    s_->load.reset();
+    return true;
+  });
 }
 
 void ControlFace::Repaint() {
-  Change(s_->m, s_->onChange, [] {});
+  Change(*s_, [] {});
 }
 
 }  // namespace halvex

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,14 @@ enum class LampState {
   kBlank,   // not drawn
   kBright,  // RX: black on bright green while a chunk is processed; TX: black on red
   kDim,     // RX: black on dark green, 100 ms after a chunk
+};
+
+// How far a firmware load has come: exchanges confirmed by the device out of those the load
+// will make (bootstrap bytes, then records or blocks).
+struct LoadProgress {
+  uint32_t done = 0;
+  uint32_t total = 0;
+  bool operator==(const LoadProgress&) const = default;
 };
 
 struct ProgressText {
@@ -54,6 +63,12 @@ class ControlFace {
   // (nullptr) before whatever it refers to goes away; closing the link changes the face too.
   void SetChangeCallback(std::function<void()> onChange);
 
+  // Further observers of every change, called like the change callback. A listener may still be
+  // running on another thread when RemoveChangeListener returns: what it refers to must outlive
+  // that (share it with the listener).
+  int AddChangeListener(std::function<void()> onChange);
+  void RemoveChangeListener(int id);
+
   std::string Caption() const;
   std::string StatusText() const;
   LampState RxLamp() const;
@@ -63,6 +78,8 @@ class ControlFace {
   std::vector<ProgressText> Progress() const;
   // The progress strip (y 31) as one line: each text at its column (x / 7), blanks between.
   std::string ProgressLine() const;
+  // The running load's progress; empty while no load runs.
+  std::optional<LoadProgress> CurrentLoadProgress() const;
 
   // --- Used by the link ---
   void SetStatusText(const std::string& text);
@@ -76,6 +93,9 @@ class ControlFace {
   void SetRxLamp(LampState state);
   void SetTxLamp(LampState state);
   void SetBerWaiting(bool on);
+  // Progress of a firmware load; cleared when the load ends, however it ends.
+  void SetLoadProgress(uint32_t done, uint32_t total);
+  void ClearLoadProgress();
   // Tells the host to redraw without a change of the model.
   void Repaint();
 
