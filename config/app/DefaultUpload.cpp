@@ -120,9 +120,9 @@ CDefaultUploadDlg::CDefaultUploadDlg(CQeltaConfigView& view) : view_(view) {
   browse.name = "browse";
   browse.label = "Browse";
   browse.kind = FieldKind::Button;
-  browse.onClick = [this](DialogModel&) { Browse(); };
+  browse.onClick = [this](DialogModel& shown) { Browse(shown); };
   model_.Add(std::move(browse));
-  model_.validate = [this](DialogModel&) { return Accept(); };
+  model_.validate = [this](DialogModel& shown) { return Accept(shown); };
   model_.validationCaption = "File error";
   model_.validationErrorIcon = true;
 }
@@ -134,17 +134,17 @@ bool CDefaultUploadDlg::Run() {
   return ok;
 }
 
-void CDefaultUploadDlg::Browse() {
+void CDefaultUploadDlg::Browse(DialogModel& shown) {
   if (auto chosen = view_.ui().FileDialog(PcgOpenRequest())) {
     fileName = FileNamePart(*chosen);
     fullPath = *chosen;
-    model_.SetValue(kEepromFileField, fileName);
+    shown.SetValue(kEepromFileField, fileName);
   }
-  fileName = model_.Value(kEepromFileField);
+  fileName = shown.Value(kEepromFileField);
 }
 
-std::string CDefaultUploadDlg::Accept() {
-  fileName = model_.Value(kEepromFileField);
+std::string CDefaultUploadDlg::Accept(DialogModel& shown) {
+  fileName = shown.Value(kEepromFileField);
   if (fileName.empty()) return "At least default EEPROM file has to be defined.";
   CSettingsKey key(view_.settings(), view_.ui());
   if (key.Open()) key.WriteText(kLastEepromFileSetting, fullPath);

@@ -27,11 +27,14 @@ class CDefaultUploadDlg {
 
   // Shows the dialog; true when it was closed with an accepted OK.
   bool Run();
-  // The file dialog of button 1056; the field is read back in every case.
-  void Browse();
+  // The file dialog of button 1056; the field is read back in every case. The model is the one
+  // the front end shows (it may be a copy of model()).
+  void Browse(DialogModel& shown);
+  void Browse() { Browse(model_); }
   // OK: refuses an empty name (the returned text is shown), else stores the full path as
   // "LastEEPROMFile" and accepts (empty text).
-  std::string Accept();
+  std::string Accept(DialogModel& shown);
+  std::string Accept() { return Accept(model_); }
 
   std::string fileName;
   std::string fullPath;
