@@ -28,18 +28,6 @@ TEST(ChannelDialog, AcceptsOneToSevenOnly) {
   EXPECT_EQ(dialog.Validate(), "");
 }
 
-TEST(RadioCalibration, BytesPerLayout) {
-  using qelta::RadioCalibrationByte;
-  EXPECT_EQ(RadioCalibrationByte(8, 1), 99);
-  EXPECT_EQ(RadioCalibrationByte(8, 2), 80);
-  EXPECT_EQ(RadioCalibrationByte(8, 3), 60);
-  EXPECT_EQ(RadioCalibrationByte(9, 1), 85);
-  EXPECT_EQ(RadioCalibrationByte(9, 2), 66);
-  EXPECT_EQ(RadioCalibrationByte(9, 3), 47);
-  EXPECT_EQ(RadioCalibrationByte(9, 0), -1);
-  EXPECT_EQ(RadioCalibrationByte(8, 4), -1);
-}
-
 TEST_F(RadioChannelTest, RadioButtonsStoreTheChoice) {
   Preset("UIProduction", 1);
   Preset("LastRadioUsed", 2);
