@@ -154,14 +154,6 @@ TEST(XmlParserTest, AParserServesOneParseAndRefusesBadArguments) {
   EXPECT_FALSE(XmlCreateParser(doc.data(), -1));
 }
 
-TEST(XmlParserTest, ErrorCodesWithoutAnEntryHaveGenericTexts) {
-  EXPECT_STREQ(XmlErrorCodeText(12), "attribute expected");
-  EXPECT_STREQ(XmlErrorCodeText(1000), "unknown error");
-  EXPECT_STREQ(XmlErrorCodeText(1001), "parsing aborted");
-  EXPECT_STREQ(XmlErrorCodeText(-5), "unknown error");
-  EXPECT_STREQ(XmlErrorCodeText(14), "unknown error");
-}
-
 TEST(XmlParserTest, TheParserReadsOnlyTheGivenBytes) {
   // The size ends the document inside the root; the bytes after it must not be looked at.
   const std::string doc = "<a>text</a>";
