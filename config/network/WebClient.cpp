@@ -181,9 +181,8 @@ int SetHostName(CQeltaConfigView& view, WebSession* session, const BaseStationRe
   if (session == nullptr || !session->Valid() || record == nullptr || hostName.empty()) return -2;
   const WebResult r = PostForm(*session, *record, kAdvancedNetworkFormPath,
                                "host_name=" + FormEncode(hostName) + "&Submit=Apply", answer);
-  const int row = view.AddOutputRow("Set host name", StatusText(r.Word(), r.status),
-                                    r.Ok() ? ids::kImageSuccess : ids::kImageFailure);
-  (void)row;
+  view.AddOutputRow("Set host name", StatusText(r.Word(), r.status),
+                    r.Ok() ? ids::kImageSuccess : ids::kImageFailure);
   view.ui().KeepPainting();
   return r.Ok() && !IsHttpError(r.status) ? 0 : -1;
 }

@@ -212,7 +212,6 @@ void ModuleWebServer::Stop() {
 void ModuleWebServer::Restart() {
   // Runs on a server thread: the silence begins once this answer has gone out.
   ++reboots_;
-  restarting_ = true;
   std::function<void()> hook;
   {
     std::lock_guard<std::mutex> hold(lock_);
@@ -220,8 +219,11 @@ void ModuleWebServer::Restart() {
     hook = rebootHook_;
   }
   if (hook) hook();
+  // One silence at a time: a second reboot before the interface has gone quiet joins the first.
+  if (restarting_.exchange(true)) return;
   std::lock_guard<std::mutex> hold(restartLock_);
   if (stopping_) return;
+  // The previous restart has listened again and touches nothing more.
   if (restartThread_.joinable()) restartThread_.join();
   restartThread_ = std::thread([this] {
     std::unique_lock<std::mutex> wait(restartLock_);
@@ -231,10 +233,10 @@ void ModuleWebServer::Restart() {
     wait.lock();
     restartWake_.wait_for(wait, std::chrono::milliseconds(options_.restartMs),
                           [this] { return stopping_; });
-    if (!stopping_) {
-      wait.unlock();
-      Listen(nullptr);
-    }
+    const bool listen = !stopping_;
+    wait.unlock();
+    if (listen) Listen(nullptr);
+    // Last: a reboot that sees this cleared may join this thread at once.
     restarting_ = false;
   });
 }
