@@ -5,7 +5,6 @@ void RegisterParamsSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterFirmwareSubcommands(CLI::App& app, CliContext& ctx);
-void RegisterFirmwareSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterDefaultsSubcommands(CLI::App& app, CliContext& ctx);
 
 std::vector<CliRegistrar> AllCliRegistrars() {
