@@ -21,6 +21,7 @@
 #include "gui/FormLayout.h"
 #include "gui/LinkFaceWidget.h"
 #include "gui/ListIcons.h"
+#include "gui/LoadProgressBar.h"
 #include "gui/OutputListModel.h"
 #include "gui/QtUiPort.h"
 
@@ -92,6 +93,8 @@ MainWindow::~MainWindow() {
   listView_ = nullptr;
   delete listModel_;
   listModel_ = nullptr;
+  delete loadProgress_;
+  loadProgress_ = nullptr;
   delete face_;
   face_ = nullptr;
   controls_.clear();
@@ -199,6 +202,14 @@ void MainWindow::buildForm() {
       placesPx_[c.id] = place;
     }
   }
+  // The firmware load's progress, in the gap between the face and the output list.
+  const QRect facePlace = placesPx_[ids::kLinkControl];
+  const int gapBottom = placesPx_[ids::kOutputList].top() - 1;
+  loadProgress_ = new LoadProgressBar(
+      form_->link().Face(), [this] { port_->KeepPainting(); }, formWidget_);
+  loadProgress_->setObjectName(QStringLiteral("loadProgress"));
+  loadProgress_->setGeometry(facePlace.left(), facePlace.bottom() + 1, facePlace.width(),
+                             std::max(4, gapBottom - facePlace.bottom() - 1));
   formWidget_->installEventFilter(this);
 }
 

@@ -18,6 +18,7 @@ namespace qelta::gui {
 class QtUiPort;
 class OutputListModel;
 class LinkFaceWidget;
+class LoadProgressBar;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -79,6 +80,7 @@ class MainWindow : public QMainWindow {
   QTreeView* listView_ = nullptr;
   OutputListModel* listModel_ = nullptr;
   LinkFaceWidget* face_ = nullptr;
+  LoadProgressBar* loadProgress_ = nullptr;  // under the face while a load runs
   int controlListener_ = 0;
   QSize formSize_;
   bool syncingSelection_ = false;
