@@ -259,18 +259,13 @@ void CQeltaConfigView::LoadSettings() {
       StoreIgnoreNetTempIP();
     }
 
-    if (std::optional<uint32_t> v = ReadNumberValue(doc, "UIService")) {
-      uiService = *v != 0 ? 1 : 0;
-    } else {
-      uiService = 0;
-      StoreUIModes();
-    }
-    if (std::optional<uint32_t> v = ReadNumberValue(doc, "UIProduction")) {
-      uiProduction = *v != 0 ? 1 : 0;
-    } else {
-      uiProduction = 0;
-      StoreUIModes();
-    }
+    // Both modes are read before either is stored: storing the modes writes both values, and a
+    // missing "UIService" must not overwrite a "UIProduction" that is there.
+    const std::optional<uint32_t> service = ReadNumberValue(doc, "UIService");
+    const std::optional<uint32_t> production = ReadNumberValue(doc, "UIProduction");
+    uiService = service && *service != 0 ? 1 : 0;
+    uiProduction = production && *production != 0 ? 1 : 0;
+    if (!service || !production) StoreUIModes();
   }
 
   if (hooks_.loadReadoutList) hooks_.loadReadoutList(*this);

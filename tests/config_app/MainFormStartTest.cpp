@@ -97,6 +97,16 @@ TEST_F(MainFormStartTest, ServiceModeAloneShowsTheCommIdControls) {
   for (int id : {ids::kRadioType1, ids::kRadioTypeGroup}) EXPECT_FALSE(f.controls().Visible(id));
 }
 
+TEST_F(MainFormStartTest, ProductionModeAloneSurvivesTheStoreOfTheMissingServiceMode) {
+  WriteSettings("UIProduction=number:1\n");
+  CQeltaConfigView& f = Start();
+  EXPECT_EQ(f.uiService, 0);
+  EXPECT_EQ(f.uiProduction, 1);
+  EXPECT_EQ(Number("UIService"), 0u);
+  EXPECT_EQ(Number("UIProduction"), 1u);
+  EXPECT_TRUE(f.controls().Visible(ids::kRadioTypeGroup));
+}
+
 TEST_F(MainFormStartTest, ProductionModeRepairsAndChecksTheLastRadioType) {
   WriteSettings("UIProduction=number:1\nUIService=number:0\nLastRadioUsed=number:7\n");
   CQeltaConfigView& f = Start();
