@@ -28,7 +28,12 @@ class ProgressPrinter {
 
   void Show(const std::optional<halvex::LoadProgress>& value) {
     std::lock_guard lock(m_);
-    if (!value || value->total == 0) return;
+    if (!value || value->total == 0) {
+      // The load is over: the result rows that follow start on a line of their own.
+      if (terminal_ && drawn_) out_ << '\n' << std::flush;
+      drawn_ = false;
+      return;
+    }
     const int percent = static_cast<int>(uint64_t{value->done} * 100 / value->total);
     if (terminal_) {
       if (value->done == lastDone_ && drawn_) return;
@@ -74,12 +79,8 @@ bool LoadFirmware(CliContext& c, const FirmwareOptions& o) {
     if (o.comPort < 1 || o.comPort > 32767) return c.Fail("the COM port must be 1 to 32767");
     form.comPort = o.comPort;  // this run only; the stored choice stays
   }
-  // The upload makes the program's folder the working folder before the load.
-  std::error_code error;
-  const std::filesystem::path image = std::filesystem::absolute(o.file, error);
-  if (error) return c.Fail("no usable path: " + o.file);
-
-  c.ui.QueueFileDialogResult(image.string());
+  if (o.file.empty()) return c.Fail("no usable path for the firmware image");
+  c.ui.QueueFileDialogResult(o.file);
   qelta::ScriptedUi::DialogAnswer start;
   start.press = {"openFile"};
   start.accept = true;
@@ -113,7 +114,12 @@ void RegisterFirmwareSubcommands(CLI::App& app, CliContext& ctx) {
   firmware->add_option("--com", options->comPort,
                        "Use COM port N for this load instead of the chosen one");
   firmware->callback([&ctx, options] {
-    const FirmwareOptions o = *options;
+    FirmwareOptions o = *options;
+    // Taken from the folder the command was started in: the form makes the program's folder
+    // the working folder before the command runs.
+    std::error_code error;
+    const std::filesystem::path image = std::filesystem::absolute(o.file, error);
+    o.file = error ? std::string() : image.string();
     ctx.action = [o](CliContext& c) { return LoadFirmware(c, o); };
   });
 }

@@ -36,14 +36,16 @@ class FirmwareCliTest : public ::testing::Test {
     setenv(comVariable, line_->Path().c_str(), 1);
   }
 
-  int Run(std::vector<std::string> args) {
+  // `inProgramFolder`: the form makes the program's folder the working folder, as the program
+  // itself does.
+  int Run(std::vector<std::string> args, bool inProgramFolder = false) {
     args.insert(args.begin(), "qeltaconfig-cli");
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
     FormEnvironment env;
     env.settingsFile = root_ + "/config/Tervana/QeltaConfigurator.conf";
     env.workingFolder.exePath = root_ + "/bin/qeltaconfig-cli";
-    env.changeDirectory = false;
+    env.changeDirectory = inProgramFolder;
     std::ostringstream o, e;
     const int code =
         RunCli(static_cast<int>(argv.size()), argv.data(), o, e, AllCliRegistrars(), env);
@@ -85,8 +87,12 @@ class FirmwareCliTest : public ::testing::Test {
 
 TEST_F(FirmwareCliTest, ALoadPrintsItsRowsAndProgressAndSucceeds) {
   StartDevice();
+  // The boot file lies beside the program; the image is named relative to where the command
+  // was started.
+  std::filesystem::copy_file("5vboot.a20", root_ + "/bin/5vboot.a20");
+  std::filesystem::remove("5vboot.a20");
 
-  EXPECT_EQ(Run({"firmware", "Hsbt0301.a20"}), 0) << err_;
+  EXPECT_EQ(Run({"firmware", "Hsbt0301.a20"}, /*inProgramFolder=*/true), 0) << err_;
 
   EXPECT_EQ(Rows(), (std::vector<std::string>{"2\tUploading...", "1\tUPLOADING DONE",
                                               "2\tREMOVE BOOT CABLE FROM DEVICE",
