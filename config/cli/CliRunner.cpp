@@ -28,14 +28,14 @@ void PrintRow(std::ostream& out, int index, const OutputRow& row, bool changed) 
 }
 
 // "Dialog.field=value" into the per-dialog answer.
-bool ParseDialogValue(const std::string& spec, std::string& dialog, std::string& field,
+bool ParseDialogValue(const std::string& assignment, std::string& dialog, std::string& field,
                       std::string& value) {
-  std::size_t dot = spec.find('.');
-  std::size_t eq = spec.find('=');
+  std::size_t dot = assignment.find('.');
+  std::size_t eq = assignment.find('=');
   if (dot == std::string::npos || eq == std::string::npos || dot == 0 || eq < dot + 2) return false;
-  dialog = spec.substr(0, dot);
-  field = spec.substr(dot + 1, eq - dot - 1);
-  value = spec.substr(eq + 1);
+  dialog = assignment.substr(0, dot);
+  field = assignment.substr(dot + 1, eq - dot - 1);
+  value = assignment.substr(eq + 1);
   return true;
 }
 
@@ -86,10 +86,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   for (const auto& a : messageAnswers)
     ctx.ui.QueueMessageAnswer(a == "ok" ? qelta::MessageAnswer::Ok : qelta::MessageAnswer::Cancel);
   std::map<std::string, qelta::ScriptedUi::DialogAnswer> answers;
-  for (const auto& spec : dialogValues) {
+  for (const auto& assignment : dialogValues) {
     std::string dialog, field, value;
-    if (!ParseDialogValue(spec, dialog, field, value))
-      return ctx.Fail("--dialog wants Dialog.field=value, not \"" + spec + "\""), 1;
+    if (!ParseDialogValue(assignment, dialog, field, value))
+      return ctx.Fail("--dialog wants Dialog.field=value, not \"" + assignment + "\""), 1;
     answers[dialog].values[field] = value;
   }
   for (auto& [dialog, answer] : answers) ctx.ui.QueueDialogAnswer(dialog, answer);

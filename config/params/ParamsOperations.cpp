@@ -43,10 +43,10 @@ void StartEditor(ParamsForm& form, const std::string& path) {
   form.ui.StartProcess(request);
 }
 
-// The value after the keyword's "XXX=" prefix of an item specification.
-int16_t AddressAfter(const std::string& specification, size_t prefix) {
-  if (specification.size() <= prefix) return 0;
-  return CutTo16(ParseDecimal(std::string_view(specification).substr(prefix)));
+// The value after the keyword's "XXX=" prefix of an item in the selection file.
+int16_t AddressAfter(const std::string& item, size_t prefix) {
+  if (item.size() <= prefix) return 0;
+  return CutTo16(ParseDecimal(std::string_view(item).substr(prefix)));
 }
 
 }  // namespace
