@@ -232,14 +232,14 @@ std::string CalibrationText(int16_t calibration, bool baseStation) {
   return Format("undefined (cal=%hd)", calibration);
 }
 
-std::optional<std::string> DeviceInfoItemValue(DeviceInfoContext& c, const std::string& spec) {
-  auto has = [&](const char* keyword) { return spec.find(keyword) != std::string::npos; };
+std::optional<std::string> DeviceInfoItemValue(DeviceInfoContext& c, const std::string& item) {
+  auto has = [&](const char* keyword) { return item.find(keyword) != std::string::npos; };
   if (has("FW_VER")) {
     return c.deviceType == 9 ? c.link.ReadEepStr(20000, 2, 40) : c.link.ReadMemStr(20000, 2, 40);
   }
   if (has("COMMID")) return c.link.GetID();
   if (has("VER")) {
-    std::string text = std::to_string(c.link.GetEepByte(c.page, AddressAfter(spec, 4)));
+    std::string text = std::to_string(c.link.GetEepByte(c.page, AddressAfter(item, 4)));
     text.insert(1, ".");
     return text;
   }
@@ -253,9 +253,9 @@ std::optional<std::string> DeviceInfoItemValue(DeviceInfoContext& c, const std::
     if (!c.production) return std::nullopt;
     return CalibrationText(c.link.GetEepByte(c.page, c.baseStation ? 22 : 86), c.baseStation);
   }
-  if (has("ADDR")) return std::to_string(c.link.GetEepByte(c.page, AddressAfter(spec, 5)));
-  if (has("NAME")) return c.link.ReadMemStr(AddressAfter(spec, 5), c.page, 20);
-  return spec;
+  if (has("ADDR")) return std::to_string(c.link.GetEepByte(c.page, AddressAfter(item, 5)));
+  if (has("NAME")) return c.link.ReadMemStr(AddressAfter(item, 5), c.page, 20);
+  return item;
 }
 
 void ReadDeviceInfo(ParamsForm& form) {
