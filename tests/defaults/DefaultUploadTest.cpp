@@ -14,9 +14,9 @@ namespace {
 namespace fs = std::filesystem;
 
 bench::StationSpec Silent() {
-  bench::StationSpec spec;
-  spec.moduleSilent = true;
-  return spec;
+  bench::StationSpec station;
+  station.moduleSilent = true;
+  return station;
 }
 
 class DefaultUploadTest : public bench::StationBench {

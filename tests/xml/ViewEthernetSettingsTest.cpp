@@ -22,14 +22,14 @@ class ViewEthernetSettingsTest : public bench::StationBench {
 };
 
 TEST_F(ViewEthernetSettingsTest, ShowsTheRecordThenTheBackupAndLogsOut) {
-  bench::StationSpec spec;
-  spec.settings.description = "Dock four, the long hall by the north gate";
-  spec.settings.location = "Hall <3> & yard";
-  spec.settings.baud = "9600";
-  spec.settings.ip = "127.0.0.2";
-  spec.settings.gateway = "127.0.0.1";
-  spec.settings.hostName = "bs-one";
-  Start({spec});
+  bench::StationSpec setup;
+  setup.settings.description = "Dock four, the long hall by the north gate";
+  setup.settings.location = "Hall <3> & yard";
+  setup.settings.baud = "9600";
+  setup.settings.ip = "127.0.0.2";
+  setup.settings.gateway = "127.0.0.1";
+  setup.settings.hostName = "bs-one";
+  Start({setup});
   Select({0});
   ASSERT_TRUE(form->RunCommand(ids::kCmdViewEthernetSettings));
 
@@ -54,10 +54,10 @@ TEST_F(ViewEthernetSettingsTest, ShowsTheRecordThenTheBackupAndLogsOut) {
 }
 
 TEST_F(ViewEthernetSettingsTest, DhcpOnHidesTheModulesAddresses) {
-  bench::StationSpec spec;
-  spec.settings.dhcp = true;
-  spec.settings.ip = "127.0.0.2";
-  Start({spec});
+  bench::StationSpec setup;
+  setup.settings.dhcp = true;
+  setup.settings.ip = "127.0.0.2";
+  Start({setup});
   Select({0});
   ASSERT_TRUE(form->RunCommand(ids::kCmdViewEthernetSettings));
   const auto rows = Rows(BaseRows());
@@ -80,9 +80,9 @@ TEST_F(ViewEthernetSettingsTest, WithoutASelectedStationOnlyTheMessageIsShown) {
 }
 
 TEST_F(ViewEthernetSettingsTest, ARefusedWebInterfaceEndsAfterTheRecordRowsWithoutLogout) {
-  bench::StationSpec spec;
-  spec.web = false;
-  Start({spec});
+  bench::StationSpec setup;
+  setup.web = false;
+  Start({setup});
   Select({0});
   ASSERT_TRUE(form->RunCommand(ids::kCmdViewEthernetSettings));
   ASSERT_EQ(ui.Messages().size(), 1u);
@@ -95,9 +95,9 @@ TEST_F(ViewEthernetSettingsTest, ARefusedWebInterfaceEndsAfterTheRecordRowsWitho
 }
 
 TEST_F(ViewEthernetSettingsTest, ASilentStationIsNotAskedForItsSettings) {
-  bench::StationSpec spec;
-  spec.moduleSilent = true;
-  Start({spec});
+  bench::StationSpec setup;
+  setup.moduleSilent = true;
+  Start({setup});
   Select({0});
   ASSERT_TRUE(form->RunCommand(ids::kCmdViewEthernetSettings));
   EXPECT_TRUE(web[0]->Requests().empty());
