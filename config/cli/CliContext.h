@@ -3,6 +3,7 @@
 // they add their options to the CLI11 app and, when chosen, set the action to run on the form.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -34,6 +35,15 @@ struct CliContext {
   bool failureRowAdded = false;
   bool commandFailed = false;
 };
+
+// A file named on the command line, taken from the folder the command was started in: the form
+// makes the program's folder the working folder before a command runs.
+inline std::string PathFromStartFolder(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.string();
+}
 
 using CliRegistrar = std::function<void(CLI::App& app, CliContext& ctx)>;
 

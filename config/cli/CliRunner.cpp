@@ -81,6 +81,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     return app.exit(e, out, err);
   }
   if (!ctx.action) return ctx.Fail("no command given"), 1;
+  configFile = PathFromStartFolder(configFile);
+  settingsFile = PathFromStartFolder(settingsFile);
+  for (std::string& file : files) file = PathFromStartFolder(file);
 
   if (yes) ctx.ui.SetDefaultMessageAnswer(qelta::MessageAnswer::Ok);
   for (const auto& a : messageAnswers)

@@ -19,13 +19,6 @@ struct DefaultsChoice {
   int radioType = 0;  // 0: keep the radio type buttons as they are
 };
 
-// Relative names are taken from where the command was started, before the form changes folder.
-std::string AbsolutePath(const std::string& path) {
-  std::error_code ec;
-  const auto absolute = std::filesystem::absolute(path, ec);
-  return ec ? path : absolute.string();
-}
-
 void AddOptions(CLI::App* cmd, DefaultsChoice& choice, const char* fileHelp) {
   cmd->add_option("file", choice.file, fileHelp)->required();
   cmd->add_option("address", choice.stations.addresses, "Dotted addresses of the stations");
@@ -58,7 +51,7 @@ void RegisterDefaultsSubcommands(CLI::App& app, CliContext& ctx) {
       ->check(CLI::Range(1, 3));
   cmd->callback([&ctx, all] {
     DefaultsChoice choice = *all;
-    choice.file = AbsolutePath(choice.file);
+    choice.file = PathFromStartFolder(choice.file);
     ctx.action = [choice](CliContext& c) {
       if (!c.form->uiService && !c.form->uiProduction)
         return c.Fail(
@@ -83,7 +76,7 @@ void RegisterDefaultsSubcommands(CLI::App& app, CliContext& ctx) {
   AddOptions(cmd, *set, "Configuration file (.pcg)");
   cmd->callback([&ctx, set] {
     DefaultsChoice choice = *set;
-    choice.file = AbsolutePath(choice.file);
+    choice.file = PathFromStartFolder(choice.file);
     ctx.action = [choice](CliContext& c) {
       c.ui.QueueFileDialogResult(choice.file);
       return Choose(c, choice.stations) && Run(c, ids::kCmdSetConfigFile);

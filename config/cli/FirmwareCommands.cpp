@@ -115,11 +115,7 @@ void RegisterFirmwareSubcommands(CLI::App& app, CliContext& ctx) {
                        "Use COM port N for this load instead of the chosen one");
   firmware->callback([&ctx, options] {
     FirmwareOptions o = *options;
-    // Taken from the folder the command was started in: the form makes the program's folder
-    // the working folder before the command runs.
-    std::error_code error;
-    const std::filesystem::path image = std::filesystem::absolute(o.file, error);
-    o.file = error ? std::string() : image.string();
+    o.file = PathFromStartFolder(o.file);
     ctx.action = [o](CliContext& c) { return LoadFirmware(c, o); };
   });
 }

@@ -65,10 +65,9 @@ void RegisterParamsSubcommands(CLI::App& app, CliContext& ctx) {
   set->add_option("--station", upload->second, "A base station's address[:port] instead");
   set->callback([&ctx, upload] {
     auto args = *upload;
+    args.first = PathFromStartFolder(args.first);
     ctx.action = [args](CliContext& c) {
-      std::error_code error;
-      const std::string path = std::filesystem::absolute(args.first, error).string();
-      c.form->configFilePath = error ? args.first : path;
+      c.form->configFilePath = args.first;
       return RunOnForm(c, ids::kSetConfigButton, args.second);
     };
   });
@@ -77,18 +76,16 @@ void RegisterParamsSubcommands(CLI::App& app, CliContext& ctx) {
   CLI::App* get = app.add_subcommand("read-out", "Read a hand terminal's parameters into a file");
   get->add_option("file", *output, "The configuration file to write")->required();
   get->callback([&ctx, output] {
-    const std::string file = *output;
-    ctx.action = [file](CliContext& c) {
-      std::error_code error;
-      const std::string path = std::filesystem::absolute(file, error).string();
-      c.ui.QueueFileDialogResult(error ? file : path);
+    const std::string path = PathFromStartFolder(*output);
+    ctx.action = [path](CliContext& c) {
+      c.ui.QueueFileDialogResult(path);
       // No editor on the command line: the file is the result.
       c.ui.SetProcessLauncher([&c](const qelta::ProcessRequest& request) {
         c.out << "written: " << request.argv.back() << '\n';
         return 0;
       });
       if (!RunOnForm(c, ids::kGetConfigButton, "")) return false;
-      if (!std::filesystem::exists(error ? file : path)) return c.Fail("nothing was read");
+      if (!std::filesystem::exists(path)) return c.Fail("nothing was read");
       return true;
     };
   });

@@ -225,6 +225,21 @@ TEST_F(ParamsFormTest, CommandLineSubcommands) {
   EXPECT_NE(output.find("written: " + out), std::string::npos);
   EXPECT_TRUE(fs::exists(out));
 
+  // A relative name is taken from where the command was started, although the form makes the
+  // program's folder the working folder before the command runs.
+  {
+    const fs::path started = fs::current_path();
+    fs::current_path(root);
+    FormEnvironment env = Env();
+    env.changeDirectory = true;
+    const char* argv[] = {"qeltaconfig-cli", "read-out", "relative.pcg"};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli(3, argv, out, err, AllCliRegistrars(), env), 0) << out.str() << err.str();
+    fs::current_path(started);
+    EXPECT_TRUE(fs::exists(root + "/relative.pcg"));
+    EXPECT_FALSE(fs::exists(root + "/bin/relative.pcg"));
+  }
+
   EXPECT_EQ(run({"device-report"}, &output), 0);
   EXPECT_NE(output.find("Terminal name\tWarehouse North     "), std::string::npos);
 
