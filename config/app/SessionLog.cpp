@@ -4,13 +4,6 @@
 
 namespace {
 
-std::string OneLine(const std::string& s) {
-  std::string out = s;
-  for (char& c : out)
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  return out;
-}
-
 std::string Now() {
   std::time_t t = std::time(nullptr);
   std::tm tm{};
@@ -21,6 +14,13 @@ std::string Now() {
 }
 
 }  // namespace
+
+std::string SessionLog::OneLine(const std::string& text) {
+  std::string out = text;
+  for (char& c : out)
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  return out;
+}
 
 std::string SessionLog::FormatLine(const std::string& time, const OutputRow& row) {
   return time + "\t" + std::to_string(row.image) + "\t" + OneLine(row.text[0]) + "\t" +

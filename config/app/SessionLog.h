@@ -24,6 +24,8 @@ class SessionLog {
   void Attach(OutputList& list);
 
   static std::string FormatLine(const std::string& time, const OutputRow& row);
+  // A column's text with its tabs and line breaks as blanks, for one-line records.
+  static std::string OneLine(const std::string& text);
 
  private:
   IFileAccess& files_;

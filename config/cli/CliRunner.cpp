@@ -2,6 +2,7 @@
 #include <iostream>
 #include <map>
 
+#include "app/SessionLog.h"
 #include "cli/CliContext.h"
 
 namespace {
@@ -22,8 +23,10 @@ const char* IconName(qelta::MessageIcon icon) {
 }
 
 void PrintRow(std::ostream& out, int index, const OutputRow& row, bool changed) {
-  out << (changed ? "~" : "+") << index << '\t' << row.image << '\t' << row.text[0] << '\t'
-      << row.text[1] << '\t' << row.text[2] << '\n';
+  // One row a line, as in the session log: a configuration line's own line end stays out of it.
+  out << (changed ? "~" : "+") << index << '\t' << row.image << '\t'
+      << SessionLog::OneLine(row.text[0]) << '\t' << SessionLog::OneLine(row.text[1]) << '\t'
+      << SessionLog::OneLine(row.text[2]) << '\n';
   out.flush();
 }
 
