@@ -32,40 +32,13 @@ void AddTargetOptions(CLI::App* cmd, Targets& targets) {
 }
 
 // Lets discovery finish a cycle, shows the stations in the list and selects the chosen ones as a
-// user's clicks would (the last one is the selection mark).
-bool SelectStations(CliContext& c, const Targets& targets) {
-  CQeltaConfigView& f = *c.form;
-  BaseStationDiscovery& discovery = Network(f).discovery;
-  const uint64_t start = discovery.CycleCount();
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(targets.waitMs);
-  while (discovery.CycleCount() == start && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  c.ui.RunPostedTasks();
-  if (!f.RunCommand(ids::kCmdViewBaseStations)) return c.Fail("the list command is missing");
-  OutputList& list = f.outputList();
-  for (int row = 0; row < list.RowCount(); ++row) list.SetSelected(row, false);
-  for (int row = 0; row < list.RowCount(); ++row) {
-    const BaseStationRecord* r = list.Row(row).item;
-    if (r && targets.all) {
-      list.SetSelected(row, true);
-      list.SetSelectionMark(row);
-    }
-  }
-  for (const std::string& address : targets.stations) {
-    bool found = false;
-    for (int row = 0; row < list.RowCount(); ++row) {
-      const BaseStationRecord* r = list.Row(row).item;
-      if (r && address == r->addressText) {
-        list.SetSelected(row, true);
-        list.SetSelectionMark(row);
-        found = true;
-      }
-    }
-    if (!found) return c.Fail("no base station at " + address);
-  }
-  if (list.SelectedCount() == 0) return c.Fail("no base station found");
-  f.OnListClick();
+// user's clicks would.
+bool ChooseStations(CliContext& c, const Targets& targets) {
+  if (!ShowStations(c, targets.waitMs)) return false;
+  if (!SelectStations(c, StationChoice{targets.waitMs, targets.stations, targets.all}))
+    return false;
+  if (c.form->outputList().SelectedCount() == 0) return c.Fail("no base station found");
+  c.form->OnListClick();
   return true;
 }
 
@@ -107,7 +80,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
       ctx.action = [options](CliContext& c) {
         CQeltaConfigView& f = *c.form;
         if (options.targets.OnStations()) {
-          if (!SelectStations(c, options.targets)) return false;
+          if (!ChooseStations(c, options.targets)) return false;
           c.ui.QueueDialogAnswer("CMultiCommIdDlg", DialogValue("start", options.id));
         } else if (options.id) {
           f.SetControlText(ids::kCommIdField, std::to_string(*options.id));
@@ -139,7 +112,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
         if (onStations && !options.channel &&
             (options.targets.all || options.targets.stations.size() != 1))
           return c.Fail("the channel is shown for one station at a time");
-        if (onStations && !SelectStations(c, options.targets)) return false;
+        if (onStations && !ChooseStations(c, options.targets)) return false;
         const std::size_t dialogs = c.ui.Dialogs().size();
         c.ui.QueueDialogAnswer("CBSChannelDlg", options.channel
                                                     ? DialogValue("channel", options.channel)
@@ -177,7 +150,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
         // The radio button, as a click: it also stores "LastRadioUsed".
         if (!Run(c, ids::kRadioType1 + options.radioType - 1)) return false;
         if (options.targets.OnStations()) {
-          if (!SelectStations(c, options.targets)) return false;
+          if (!ChooseStations(c, options.targets)) return false;
           return Run(c, ids::kCmdSetRadioType);
         }
         return Run(c, ids::kCmdDeviceRadioType);
