@@ -7,26 +7,13 @@
 #include <vector>
 
 #include "network/BaseStationListOps.h"
+#include "network/ScopedFile.h"
 #include "network/WebClient.h"
 
 namespace qelta::network {
 namespace {
 
-class File {
- public:
-  File(const std::string& path, const char* mode) : file_(std::fopen(path.c_str(), mode)) {}
-  ~File() { Close(); }
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  FILE* get() const { return file_; }
-  void Close() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
-  }
-
- private:
-  FILE* file_;
-};
+using File = ScopedFile;
 
 std::string TransferErrorText(const char* format, const WebResult& r) {
   const std::string error = r.ErrorText();

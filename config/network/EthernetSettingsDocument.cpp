@@ -10,6 +10,8 @@
 #include <mutex>
 #include <new>
 
+#include "network/ScopedFile.h"
+
 namespace qelta::network {
 namespace {
 
@@ -60,21 +62,7 @@ void Diagnose(const std::string& line) {
   }
 }
 
-class File {
- public:
-  File(const std::string& path, const char* mode) : file_(std::fopen(path.c_str(), mode)) {}
-  ~File() { Close(); }
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  FILE* get() const { return file_; }
-  void Close() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
-  }
-
- private:
-  FILE* file_;
-};
+using File = ScopedFile;
 
 }  // namespace
 
