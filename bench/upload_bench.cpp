@@ -25,12 +25,12 @@ class CountingRows : public qelta::OutputRows {
  public:
   size_t added = 0;
   size_t failures = 0;
-  void AddOutputRow(const std::string&, const std::string&, int image) override {
+  void AddOutputRow(const std::string&, const std::string&, int, qelta::RowKind kind) override {
     ++added;
-    failures += image == qelta::kImageFailure;
+    failures += kind == qelta::RowKind::Failure;
   }
-  void InsertRow(std::size_t, const std::string&, int image) override {
-    AddOutputRow("", "", image);
+  void InsertRow(std::size_t, const std::string&, int, qelta::RowKind kind) override {
+    AddOutputRow("", "", 0, kind);
   }
   void SetRowText(std::size_t, int, const std::string&) override {}
   void DeleteAllRows() override {}

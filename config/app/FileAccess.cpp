@@ -2,11 +2,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -131,6 +134,42 @@ int PosixFileAccess::CopyFile(const std::string& from, const std::string& to, mo
   int e = ReadFile(from, data, std::size_t{64} << 20);
   if (e != 0) return e;
   return WriteFileAtomic(to, data, mode);
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) close(fd_);  // closing the descriptor releases the lock
+}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+int PosixFileAccess::Lock(const std::string& path, mode_t mode, int waitMs, FileLock& lock) {
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, mode);
+  if (fd < 0) return errno;
+  // flock belongs to the open file description, so two threads of one program exclude each
+  // other as two programs do. Polled, so that a holder that hangs costs a bounded wait.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  for (;;) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) break;
+    const int e = errno;
+    if (e != EWOULDBLOCK && e != EINTR) {
+      close(fd);
+      return e;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      close(fd);
+      return EWOULDBLOCK;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  lock = FileLock(fd);
+  return 0;
 }
 
 IFileAccess& RealFileAccess() {

@@ -8,6 +8,22 @@
 #include <string>
 #include <vector>
 
+// An exclusive advisory lock on a lock file, held until the object goes.
+class FileLock {
+ public:
+  FileLock() = default;
+  explicit FileLock(int fd) : fd_(fd) {}
+  ~FileLock();
+  FileLock(FileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  FileLock& operator=(FileLock&& other) noexcept;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
 class IFileAccess {
  public:
   virtual ~IFileAccess() = default;
@@ -24,6 +40,10 @@ class IFileAccess {
   // Names (not paths) of the regular files in a folder; empty when it cannot be read.
   virtual std::vector<std::string> ListFiles(const std::string& dir) = 0;
   virtual int CopyFile(const std::string& from, const std::string& to, mode_t mode) = 0;
+  // Takes an exclusive lock on `path` (created with `mode` when missing), waiting at most
+  // `waitMs` for another holder, in this process or another: 0 or errno (EWOULDBLOCK when the
+  // holder kept it).
+  virtual int Lock(const std::string& path, mode_t mode, int waitMs, FileLock& lock) = 0;
 };
 
 class PosixFileAccess : public IFileAccess {
@@ -36,6 +56,7 @@ class PosixFileAccess : public IFileAccess {
   bool IsWritableDir(const std::string& dir) override;
   std::vector<std::string> ListFiles(const std::string& dir) override;
   int CopyFile(const std::string& from, const std::string& to, mode_t mode) override;
+  int Lock(const std::string& path, mode_t mode, int waitMs, FileLock& lock) override;
 };
 
 // The process-wide real file access.

@@ -2,10 +2,16 @@
 
 int OutputList::AddRow(const std::string& name, const std::string& value, int image,
                        BaseStationRecord* item) {
+  return AddRow(name, value, image, qelta::KindOfImage(image), item);
+}
+
+int OutputList::AddRow(const std::string& name, const std::string& value, int image,
+                       qelta::RowKind kind, BaseStationRecord* item) {
   OutputRow row;
   row.text[0] = name;
   row.text[1] = value;
   row.image = image;
+  row.kind = kind;
   row.item = item;
   rows_.push_back(std::move(row));
   int index = RowCount() - 1;
@@ -23,10 +29,15 @@ bool OutputList::SetText(int row, int column, const std::string& text) {
 }
 
 bool OutputList::SetImage(int row, int image) {
+  return SetImage(row, image, qelta::KindOfImage(image));
+}
+
+bool OutputList::SetImage(int row, int image, qelta::RowKind kind) {
   if (!ValidRow(row)) return false;
-  int& current = rows_[static_cast<std::size_t>(row)].image;
-  if (current == image) return true;
-  current = image;
+  OutputRow& current = rows_[static_cast<std::size_t>(row)];
+  if (current.image == image && current.kind == kind) return true;
+  current.image = image;
+  current.kind = kind;
   Notify({OutputListChange::ImageChanged, row, -1});
   return true;
 }

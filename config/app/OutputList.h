@@ -11,12 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "app/RowKind.h"
+
 struct BaseStationRecord;  // defined by the base station table
 
 struct OutputRow {
   std::array<std::string, 3> text;  // "Name", "Value", "More"
   int image = 2;
-  BaseStationRecord* item = nullptr;  // set only on base station rows
+  qelta::RowKind kind = qelta::RowKind::Step;  // what the row says, whatever its image
+  BaseStationRecord* item = nullptr;           // set only on base station rows
   bool selected = false;
 };
 
@@ -35,12 +38,16 @@ class OutputList {
   static constexpr const char* kColumnNames[kColumns] = {"Name", "Value", "More"};
   static constexpr int kColumnWidths[kColumns] = {150, 150, 250};
 
-  // Appends a row and returns its index.
+  // Appends a row and returns its index. Without a kind the row takes the one its image implies.
   int AddRow(const std::string& name, const std::string& value, int image,
+             BaseStationRecord* item = nullptr);
+  int AddRow(const std::string& name, const std::string& value, int image, qelta::RowKind kind,
              BaseStationRecord* item = nullptr);
   // Changes of one row; an index out of range or a column outside 0..2 is ignored (returns false).
   bool SetText(int row, int column, const std::string& text);
+  // A new image brings the kind it implies.
   bool SetImage(int row, int image);
+  bool SetImage(int row, int image, qelta::RowKind kind);
   bool SetItem(int row, BaseStationRecord* item);
   bool SetSelected(int row, bool selected);
   void SelectOnly(int row);  // selects one row (or none for -1) and makes it the selection mark

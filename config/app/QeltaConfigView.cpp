@@ -334,49 +334,48 @@ void CQeltaConfigView::SetDocumentTitle(const std::string& title) {
 
 // --- Stores ------------------------------------------------------------------------------------
 
+namespace {
+
+// Stores one value under the settings lock: 0 or errno.
+int StoreValue(SettingsStore& store, const std::string& name, SettingValue value) {
+  return store.Update([&](SettingsDocument& doc) {
+    doc.Set(name, value);
+    return true;
+  });
+}
+
+SettingValue Text(const std::string& text) { return SettingValue{SettingKind::Text, text, 0}; }
+SettingValue Number(bool on) { return SettingValue{SettingKind::Number, {}, on ? 1u : 0u}; }
+
+}  // namespace
+
 void CQeltaConfigView::StoreSettingsPath() {
-  SettingsDocument doc;
-  if (store_.Open(doc) != 0) return;
-  doc.Set("GetSettingsPath", SettingValue{SettingKind::Text, settingsPath, 0});
-  store_.Commit(doc);
+  StoreValue(store_, "GetSettingsPath", Text(settingsPath));
 }
 
 void CQeltaConfigView::StoreEthUser() {
-  SettingsDocument doc;
-  if (store_.Open(doc) != 0) return;
-  doc.Set("EthUsernameDigiME", SettingValue{SettingKind::Text, ethUser, 0});
-  if (int e = store_.Commit(doc)) {
+  if (int e = StoreValue(store_, "EthUsernameDigiME", Text(ethUser))) {
     ethUser = kDefaultEthUser;
     Message("Could not store \"EthUsernameDigiME\", error: " + std::to_string(e) + ".", "Error");
   }
 }
 
 void CQeltaConfigView::StoreEthPassword() {
-  SettingsDocument doc;
-  if (store_.Open(doc) != 0) return;
-  doc.Set("EthPasswordDigiME", SettingValue{SettingKind::Text, ethPassword, 0});
-  if (int e = store_.Commit(doc)) {
+  if (int e = StoreValue(store_, "EthPasswordDigiME", Text(ethPassword))) {
     ethPassword = kDefaultEthPassword;
     Message("Could not store \"EthPasswordDigiME\", error: " + std::to_string(e) + ".", "Error");
   }
 }
 
 void CQeltaConfigView::StoreIgnoreNetTempIP() {
-  SettingsDocument doc;
-  if (store_.Open(doc) != 0) return;
-  doc.Set("IgnoreNetTempIP", SettingValue{SettingKind::Number, {}, ignoreTempAddresses ? 1u : 0u});
-  if (int e = store_.Commit(doc))
+  if (int e = StoreValue(store_, "IgnoreNetTempIP", Number(ignoreTempAddresses != 0)))
     Message("Could not store \"IgnoreNetTempIP\", error: " + std::to_string(e) + ".", "Error");
 }
 
 void CQeltaConfigView::StoreUIModes() {
-  SettingsDocument doc;
-  if (store_.Open(doc) != 0) return;
-  doc.Set("UIService", SettingValue{SettingKind::Number, {}, uiService ? 1u : 0u});
-  if (int e = store_.Commit(doc))
+  if (int e = StoreValue(store_, "UIService", Number(uiService != 0)))
     Message("Could not store \"UIService\", error: " + std::to_string(e) + ".", "Error");
-  doc.Set("UIProduction", SettingValue{SettingKind::Number, {}, uiProduction ? 1u : 0u});
-  if (int e = store_.Commit(doc))
+  if (int e = StoreValue(store_, "UIProduction", Number(uiProduction != 0)))
     Message("Could not store \"UIProduction\", error: " + std::to_string(e) + ".", "Error");
 }
 
@@ -400,14 +399,11 @@ int CQeltaConfigView::SetComDevice(int n, const std::string& devicePath) {
   if (devicePath.find('\0') != std::string::npos || devicePath.size() >= CSettingsKey::kTextBuffer)
     return EINVAL;
   std::string name = kComDevicePrefix + std::to_string(n);
-  SettingsDocument doc;
-  int e = store_.Open(doc);
-  if (e != 0) return e;
-  if (devicePath.empty())
-    doc.Remove(name);
-  else
+  const int e = store_.Update([&](SettingsDocument& doc) {
+    if (devicePath.empty()) return doc.Remove(name);
     doc.Set(name, SettingValue{SettingKind::Text, devicePath, 0});
-  e = store_.Commit(doc);
+    return true;
+  });
   if (e == 0) link_->SetComPortPath(static_cast<int16_t>(n), devicePath);
   return e;
 }
@@ -490,7 +486,12 @@ void CQeltaConfigView::CloseProgram() { closeRequested_ = true; }
 // --- Output list, controls, routing -------------------------------------------------------------
 
 int CQeltaConfigView::AddOutputRow(const std::string& name, const std::string& value, int image) {
-  int row = list_.AddRow(name, value, image);
+  return AddOutputRow(name, value, image, qelta::KindOfImage(image));
+}
+
+int CQeltaConfigView::AddOutputRow(const std::string& name, const std::string& value, int image,
+                                   qelta::RowKind kind) {
+  int row = list_.AddRow(name, value, image, kind);
   ui_.KeepPainting();
   return row;
 }

@@ -114,6 +114,9 @@ class CQeltaConfigView {
   // -------------------------------------------------------------------------------- Appends a row
   // (no item data), scrolls it into view and repaints; returns the row index.
   int AddOutputRow(const std::string& name, const std::string& value, int image);
+  // The same with a kind that the image does not tell (a warning shown with the failure image).
+  int AddOutputRow(const std::string& name, const std::string& value, int image,
+                   qelta::RowKind kind);
   OutputList& outputList() { return list_; }
   const OutputList& outputList() const { return list_; }
 

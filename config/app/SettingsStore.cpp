@@ -209,12 +209,17 @@ std::string SettingsStore::DefaultPath() {
   return base + "/Tervana/QeltaConfigurator.conf";
 }
 
-int SettingsStore::Create() {
+int SettingsStore::MakeFolder() {
   std::size_t slash = path_.rfind('/');
-  if (slash != std::string::npos && slash > 0) {
-    int e = files_.MakeDirs(path_.substr(0, slash), kDirMode);
-    if (e != 0) return e;
-  }
+  if (slash != std::string::npos && slash > 0)
+    return files_.MakeDirs(path_.substr(0, slash), kDirMode);
+  return 0;
+}
+
+int SettingsStore::Create() {
+  if (int e = MakeFolder()) return e;
+  FileLock lock;
+  if (int e = files_.Lock(LockPath(), kFileMode, kLockWaitMs, lock)) return e;
   if (files_.Exists(path_)) return 0;
   return files_.WriteFileAtomic(path_, kHeader, kFileMode);
 }
@@ -232,28 +237,32 @@ int SettingsStore::Open(SettingsDocument& doc) {
 }
 
 int SettingsStore::Commit(const SettingsDocument& doc) {
-  std::size_t slash = path_.rfind('/');
-  if (slash != std::string::npos && slash > 0) {
-    int e = files_.MakeDirs(path_.substr(0, slash), kDirMode);
-    if (e != 0) return e;
-  }
+  if (int e = MakeFolder()) return e;
+  return files_.WriteFileAtomic(path_, doc.Serialize(), kFileMode);
+}
+
+int SettingsStore::Update(const std::function<bool(SettingsDocument&)>& change) {
+  if (int e = MakeFolder()) return e;
+  FileLock lock;
+  if (int e = files_.Lock(LockPath(), kFileMode, kLockWaitMs, lock)) return e;
+  SettingsDocument doc;
+  if (int e = Open(doc)) return e;
+  if (!change(doc)) return 0;
   return files_.WriteFileAtomic(path_, doc.Serialize(), kFileMode);
 }
 
 int SettingsStore::WriteText(const std::string& name, const std::string& text) {
-  SettingsDocument doc;
-  int e = Open(doc);
-  if (e != 0) return e;
-  doc.Set(name, SettingValue{SettingKind::Text, text, 0});
-  return Commit(doc);
+  return Update([&](SettingsDocument& doc) {
+    doc.Set(name, SettingValue{SettingKind::Text, text, 0});
+    return true;
+  });
 }
 
 int SettingsStore::WriteNumber(const std::string& name, uint32_t number) {
-  SettingsDocument doc;
-  int e = Open(doc);
-  if (e != 0) return e;
-  doc.Set(name, SettingValue{SettingKind::Number, {}, number});
-  return Commit(doc);
+  return Update([&](SettingsDocument& doc) {
+    doc.Set(name, SettingValue{SettingKind::Number, {}, number});
+    return true;
+  });
 }
 
 std::optional<std::string> ReadTextValue(const SettingsDocument& doc, const std::string& name,

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,7 +65,7 @@ class SettingsStore {
 
   const std::string& Path() const { return path_; }
 
-  // Creates the file (and its folder) when it does not exist: 0 or errno.
+  // Creates the file (and its folder) when it does not exist, under the lock: 0 or errno.
   int Create();
   // Opens the key: reads and parses the file. 0 (a missing file reads as empty), or errno when it
   // cannot be read. A damaged file opens (0) with doc.Damaged() set.
@@ -72,12 +73,21 @@ class SettingsStore {
   // Writes the document back (atomic replace, mode 0600): 0 or errno.
   int Commit(const SettingsDocument& doc);
 
-  // Convenience for a single write: open afresh, set, commit. 0 or errno; an unreadable file is
-  // never replaced (its values would be lost), the open's error is returned.
+  // Read-modify-write under the settings lock, which other programs and threads take too: the
+  // file is read afresh, `change` edits it (false: nothing to write) and it is written back. 0 or
+  // errno; an unreadable file is never replaced (its values would be lost), the open's error is
+  // returned. Two programs that change different values at once both keep their change.
+  int Update(const std::function<bool(SettingsDocument&)>& change);
+  // The lock file beside the settings file, and how long a change waits for another holder.
+  std::string LockPath() const { return path_ + ".lock"; }
+  static constexpr int kLockWaitMs = 10000;
+
+  // Convenience for a single write through Update.
   int WriteText(const std::string& name, const std::string& text);
   int WriteNumber(const std::string& name, uint32_t number);
 
  private:
+  int MakeFolder();
   IFileAccess& files_;
   std::string path_;
 };

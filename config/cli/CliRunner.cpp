@@ -123,13 +123,15 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   ctx.form = CreateMainForm(ctx.ui, std::move(env));
   ctx.form->outputList().AddListener([&ctx](const OutputList& list, const OutputListChange& c) {
     if (!list.ValidRow(c.row)) return;
+    const OutputRow& row = list.Row(c.row);
+    // Warnings count as failures until the exit status tells them apart.
+    if (row.kind == qelta::RowKind::Failure || row.kind == qelta::RowKind::Warning)
+      ctx.failureRowAdded = true;
     if (c.kind == OutputListChange::RowAdded) {
-      if (list.Row(c.row).image == ids::kImageFailure) ctx.failureRowAdded = true;
-      PrintRow(ctx.out, c.row, list.Row(c.row), false);
+      PrintRow(ctx.out, c.row, row, false);
     } else if (c.kind == OutputListChange::TextChanged ||
                c.kind == OutputListChange::ImageChanged) {
-      if (list.Row(c.row).image == ids::kImageFailure) ctx.failureRowAdded = true;
-      PrintRow(ctx.out, c.row, list.Row(c.row), true);
+      PrintRow(ctx.out, c.row, row, true);
     }
   });
   ctx.form->InitialiseForm();

@@ -14,12 +14,16 @@ namespace {
 class FormRows final : public OutputRows {
  public:
   explicit FormRows(CQeltaConfigView& view) : view_(view) {}
-  void AddOutputRow(const std::string& name, const std::string& value, int image) override {
-    view_.AddOutputRow(name, value, image);
+  using OutputRows::AddOutputRow;
+  using OutputRows::InsertRow;
+  void AddOutputRow(const std::string& name, const std::string& value, int image,
+                    RowKind kind) override {
+    view_.AddOutputRow(name, value, image, kind);
   }
-  void InsertRow(std::size_t /*position*/, const std::string& name, int image) override {
+  void InsertRow(std::size_t /*position*/, const std::string& name, int image,
+                 RowKind kind) override {
     // The operations insert only at the end of the list (right after emptying it).
-    view_.AddOutputRow(name, "", image);
+    view_.AddOutputRow(name, "", image, kind);
   }
   void SetRowText(std::size_t row, int column, const std::string& text) override {
     view_.outputList().SetText(static_cast<int>(row), column, text);

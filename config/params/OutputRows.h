@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "app/RowKind.h"
+
 namespace qelta {
 
 enum OutputImage : int {
@@ -18,10 +20,19 @@ enum OutputImage : int {
 class OutputRows {
  public:
   virtual ~OutputRows() = default;
-  // Appends a row; the value column is set only when `value` is not empty.
-  virtual void AddOutputRow(const std::string& name, const std::string& value, int image) = 0;
+  // Appends a row; the value column is set only when `value` is not empty. Without a kind the
+  // row takes the one its image implies.
+  virtual void AddOutputRow(const std::string& name, const std::string& value, int image,
+                            RowKind kind) = 0;
+  void AddOutputRow(const std::string& name, const std::string& value, int image) {
+    AddOutputRow(name, value, image, KindOfImage(image));
+  }
   // Inserts a row with only its name (and image) at `position`.
-  virtual void InsertRow(std::size_t position, const std::string& name, int image) = 0;
+  virtual void InsertRow(std::size_t position, const std::string& name, int image,
+                         RowKind kind) = 0;
+  void InsertRow(std::size_t position, const std::string& name, int image) {
+    InsertRow(position, name, image, KindOfImage(image));
+  }
   virtual void SetRowText(std::size_t row, int column, const std::string& text) = 0;
   virtual void DeleteAllRows() = 0;
   virtual std::size_t RowCount() const = 0;

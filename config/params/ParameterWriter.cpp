@@ -41,7 +41,7 @@ bool ParameterWriter::WriteParameter(const std::string& name, const std::string&
     if (!onlyLineFeed) {
       rows_.AddOutputRow("Warning! " + std::string(def->name) + " value too long, cut to " +
                              std::to_string(size) + " chars",
-                         "", kImageFailure);
+                         "", kImageFailure, RowKind::Warning);
     }
     text.resize(size);
     return text;
@@ -50,7 +50,7 @@ bool ParameterWriter::WriteParameter(const std::string& name, const std::string&
   int32_t number = ParseDecimal(value);
   if ((def->low && number < *def->low) || (def->high && number > *def->high)) {
     for (std::string_view warning : def->warnings) {
-      rows_.AddOutputRow(std::string(warning), "", kImageFailure);
+      rows_.AddOutputRow(std::string(warning), "", kImageFailure, RowKind::Warning);
     }
     number = ParseDecimal(std::to_string(def->defaultValue));
   }
@@ -82,7 +82,7 @@ bool ParameterWriter::WriteParameter(const std::string& name, const std::string&
       std::string text = value;
       if (!text.empty() && text.back() == '\n') text.pop_back();
       if (text.size() != kBtField) {
-        rows_.AddOutputRow(std::string(def->warnings.front()), "", kImageFailure);
+        rows_.AddOutputRow(std::string(def->warnings.front()), "", kImageFailure, RowKind::Warning);
         text = PadTo(text.substr(0, kBtField), kBtField);
       }
       return WriteText(address, text);
@@ -117,7 +117,7 @@ bool ParameterWriter::WriteFunctionKeys() {
       if (!(text.size() == room + 1 && text.back() == '\n')) {
         rows_.AddOutputRow("Warning! F" + std::to_string(n) + "TXT value too long, cut to " +
                                std::to_string(room) + " chars",
-                           "", kImageFailure);
+                           "", kImageFailure, RowKind::Warning);
       }
       text.resize(room);
     }

@@ -211,7 +211,7 @@ void ReadParameters(ParamsForm& form) {
       StartEditor(form, *path);
     }
   } else {
-    form.rows.InsertRow(0, "Reading parameters failed", kImageNone);
+    form.rows.InsertRow(0, "Reading parameters failed", kImageNone, RowKind::Failure);
   }
   form.link.Disconnect();
   if (form.storeSettingsPath) form.storeSettingsPath();

@@ -27,8 +27,7 @@ struct DeviceInfoContext {
   int16_t deviceType = 0;
   bool production = false;
 };
-std::optional<std::string> DeviceInfoItemValue(DeviceInfoContext& context,
-                                               const std::string& item);
+std::optional<std::string> DeviceInfoItemValue(DeviceInfoContext& context, const std::string& item);
 // "1, cal=80" when the calibration byte lies in a radio type's window, else "undefined (cal=70)".
 std::string CalibrationText(int16_t calibration, bool baseStation);
 

@@ -258,4 +258,35 @@ TEST(OutputListTest, SelectionMarkAndNotificationsFollowTheRows) {
                                  OutputListChange::SelectionChanged, OutputListChange::Cleared));
 }
 
+TEST(OutputListTest, RowsTakeTheKindTheirImageImpliesUnlessTheirMakerNamesOne) {
+  using qelta::RowKind;
+  struct Case {
+    int image;
+    RowKind implied;
+  };
+  const Case cases[] = {{0, RowKind::Failure},     {1, RowKind::Success},     {2, RowKind::Step},
+                        {3, RowKind::Information}, {4, RowKind::Information}, {5, RowKind::Failure},
+                        {-1, RowKind::Step}};
+  OutputList list;
+  for (const Case& c : cases) {
+    const int row = list.AddRow("r", "", c.image);
+    EXPECT_EQ(list.Row(row).kind, c.implied) << c.image;
+  }
+  const int warning = list.AddRow("Warning! x", "", 0, RowKind::Warning);
+  EXPECT_EQ(list.Row(warning).kind, RowKind::Warning);
+  EXPECT_EQ(list.Row(warning).image, 0);
+
+  // A progress row that ends in failure changes its kind with its image, and is announced.
+  const int progress = list.AddRow("Logging in.", "", 2);
+  int announced = 0;
+  list.AddListener([&](const OutputList&, const OutputListChange& c) {
+    announced += c.kind == OutputListChange::ImageChanged;
+  });
+  list.SetImage(progress, 0);
+  EXPECT_EQ(list.Row(progress).kind, RowKind::Failure);
+  list.SetImage(progress, 0, RowKind::Warning);  // same image, other kind: still a change
+  EXPECT_EQ(list.Row(progress).kind, RowKind::Warning);
+  EXPECT_EQ(announced, 2);
+}
+
 }  // namespace

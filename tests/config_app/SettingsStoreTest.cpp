@@ -1,6 +1,10 @@
 // The settings file format, the store's file handling and CSettingsKey.
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
 #include "FormTestSupport.h"
 #include "app/SettingsKey.h"
 
@@ -89,13 +93,52 @@ TEST_F(SettingsStoreTest, WritesArePrivateAtomicAndKeepOtherValues) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   EXPECT_EQ(Text("EthPasswordDigiME"), "secret");
   EXPECT_EQ(Number("ComPort"), 2u);
-  // No temporary file is left beside it.
-  int entries = 0;
-  for (auto& e : std::filesystem::directory_iterator(root + "/config/Tervana")) {
-    (void)e;
-    ++entries;
+  // No temporary file is left beside it, only the lock file.
+  std::vector<std::string> entries;
+  for (auto& e : std::filesystem::directory_iterator(root + "/config/Tervana"))
+    entries.push_back(e.path().string());
+  std::sort(entries.begin(), entries.end());
+  EXPECT_THAT(entries, ElementsAre(settingsFile, settingsFile + ".lock"));
+}
+
+TEST_F(SettingsStoreTest, ChangesMadeAtOnceByManyWritersAreAllKept) {
+  // Each writer has its own store (its own open of the lock file), as two programs would.
+  constexpr int kWriters = 4;
+  constexpr int kValues = 25;
+  std::vector<std::thread> writers;
+  std::atomic<int> failures{0};
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&, w] {
+      SettingsStore store(files, settingsFile);
+      for (int v = 0; v < kValues; ++v) {
+        if (store.WriteNumber("W" + std::to_string(w) + "V" + std::to_string(v),
+                              static_cast<uint32_t>(v)) != 0)
+          ++failures;
+      }
+    });
   }
-  EXPECT_EQ(entries, 1);
+  for (auto& t : writers) t.join();
+  EXPECT_EQ(failures, 0);
+  for (int w = 0; w < kWriters; ++w)
+    for (int v = 0; v < kValues; ++v)
+      EXPECT_EQ(Number("W" + std::to_string(w) + "V" + std::to_string(v)),
+                static_cast<uint32_t>(v));
+}
+
+TEST_F(SettingsStoreTest, AHeldLockKeepsOtherHoldersOutUntilReleased) {
+  SettingsStore store(files, settingsFile);
+  ASSERT_EQ(store.WriteNumber("ComPort", 3), 0);
+  FileLock held;
+  ASSERT_EQ(files.Lock(store.LockPath(), 0600, 0, held), 0);
+  FileLock second;
+  EXPECT_EQ(files.Lock(store.LockPath(), 0600, 30, second), EWOULDBLOCK);
+  EXPECT_FALSE(second.Held());
+  held = FileLock();  // released
+  EXPECT_EQ(files.Lock(store.LockPath(), 0600, 0, second), 0);
+  // A change that has nothing to write leaves the file alone.
+  second = FileLock();
+  EXPECT_EQ(store.Update([](SettingsDocument&) { return false; }), 0);
+  EXPECT_EQ(Number("ComPort"), 3u);
 }
 
 TEST_F(SettingsStoreTest, AnUnreadableFileIsNeverReplaced) {

@@ -145,17 +145,21 @@ class FakeDevice : public ParamLink {
 struct Row {
   std::string name, value, more;
   int image;
+  RowKind kind = RowKind::Step;
 };
 
 class FakeRows : public OutputRows {
  public:
   std::vector<Row> rows;
-  void AddOutputRow(const std::string& name, const std::string& value, int image) override {
-    rows.push_back({name, value, "", image});
+  using OutputRows::AddOutputRow;
+  using OutputRows::InsertRow;
+  void AddOutputRow(const std::string& name, const std::string& value, int image,
+                    RowKind kind) override {
+    rows.push_back({name, value, "", image, kind});
   }
-  void InsertRow(std::size_t position, const std::string& name, int image) override {
+  void InsertRow(std::size_t position, const std::string& name, int image, RowKind kind) override {
     rows.insert(rows.begin() + static_cast<long>(std::min(position, rows.size())),
-                Row{name, "", "", image});
+                Row{name, "", "", image, kind});
   }
   void SetRowText(std::size_t row, int column, const std::string& text) override {
     if (row >= rows.size()) return;

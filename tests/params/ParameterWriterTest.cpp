@@ -27,6 +27,8 @@ TEST_F(ParameterWriterTest, OutOfRangeNumbersAreReplacedByTheirDefaultAfterAWarn
   EXPECT_EQ(rows.rows[0].image, kImageStep);
   EXPECT_EQ(rows.rows[1].name, "Warning! LCD contrast value too big");
   EXPECT_EQ(rows.rows[1].image, kImageFailure);
+  EXPECT_EQ(rows.rows[1].kind, RowKind::Warning);  // shown as a failure, but the upload goes on
+  EXPECT_EQ(rows.rows[0].kind, RowKind::Step);
   EXPECT_EQ(Bytes(2, 121, 1), std::vector<uint8_t>{50});
 
   // Only an upper bound: a negative value passes and goes out as its low byte.
@@ -102,6 +104,7 @@ TEST_F(ParameterWriterTest, TextFieldsAreCutOrPaddedToTheirSlot) {
   EXPECT_TRUE(writer.WriteParameter("FORMLOCKTXT1", "123456789012345678901234\n"));
   EXPECT_EQ(device.writes.back().bytes.size(), 20u);
   EXPECT_EQ(rows.rows.back().image, kImageFailure);
+  EXPECT_EQ(rows.rows.back().kind, RowKind::Warning);
   EXPECT_EQ(Bytes(2, 175, 1), std::vector<uint8_t>{0});
 }
 
