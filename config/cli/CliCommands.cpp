@@ -6,8 +6,10 @@ void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterFirmwareSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterDefaultsSubcommands(CLI::App& app, CliContext& ctx);
+void RegisterPortsSubcommands(CLI::App& app, CliContext& ctx);
 
 std::vector<CliRegistrar> AllCliRegistrars() {
   return {RegisterShellSubcommands,  RegisterParamsSubcommands,   RegisterNetworkSubcommands,
-          RegisterDeviceSubcommands, RegisterDefaultsSubcommands, RegisterFirmwareSubcommands};
+          RegisterDeviceSubcommands, RegisterDefaultsSubcommands, RegisterFirmwareSubcommands,
+          RegisterPortsSubcommands};
 }

@@ -1,5 +1,7 @@
 // The shell's own subcommands: show the settings, choose the COM port, map a COM port to a
 // device, the about text.
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <memory>
 #include <ostream>
@@ -46,15 +48,22 @@ void RegisterShellSubcommands(CLI::App& app, CliContext& ctx) {
   auto mapping = std::make_shared<std::pair<int, std::string>>(0, std::string());
   CLI::App* dev = app.add_subcommand("com-device", "Map COM port N to a device path (\"\" unmaps)");
   dev->add_option("n", mapping->first, "Port number 1..32767")->required();
-  dev->add_option("path", mapping->second, "Device path, e.g. /dev/ttyUSB0")->required();
+  dev->add_option("path", mapping->second,
+                  "Device path, e.g. /dev/ttyUSB0 or /dev/serial/by-id/usb-...; stored as given "
+                  "and looked up whenever the port is opened")
+      ->required();
   dev->callback([&ctx, mapping] {
     auto m = *mapping;
     ctx.action = [m](CliContext& c) {
       if (m.first < 1 || m.first > 32767) return c.Fail("the COM port must be 1 to 32767");
       if (int e = c.form->SetComDevice(m.first, m.second))
         return c.Fail("could not store the mapping, error " + std::to_string(e));
-      c.out << "COM" << m.first << "="
-            << c.form->link().ResolveComPort(static_cast<int16_t>(m.first)) << '\n';
+      const std::string device = c.form->link().ResolveComPort(static_cast<int16_t>(m.first));
+      c.out << "COM" << m.first << "=" << device << '\n';
+      // A by-id name stays valid while the adapter is unplugged; say so rather than refuse it.
+      if (!m.second.empty() && ::access(m.second.c_str(), F_OK) != 0)
+        c.err << "note: " << m.second << " does not exist now; it is looked up when COM" << m.first
+              << " is opened\n";
       return true;
     };
   });
