@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "app/LinkSettings.h"
 #include "app/SettingsKey.h"
 
 using qelta::MessageAnswer;
@@ -108,6 +109,8 @@ std::vector<std::pair<std::string, qelta::MenuModel>> CQeltaConfigView::MainMenu
   file.AddItem(ids::kCmdExit, "E&xit");
   qelta::MenuModel com;
   for (int n = 1; n <= 8; ++n) com.AddItem(ids::kCmdCom1 + n - 1, "COM" + std::to_string(n));
+  com.AddSeparator();
+  com.AddItem(ids::kCmdLinkSettings, "Link settings...");
   qelta::MenuModel base;
   base.AddItem(ids::kCmdViewBaseStations, "View base stations");
   base.AddItem(ids::kCmdClearBaseStations, "Clear list");
@@ -120,6 +123,7 @@ void CQeltaConfigView::RegisterShellCommands() {
   SetCommandHandler(ids::kCmdExit, [this] { CloseProgram(); });
   SetCommandHandler(ids::kCloseButton, [this] { CloseProgram(); });
   SetCommandHandler(ids::kCmdWeb, [this] { OpenWebPage(); });
+  SetCommandHandler(ids::kCmdLinkSettings, [this] { ShowLinkSettings(*this); });
   for (int n = 1; n <= 8; ++n)
     SetCommandHandler(ids::kCmdCom1 + n - 1, [this, n] { SelectComPort(n); });
 }
@@ -140,6 +144,12 @@ void CQeltaConfigView::InitialiseForm() {
   if (!logAttached_) {
     log_.Attach(list_);
     logAttached_ = true;
+  }
+
+  // The link control comes with the window, its persistent properties with it.
+  {
+    SettingsPropertyBag bag(store_);
+    link_->LoadProperties(bag);
   }
 
   LoadSettings();

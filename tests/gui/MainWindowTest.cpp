@@ -2,6 +2,7 @@
 // across a restart, the output list's mirror of the form's rows and selection, documents opened by
 // dropping, the file dialog and the about box.
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -17,6 +18,7 @@
 #include <QRadioButton>
 #include <QTreeView>
 #include <QUrl>
+#include <map>
 
 #include "GuiTestSupport.h"
 #include "gui/ModelDialog.h"
@@ -121,7 +123,8 @@ TEST_F(GuiTest, FirstStartShowsEveryControlMenuAndColumn) {
             (QStringList{"&Open Configuration File...", "FirmWare update...", "-",
                          "&About QeltaConfig...", "E&xit"}));
   EXPECT_EQ(menuTexts(find<QMenu>(w, "menuCOMport")),
-            (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"}));
+            (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "-",
+                         "Link settings..."}));
   EXPECT_EQ(menuTexts(find<QMenu>(w, "menuBasestation")),
             (QStringList{"View base stations", "Clear list"}));
   EXPECT_EQ(checkedComPorts(w), std::vector<int>{1});
@@ -291,6 +294,44 @@ TEST_F(GuiTest, AboutBoxAndExit) {
 
   ASSERT_TRUE(w->runCommand(ids::kCmdExit));
   EXPECT_FALSE(w->isVisible());
+}
+
+// The link's property page from the COM port menu: its caption, both check boxes showing the
+// stored properties, and a change that the next window reads back.
+TEST_F(GuiTest, LinkSettingsShowAndStoreTheLinkProperties) {
+  writeNumber("BootType", 1);
+  auto w = makeWindow();
+  w->show();
+  EXPECT_TRUE(w->form().link().GetBootType());
+  QStringList groups;
+  std::map<QString, bool> checks;
+  QString title;
+  ModalAnswerer page([&](QWidget* widget) {
+    auto* dialog = qobject_cast<ModelDialog*>(widget);
+    if (!dialog) return false;
+    title = dialog->windowTitle();
+    for (QGroupBox* group : dialog->findChildren<QGroupBox*>()) groups << group->title();
+    for (QCheckBox* box : dialog->findChildren<QCheckBox*>())
+      checks[box->text()] = box->isChecked();
+    for (QCheckBox* box : dialog->findChildren<QCheckBox*>())
+      if (box->text() == QStringLiteral("Automatic RESET")) box->click();
+    dialog->okButton()->click();
+    return true;
+  });
+  w->commandAction(ids::kCmdLinkSettings)->trigger();
+  ASSERT_EQ(page.answered(), 1);
+  EXPECT_EQ(title, QStringLiteral("Link settings"));
+  EXPECT_EQ(groups, QStringList{QStringLiteral("General")});
+  EXPECT_EQ(checks, (std::map<QString, bool>{{QStringLiteral("Automatic BOOT mode set"), true},
+                                             {QStringLiteral("Automatic RESET"), false}}));
+  EXPECT_TRUE(w->form().link().GetResettype());
+  EXPECT_EQ(readNumber("ResetType"), 1u);
+  EXPECT_EQ(readNumber("BootType"), 1u);
+
+  w.reset();
+  auto again = makeWindow();
+  EXPECT_TRUE(again->form().link().GetResettype());
+  EXPECT_TRUE(again->form().link().GetBootType());
 }
 
 TEST_F(GuiTest, LargerWindowGivesTheRoomToTheList) {
