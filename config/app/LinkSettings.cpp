@@ -36,7 +36,7 @@ qelta::DialogModel LinkSettingsDialog(const CHalvexCtrl& link) {
     field.name = name;
     field.label = label;
     field.kind = qelta::FieldKind::Check;
-    field.value = on ? "1" : "0";
+    field.value.assign(1, on ? '1' : '0');
     page.Add(std::move(field));
   };
   check(linkpage::kBootTypeCheck, "boottype", "Automatic BOOT mode set", link.GetBootType());

@@ -19,9 +19,9 @@ stage=$scratch/stage
 for component in libhalvex1 libhalvex-dev; do
   DESTDIR=$stage cmake --install "$build" --component "$component" >/dev/null
 done
-if find "$stage" -path '*/bin/*' | grep -q .; then
-  echo "FAIL: the library's components install programs:" >&2
-  find "$stage" -path '*/bin/*' >&2
+programs=$(find "$stage" -path '*/bin/*')
+if [ -n "$programs" ]; then
+  echo "FAIL: the library's components install programs: $programs" >&2
   exit 1
 fi
 
@@ -59,9 +59,10 @@ esac
 
 for program in "$scratch/info-pkg-config" "$scratch/find-package/halvex-device-info"; do
   # Both must load the staged library.
-  if ! LD_LIBRARY_PATH=$libdir ldd "$program" | grep -qF "$libdir/libhalvex.so.1"; then
-    echo "FAIL: $program does not load $libdir/libhalvex.so.1" >&2
-    LD_LIBRARY_PATH=$libdir ldd "$program" >&2
+  loads=$(LD_LIBRARY_PATH=$libdir ldd "$program")
+  if [[ "$loads" != *"$libdir/libhalvex.so.1"* ]]; then
+    echo "FAIL: $program does not load $libdir/libhalvex.so.1:" >&2
+    echo "$loads" >&2
     exit 1
   fi
   LD_LIBRARY_PATH=$libdir run_example "$program" "$sim" "$scratch"
