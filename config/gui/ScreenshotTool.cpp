@@ -1,11 +1,15 @@
-// qeltaconfig-screenshot --mode plain|service|production --output FILE.png
+// qeltaconfig-screenshot --mode plain|service|production --output FILE.png [--view-stations]
+//                        [--link-settings FILE.png]
 // Stores the mode in the settings (the caller points XDG_CONFIG_HOME at a temporary folder),
-// builds the real main window, lets it start up and saves a picture of it. Used by
-// scripts/screenshot; not installed.
+// builds the real main window, lets it start up and saves a picture of it. --view-stations lets
+// discovery find the (simulated) base stations and shows them with "View base stations" first;
+// --link-settings also saves a picture of the "Link settings" dialog. Used by scripts/screenshot
+// inside the private network namespace; not installed.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +19,7 @@
 #include "app/HttpHandlerLookup.h"
 #include "app/SettingsStore.h"
 #include "gui/MainWindow.h"
+#include "gui/ModelDialog.h"
 
 namespace {
 
@@ -35,19 +40,42 @@ void closeMessageBoxes() {
   }
 }
 
+void processEventsFor(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string mode;
   std::string output;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--mode") == 0)
-      mode = argv[i + 1];
-    else if (std::strcmp(argv[i], "--output") == 0)
-      output = argv[i + 1];
+  std::string linkSettingsOutput;
+  bool viewStations = false;
+  bool usage = false;
+  for (int i = 1; i < argc; ++i) {
+    const bool hasValue = i + 1 < argc;
+    if (std::strcmp(argv[i], "--mode") == 0 && hasValue)
+      mode = argv[++i];
+    else if (std::strcmp(argv[i], "--output") == 0 && hasValue)
+      output = argv[++i];
+    else if (std::strcmp(argv[i], "--link-settings") == 0 && hasValue)
+      linkSettingsOutput = argv[++i];
+    else if (std::strcmp(argv[i], "--view-stations") == 0)
+      viewStations = true;
+    else
+      usage = true;
   }
-  if ((mode != "plain" && mode != "service" && mode != "production") || output.empty()) {
-    std::fprintf(stderr, "usage: %s --mode plain|service|production --output FILE.png\n", argv[0]);
+  if (usage || (mode != "plain" && mode != "service" && mode != "production") || output.empty()) {
+    std::fprintf(stderr,
+                 "usage: %s --mode plain|service|production --output FILE.png [--view-stations] "
+                 "[--link-settings FILE.png]\n",
+                 argv[0]);
+    return 2;
+  }
+  if (qEnvironmentVariable("QELTA_NETNS") != QStringLiteral("1")) {
+    std::fprintf(stderr, "refusing to run outside scripts/netns (the window starts discovery)\n");
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME")) {
@@ -74,15 +102,37 @@ int main(int argc, char** argv) {
   qelta::gui::MainWindow window(env);
   window.show();
   // Let the start timer and the first discovery cycles run so the window shows its settled state.
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < 1500) {
-    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  processEventsFor(viewStations ? 3000 : 1500);
+  if (viewStations) {
+    if (!window.runCommand(ids::kCmdViewBaseStations)) {
+      std::fprintf(stderr, "the window did not take \"View base stations\"\n");
+      return 1;
+    }
+    processEventsFor(300);
   }
-  const QPixmap picture = window.grab();
-  if (!picture.save(QString::fromStdString(output), "PNG")) {
+  if (!window.grab().save(QString::fromStdString(output), "PNG")) {
     std::fprintf(stderr, "cannot save %s\n", output.c_str());
     return 1;
+  }
+
+  if (!linkSettingsOutput.empty()) {
+    // The dialog is modal: it is pictured and closed from a timer while the command waits for it.
+    bool saved = false;
+    QTimer picture;
+    QObject::connect(&picture, &QTimer::timeout, [&] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<qelta::gui::ModelDialog*>(widget);
+        if (!dialog || !dialog->isVisible()) continue;
+        saved = dialog->grab().save(QString::fromStdString(linkSettingsOutput), "PNG");
+        dialog->cancelButton()->click();
+      }
+    });
+    picture.start(300);
+    window.runCommand(ids::kCmdLinkSettings);
+    if (!saved) {
+      std::fprintf(stderr, "cannot save %s\n", linkSettingsOutput.c_str());
+      return 1;
+    }
   }
   return 0;
 }
