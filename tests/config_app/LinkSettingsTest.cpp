@@ -1,5 +1,6 @@
-// The link's property page ("Link settings" in the COM port menu): what it shows, what OK and
-// Cancel do to the link's properties and to the settings file, and the values across a restart.
+// The link's property page ("Link settings" in the COM port menu): what OK and Cancel do to the
+// link's properties and to the settings file, and the values across a restart. What the page
+// shows is checked on the window.
 #include "FormTestSupport.h"
 #include "app/LinkSettings.h"
 
@@ -17,25 +18,6 @@ class LinkSettingsTest : public FormTest {
   }
 };
 
-TEST_F(LinkSettingsTest, ThePageShowsItsCaptionAndBothCheckBoxes) {
-  WriteSettings("ResetType=number:1\n");
-  Start();
-  Answer({}, false);
-  ASSERT_TRUE(form->RunCommand(ids::kCmdLinkSettings));
-  ASSERT_EQ(ui.Dialogs().size(), 1u);
-  const qelta::DialogModel& page = ui.Dialogs()[0].finalState;
-  EXPECT_EQ(page.title, "Link settings");
-  ASSERT_EQ(page.fields.size(), 3u);
-  EXPECT_EQ(page.fields[0].kind, qelta::FieldKind::Group);
-  EXPECT_EQ(page.fields[0].label, "General");
-  EXPECT_EQ(page.fields[1].controlId, 201);
-  EXPECT_EQ(page.fields[1].label, "Automatic BOOT mode set");
-  EXPECT_EQ(page.fields[1].value, "0");
-  EXPECT_EQ(page.fields[2].controlId, 202);
-  EXPECT_EQ(page.fields[2].label, "Automatic RESET");
-  EXPECT_EQ(page.fields[2].value, "1");
-}
-
 // From what the file holds and what the user does to the properties, the file and a restart.
 TEST_F(LinkSettingsTest, OkStoresChangedPropertiesAndCancelChangesNothing) {
   struct Case {
@@ -48,7 +30,6 @@ TEST_F(LinkSettingsTest, OkStoresChangedPropertiesAndCancelChangesNothing) {
   };
   const Case cases[] = {
       {"set boot type", "", {{"boottype", "1"}}, true, true, false, 1u, 0u},
-      {"set both", "", {{"201", "1"}, {"202", "1"}}, true, true, true, 1u, 1u},
       {"clear a stored one",
        "BootType=number:1\n",
        {{"boottype", "0"}},

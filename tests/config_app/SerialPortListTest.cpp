@@ -70,6 +70,7 @@ TEST_F(SerialPortListTest, ComPortsLeadToThePortsTheirPathsResolveTo) {
     std::string path;
     std::vector<int> com;
     bool present;
+    bool mayOpen = present;  // a missing device is never openable
   };
   const std::vector<SerialPortEntry> list =
       List({{1, "/dev/ttyS0"},
@@ -79,12 +80,17 @@ TEST_F(SerialPortListTest, ComPortsLeadToThePortsTheirPathsResolveTo) {
             {5, "/dev/ttyUSB0"},
             {6, "/dev/serial/by-id/usb-unplugged"},
             {7, "/dev/pts/7"},
-            {8, "/dev/./serial/../ttyACM0"}});
+            {8, "/dev/./serial/../ttyACM0"}},
+           {"/dev/ttyUSB0"});  // access is asked of the port the by-id link leads to
   const Expected expected[] = {
-      {"/dev/ttyACM0", {8}, true},    {"/dev/ttyS0", {1}, true},
-      {"/dev/ttyS1", {2}, true},      {"/dev/ttyS10", {}, true},
-      {"/dev/ttyUSB0", {3, 5}, true}, {"/dev/ttyUSB1", {}, true},
-      {"/dev/pts/7", {4, 7}, false},  {"/dev/serial/by-id/usb-unplugged", {6}, false},
+      {"/dev/ttyACM0", {8}, true},
+      {"/dev/ttyS0", {1}, true},
+      {"/dev/ttyS1", {2}, true},
+      {"/dev/ttyS10", {}, true},
+      {"/dev/ttyUSB0", {3, 5}, true, false},
+      {"/dev/ttyUSB1", {}, true},
+      {"/dev/pts/7", {4, 7}, false},
+      {"/dev/serial/by-id/usb-unplugged", {6}, false},
   };
   ASSERT_EQ(list.size(), std::size(expected));
   for (std::size_t i = 0; i < list.size(); ++i) {
@@ -92,25 +98,9 @@ TEST_F(SerialPortListTest, ComPortsLeadToThePortsTheirPathsResolveTo) {
     EXPECT_EQ(list[i].path, expected[i].path);
     EXPECT_EQ(list[i].comPorts, expected[i].com);
     EXPECT_EQ(list[i].present, expected[i].present);
-    EXPECT_EQ(list[i].mayOpen, expected[i].present);  // a missing device is never openable
+    EXPECT_EQ(list[i].mayOpen, expected[i].mayOpen);
+    EXPECT_EQ(list[i].group.empty(), !expected[i].present);  // for the hint "group dialout"
   }
-}
-
-TEST_F(SerialPortListTest, AccessIsCheckedOnThePortALinkLeadsTo) {
-  std::vector<std::string> asked;
-  SerialPortQuery q;
-  q.root = dev;
-  q.comPorts = {1};
-  q.comDevice = [](int) { return std::string(kFtdi); };
-  q.mayOpen = [&asked](const std::string& path) {
-    asked.push_back(path);
-    return path != "/dev/ttyUSB0";
-  };
-  for (const SerialPortEntry& p : ListSerialPorts(q)) {
-    EXPECT_EQ(p.mayOpen, p.path != "/dev/ttyUSB0") << p.path;
-    EXPECT_FALSE(p.group.empty()) << p.path;  // the group owning the device, for the hint
-  }
-  EXPECT_EQ(std::count(asked.begin(), asked.end(), "/dev/ttyUSB0"), 1);
 }
 
 TEST_F(SerialPortListTest, LinksAreFollowedWithinTheRoot) {
