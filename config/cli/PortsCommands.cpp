@@ -62,7 +62,7 @@ void RegisterPortsSubcommands(CLI::App& app, CliContext& ctx) {
       const std::vector<int> mapped = MappedComPorts(Environment(), settings.Names());
       query.comPorts = mapped;
       for (int n = 1; n <= 8; ++n) query.comPorts.push_back(n);
-      if (f.comPort > 0) query.comPorts.push_back(f.comPort);
+      if (f.comPort > 0 && f.comPort <= 32767) query.comPorts.push_back(f.comPort);
       const int chosen = f.comPort;
       query.comPortShown = [mapped, chosen](int n) {
         return n == chosen || std::find(mapped.begin(), mapped.end(), n) != mapped.end();
@@ -71,8 +71,11 @@ void RegisterPortsSubcommands(CLI::App& app, CliContext& ctx) {
       const std::vector<SerialPortEntry> ports = ListSerialPorts(query);
       if (ports.empty()) f.AddOutputRow("No serial ports found", "", ids::kImageInfo);
       for (const SerialPortEntry& port : ports) {
-        const int row = f.AddOutputRow(port.path, ComPortsText(port, f.comPort),
-                                       port.mayOpen ? ids::kImageSuccess : ids::kImageStep);
+        // A port this user cannot open is news for the user, not a failure of the listing.
+        const int row = port.mayOpen ? f.AddOutputRow(port.path, ComPortsText(port, f.comPort),
+                                                      ids::kImageSuccess)
+                                     : f.AddOutputRow(port.path, ComPortsText(port, f.comPort),
+                                                      ids::kImageStep, qelta::RowKind::Information);
         f.outputList().SetText(row, 2, StateText(port));
       }
       return true;
