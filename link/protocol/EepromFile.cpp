@@ -1,5 +1,6 @@
 #include "protocol/EepromFile.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace halvex {
@@ -24,6 +25,11 @@ std::vector<std::string> SplitEprLines(const std::string& text) {
 
 namespace {
 
+// Numbers stop growing here: far outside every range the file uses.
+constexpr int32_t kSaturated = 100000;
+// A value field holds at most three digits; 300 marks an unset address.
+constexpr int32_t kEprLargestValue = 999;
+
 // The line without its line end (a CR before it as well: files may come from Windows).
 std::string_view Body(const std::string& line) {
   std::string_view v(line);
@@ -32,15 +38,24 @@ std::string_view Body(const std::string& line) {
   return v;
 }
 
-// A decimal field of one to three digits.
-bool ParseField(std::string_view field, int32_t& out) {
-  if (field.empty() || field.size() > 3) return false;
+// A decimal number with optional blanks around it and an optional sign; false for anything else.
+// Saturates far outside the table's range, so a long run of digits cannot overflow.
+bool ParseNumber(std::string_view field, int32_t& out) {
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!field.empty() && blank(field.front())) field.remove_prefix(1);
+  while (!field.empty() && blank(field.back())) field.remove_suffix(1);
+  bool negative = false;
+  if (!field.empty() && (field.front() == '-' || field.front() == '+')) {
+    negative = field.front() == '-';
+    field.remove_prefix(1);
+  }
+  if (field.empty()) return false;
   int32_t v = 0;
   for (char c : field) {
     if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
+    v = std::min<int32_t>(v * 10 + (c - '0'), kSaturated);
   }
-  out = v;
+  out = negative ? -v : v;
   return true;
 }
 
@@ -63,26 +78,25 @@ EprParseResult ParseEepromFile(const std::string& text, EprTables& tables) {
       linePage = body[2] - '0';
       page = linePage;
     }
+    // Lines before the first page is known store nothing, whatever they hold (a title line such
+    // as "Eeprom defaults BS7" starts with an "E" too).
+    if (linePage < 0) continue;
     const std::string_view rest = body.size() > 4 ? body.substr(4) : std::string_view{};
     const size_t addrEnd = rest.find(':');
-    if (addrEnd == std::string_view::npos) return EprParseResult::kBadNumber;
+    // A line without both number fields stores nothing.
+    if (addrEnd == std::string_view::npos) continue;
     int32_t addr = 0;
-    if (!ParseField(rest.substr(0, addrEnd), addr)) {
-      // More than three digits cannot be an address of the table either.
-      const std::string_view f = rest.substr(0, addrEnd);
-      bool digits = !f.empty();
-      for (char c : f) digits = digits && c >= '0' && c <= '9';
-      return digits ? EprParseResult::kBadAddress : EprParseResult::kBadNumber;
-    }
-    if (addr > 255) return EprParseResult::kBadAddress;
+    if (!ParseNumber(rest.substr(0, addrEnd), addr)) continue;
+    // An address the tables do not have is the one fault that stops the file.
+    if (addr < 0 || addr >= kEprTableSize) return EprParseResult::kBadAddress;
     const std::string_view afterAddr = rest.substr(addrEnd + 1);
     const size_t valueEnd = afterAddr.find(':');
     int32_t value = 0;
-    if (!ParseField(afterAddr.substr(0, valueEnd), value)) return EprParseResult::kBadNumber;
+    if (!ParseNumber(afterAddr.substr(0, valueEnd), value)) continue;
+    if (value < 0 || value > kEprLargestValue) continue;
     std::string_view comment =
         valueEnd == std::string_view::npos ? std::string_view{} : afterAddr.substr(valueEnd + 1);
     if (comment.size() > kEprCommentMax) comment = comment.substr(0, kEprCommentMax);
-    if (linePage < 0) continue;  // no page known yet
     (linePage == 0 ? tables.page0 : tables.page1)[static_cast<size_t>(addr)] = value;
     tables.comments[static_cast<size_t>(addr)] = std::string(comment);
   }

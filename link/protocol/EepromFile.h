@@ -26,7 +26,7 @@ struct EprTables {
   EprTables();
 };
 
-enum class EprParseResult { kOk, kBadAddress, kBadNumber };
+enum class EprParseResult { kOk, kBadAddress };
 
 // Parses the file's text (every line with its line end) into the tables. An address outside
 // 0 to 255 or an "E" line whose numbers are not decimal stops the parse; nothing is stored for

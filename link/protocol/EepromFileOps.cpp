@@ -62,8 +62,8 @@ bool CHalvexCtrl::ReadEprFile(const std::string& eprpath) {
   d.proto.eprPage1 = tables.page1;
   d.proto.eprComments = tables.comments;
   d.proto.laserCommands = tables.laserCommands;
-  // A file with an address the tables do not have, or with a broken number, is not written at
-  // all: half a configuration is worse than none.
+  // A file with an address the tables do not have is not written at all: half a configuration
+  // is worse than none.
   if (parsed != halvex::EprParseResult::kOk) return false;
 
   if (!WritePageRuns(*this, d, 0, d.proto.eprPage0)) return false;

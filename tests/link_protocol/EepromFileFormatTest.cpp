@@ -39,12 +39,43 @@ TEST(EepromFileParse, LinesFillTablesByPage) {
   EXPECT_EQ(t.laserCommands, (std::vector<std::string>{"ZA", "HD"}));
 }
 
-TEST(EepromFileParse, AddressOutsideTheTableOrBrokenNumberStopsTheFile) {
-  EprTables a;
-  EXPECT_EQ(halvex::ParseEepromFile("E:0:1:2:**\nE:0:256:1:**\n", a), EprParseResult::kBadAddress);
-  EXPECT_EQ(halvex::ParseEepromFile("E:0:1000:1:**\n", a), EprParseResult::kBadAddress);
-  for (const char* bad : {"E:0:x1:1:**\n", "E:0:-1:1:**\n", "E:0:1::**\n", "E:0:1\n"}) {
-    EXPECT_EQ(halvex::ParseEepromFile(bad, a), EprParseResult::kBadNumber) << bad;
+// One row per file: the parse result and what the table holds at one address afterwards.
+TEST(EepromFileParse, OnlyAnAddressOutsideTheTableStopsTheFile) {
+  struct Case {
+    const char* text;
+    EprParseResult result;
+    int page;
+    size_t addr;
+    int32_t value;
+  } cases[] = {
+      // Title lines start with "E" but hold no numbers, before or after the first page line.
+      {"Eeprom defaults BS7\nE:0:5:7:**\n", EprParseResult::kOk, 0, 5, 7},
+      {"E:0:5:7:**\nEeprom defaults BS7\n", EprParseResult::kOk, 0, 5, 7},
+      {"Eeprom: 999 entries: x\nE:1:5:7:**\n", EprParseResult::kOk, 1, 5, 7},
+      // Blanks around the numbers.
+      {"E:0: 12 : 34 :**\n", EprParseResult::kOk, 0, 12, 34},
+      {"E:1:\t9\t:200:x\r\n", EprParseResult::kOk, 1, 9, 200},
+      {"E:0:+7:+8:**\n", EprParseResult::kOk, 0, 7, 8},
+      // Lines whose fields are not numbers store nothing; the file goes on.
+      {"E:0:x1:1:**\nE:0:2:3:**\n", EprParseResult::kOk, 0, 2, 3},
+      {"E:0:1::**\n", EprParseResult::kOk, 0, 1, kUnset},
+      {"E:0:1\n", EprParseResult::kOk, 0, 1, kUnset},
+      {"E:0:1:2 3:**\n", EprParseResult::kOk, 0, 1, kUnset},
+      {"E:0:4:1000:**\n", EprParseResult::kOk, 0, 4, kUnset},
+      {"E:0:4:-1:**\n", EprParseResult::kOk, 0, 4, kUnset},
+      {"E:0:  :5:**\n", EprParseResult::kOk, 0, 0, kUnset},
+      // Addresses outside 0-255 stop the file; nothing after them is stored.
+      {"E:0:256:1:**\n", EprParseResult::kBadAddress, 0, 0, kUnset},
+      {"E:0:1000:1:**\n", EprParseResult::kBadAddress, 0, 0, kUnset},
+      {"E:0:-1:1:**\n", EprParseResult::kBadAddress, 0, 0, kUnset},
+      {"E:1: 300 :1:**\n", EprParseResult::kBadAddress, 1, 0, kUnset},
+      {"E:0:99999999999999999999:1:**\n", EprParseResult::kBadAddress, 0, 0, kUnset},
+      {"E:0:1:2:**\nE:0:256:1:**\nE:0:3:4:**\n", EprParseResult::kBadAddress, 0, 3, kUnset},
+  };
+  for (const auto& c : cases) {
+    EprTables t;
+    EXPECT_EQ(halvex::ParseEepromFile(c.text, t), c.result) << c.text;
+    EXPECT_EQ((c.page == 0 ? t.page0 : t.page1)[c.addr], c.value) << c.text;
   }
 }
 
