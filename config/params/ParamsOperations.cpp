@@ -337,8 +337,7 @@ void ReadDeviceInfo(ParamsForm& form) {
     }
     if (!sectionOpen) continue;
     if (fields.first == "END") break;
-    // Blank lines separate items; they are not items themselves.
-    if (line->empty() || (*line)[0] == '\n' || (*line)[0] == '\r') continue;
+    // Every line of the open section is an item line, a blank one too.
     if (auto value = DeviceInfoItemValue(context, fields.second)) {
       form.rows.AddOutputRow(fields.first, *value, kImageInfo);
     }

@@ -55,6 +55,7 @@ TEST_F(DeviceInfoTest, HandTerminalSectionInTemplateOrder) {
                                                                       {"Comm ID", "10000"},
                                                                       {"Version", "2.3"},
                                                                       {"Sub version", "7."},
+                                                                      {"\n", "\n"},
                                                                       {"Channel", "6"},
                                                                       {"Radio", "2, cal=80"},
                                                                       {"Byte 60", "200"},
@@ -62,6 +63,27 @@ TEST_F(DeviceInfoTest, HandTerminalSectionInTemplateOrder) {
                                                                       {"Note", "plain text\n"}}));
   EXPECT_FALSE(t.device.connected);
   EXPECT_EQ(t.ui.Beeps(), 0);
+}
+
+// Every line of the open section is an item line: a blank one shows as a row of its own.
+TEST_F(DeviceInfoTest, BlankLinesOfTheOpenSectionAreItems) {
+  using RowList = std::vector<std::pair<std::string, std::string>>;
+  struct Case {
+    const char* text;
+    RowList rows;
+  } cases[] = {
+      {"DEVICE_ID:HT:8\nA:x:\n\nB:y:\nEND:\n", {{"A", "x"}, {"\n", "\n"}, {"B", "y"}}},
+      {"DEVICE_ID:HT:8\r\nA:x:\r\n\r\nEND:\r\n", {{"A", "x"}, {"\n", "\n"}}},
+      {"\nDEVICE_ID:HT:8\nA:x:\nEND:\n\n", {{"A", "x"}}},
+      {"DEVICE_ID:HT:8\nA:x:\n\n", {{"A", "x"}, {"\n", "\n"}}},
+      {"DEVICE_ID:HT:8\n  \n", {{"  \n", "  \n"}}},
+  };
+  t.device.memory[2][99] = 8;
+  for (const auto& c : cases) {
+    Template(c.text);
+    ReadDeviceInfo(t.form);
+    EXPECT_EQ(Rows(), c.rows) << c.text;
+  }
 }
 
 TEST_F(DeviceInfoTest, CalibrationWindowsAndProductionMode) {
