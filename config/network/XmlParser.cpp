@@ -95,7 +95,8 @@ class Reader {
     if (hex) {
       Advance();
     } else if (!(Peek(0) >= '0' && Peek(0) <= '9')) {
-      return AtEnd() ? Fail(kXmlUnexpectedEnd) : Fail(kXmlBadAmpersand);
+      // Also at the end of the data: "&#" without a digit is a bad reference, not a short one.
+      return Fail(kXmlBadAmpersand);
     }
     // The value stops growing once it is out of range, so a long run of digits cannot overflow.
     int value = 0;
@@ -307,7 +308,13 @@ int32_t ParseDocument(XmlParser& p, XmlHandler* handler) {
   for (;;) {
     if (!reader.SkipBlanks()) return p.status = kXmlNoDocumentTag;
     p.token.clear();
-    if (!reader.ReadNode()) return p.status;
+    if (!reader.ReadNode()) {
+      // Text that runs to the end of the data has no tag after it: there is no document.
+      if (p.tokenKind == kXmlTokenText && p.status == kXmlUnexpectedEnd) {
+        return p.status = kXmlNoDocumentTag;
+      }
+      return p.status;
+    }
     switch (p.tokenKind) {
       case kXmlTokenProcessing:
       case kXmlTokenComment:

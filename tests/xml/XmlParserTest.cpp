@@ -60,6 +60,9 @@ TEST(XmlParserTest, BadReferencesStopTheParse) {
       {"<a>&#6a;</a>", kXmlBadAmpersand},
       {"<a>&#x4g;</a>", kXmlBadAmpersand},
       {"<a>&#65", kXmlUnexpectedEnd},
+      {"<a>&#", kXmlBadAmpersand},
+      {"<a v='&#", kXmlBadAmpersand},
+      {"<a>&#x", kXmlUnexpectedEnd},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Parse(c.doc).code, c.code) << c.doc;
@@ -80,6 +83,10 @@ TEST(XmlParserTest, MalformedDocumentsGiveTheirErrorTextAndLine) {
       {" \r\n\t ", "no document tag found", 2},
       {"<!-- only a comment -->", "no document tag found", 1},
       {"</a>", "no document tag found", 1},
+      {"hello", "no document tag found", 1},
+      {" text\nwith no tag ", "no document tag found", 2},
+      {"<?pi?>text &#6", "no document tag found", 1},
+      {"text &bad; <a/>", "illegal use of ampersand (&)", 1},
       {"<a>text\r\nmore", "unexpected end of xml data", 2},
       {"<a>\r\r\n\n<b>", "unexpected end of xml data", 4},
       {"<a v='open", "unexpected end of xml data", 1},
