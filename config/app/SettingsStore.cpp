@@ -93,6 +93,11 @@ bool ValidName(const std::string& name) {
   return true;
 }
 
+std::string WithoutCr(std::string line) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
 }  // namespace
 
 SettingsDocument SettingsDocument::Parse(const std::string& contents) {
@@ -104,16 +109,18 @@ SettingsDocument SettingsDocument::Parse(const std::string& contents) {
     Line line;
     line.raw = contents.substr(pos, end - pos);
     pos = end + 1;
-    if (!line.raw.empty() && line.raw.back() == '\r') line.raw.pop_back();
-    if (line.raw.empty() || line.raw[0] == '#') {
+    // The raw line keeps a Windows line end's CR, so that a line written back is the line that
+    // was read; the fields are read without it.
+    const std::string text = WithoutCr(line.raw);
+    if (text.empty() || text[0] == '#') {
       doc.lines_.push_back(std::move(line));
       continue;
     }
-    bool ok = line.raw.find('\0') == std::string::npos;
-    std::size_t eq = line.raw.find('=');
+    bool ok = text.find('\0') == std::string::npos;
+    std::size_t eq = text.find('=');
     if (ok && eq != std::string::npos && eq > 0) {
-      std::string name = line.raw.substr(0, eq);
-      std::string rest = line.raw.substr(eq + 1);
+      std::string name = text.substr(0, eq);
+      std::string rest = text.substr(eq + 1);
       if (rest.rfind("text:", 0) == 0) {
         line.value.kind = SettingKind::Text;
         ok = Unescape(rest.substr(5), line.value.text);
@@ -141,8 +148,8 @@ SettingsDocument SettingsDocument::Parse(const std::string& contents) {
 
 std::string SettingsDocument::Serialize() const {
   std::string out;
-  bool hasHeader =
-      !lines_.empty() && lines_.front().name.empty() && lines_.front().raw + "\n" == kHeader;
+  bool hasHeader = !lines_.empty() && lines_.front().name.empty() &&
+                   WithoutCr(lines_.front().raw) + "\n" == kHeader;
   if (!hasHeader) out = kHeader;
   for (const auto& line : lines_) {
     if (line.name.empty()) {

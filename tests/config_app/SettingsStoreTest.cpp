@@ -71,6 +71,29 @@ TEST(SettingsDocumentTest, DamagedLinesAreReportedAndKeptVerbatim) {
   EXPECT_NE(out.find("User=text:bob\n"), std::string::npos);
 }
 
+// Lines found by fuzzing the settings file: a line that is not a value is written back byte for
+// byte, carriage returns included, and a second write changes nothing.
+TEST(SettingsDocumentTest, LinesThatAreNotValuesAreWrittenBackAsRead) {
+  struct Case {
+    std::string contents;
+    std::vector<std::string> kept;
+  } cases[] = {
+      {"# QeltaConfigurator settings\r\nComPort=number:3\r\nbroken\r\n\r\n#c\r\r\n",
+       {"broken\r\n", "#c\r\r\n"}},
+      {"bad\r\r\nComPort=number:3\n", {"bad\r\r\n"}},
+      {"#c\r\nComPort=number:3", {"#c\r\n"}},
+  };
+  for (const auto& c : cases) {
+    const SettingsDocument doc = SettingsDocument::Parse(c.contents);
+    const std::string out = doc.Serialize();
+    for (const std::string& line : c.kept) {
+      EXPECT_NE(out.find(line), std::string::npos) << c.contents;
+    }
+    EXPECT_EQ(ReadNumberValue(doc, "ComPort"), 3u) << c.contents;
+    EXPECT_EQ(SettingsDocument::Parse(out).Serialize(), out) << c.contents;
+  }
+}
+
 TEST(SettingsDocumentTest, BinaryGarbageNeverCrashesTheParser) {
   std::string junk;
   for (int i = 0; i < 4096; ++i) junk += static_cast<char>((i * 7919) & 0xFF);
