@@ -1,0 +1,85 @@
+// Any bytes as the device-information template "RFDeviceInfo.txt", read by the device report
+// against a memory-backed hand terminal and base station, in and out of production mode.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "FakeDevice.h"
+#include "FuzzFiles.h"
+#include "params/ParamsForm.h"
+#include "params/ParamsOperations.h"
+#include "ui/ScriptedUi.h"
+
+namespace {
+
+using namespace qelta;
+using qelta::fuzz::Expect;
+
+void Report(int16_t deviceType, int32_t production, size_t templateLines) {
+  test::FakeDevice device;
+  device.deviceType = deviceType;
+  // The device-kind byte opens the template's section of that number.
+  device.memory[deviceType == 8 ? 2 : 0][99] = static_cast<uint8_t>(deviceType);
+  for (size_t a = 0; a < 512; ++a) device.memory[2][a] = static_cast<uint8_t>(a * 7 + 1);
+  const std::string firmware = "HT 2.3.1";
+  std::copy(firmware.begin(), firmware.end(), device.memory[2].begin() + 20000);
+
+  test::FakeRows rows;
+  ScriptedUi ui;
+  ParamsState state;
+  int32_t comPort = 1;
+  int16_t eepromPage = 1;
+  bool deviceMenuEnabled = false;
+  std::atomic<bool> listShowsBaseStations{false};
+  std::string configFilePath;
+  const std::string& programDir = qelta::fuzz::ScratchFolder::Get().Dir();
+  const std::string startDir;
+  ParamsForm form{.link = device,
+                  .rows = rows,
+                  .ui = ui,
+                  .state = state,
+                  .comPort = comPort,
+                  .eepromPage = eepromPage,
+                  .deviceMenuEnabled = deviceMenuEnabled,
+                  .listShowsBaseStations = listShowsBaseStations,
+                  .configFilePath = configFilePath,
+                  .programDir = programDir,
+                  .startDir = startDir,
+                  .uiProduction = production,
+                  .stations = {},
+                  .storeSettingsPath = {},
+                  .editorCommand = {}};
+  ReadDeviceInfo(form);
+
+  Expect(!device.connected, "the report closes the link");
+  Expect(eepromPage == (deviceType == 8 ? 2 : 0), "the page of the device type");
+  Expect(device.writes.empty(), "the report writes nothing into the device");
+  Expect(rows.rows.size() <= templateLines + 1, "at most one row per template line");
+  for (size_t i = 0; i < rows.rows.size(); ++i) {
+    const auto& row = rows.rows[i];
+    if (row.name == "Unknown device" && row.image == kImageFailure) {
+      Expect(i + 1 == rows.rows.size(), "\"Unknown device\" comes last");
+    } else {
+      Expect(row.image == kImageInfo, "item rows are information rows");
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  qelta::fuzz::ScratchFolder::Get().Write(kDeviceInfoFileName, data, size);
+  // A template line is read in pieces of at most 119 characters.
+  size_t pieces = 0;
+  for (size_t i = 0, run = 0; i < size; ++i) {
+    ++run;
+    if (data[i] == '\n' || run == 119 || i + 1 == size) {
+      ++pieces;
+      run = 0;
+    }
+  }
+  Report(8, 1, pieces);
+  Report(9, 0, pieces);
+  return 0;
+}
