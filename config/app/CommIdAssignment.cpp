@@ -1,12 +1,15 @@
 #include "app/CommIdAssignment.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "app/QeltaConfigView.h"
 #include "app/SettingsKey.h"
+#include "fleet/FleetRun.h"
 #include "network/BaseStationListOps.h"
 #include "params/FormParams.h"
 
@@ -21,9 +24,15 @@ void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)
 
 std::string PortText(const CQeltaConfigView& view) { return std::to_string(view.comPort); }
 
-// Comm ID on the serial device: Connect, identify, write the two bytes, reset and show the
-// device again. Only a written ID moves the next comm ID on.
-void SetSerialDeviceCommId(CQeltaConfigView& view, uint16_t id) {
+std::string Formatted(const char* format, const char* text) {
+  char buffer[512];
+  std::snprintf(buffer, sizeof buffer, format, text);
+  return buffer;
+}
+
+// Comm ID on the serial device: Connect, identify, take the number under the settings lock,
+// write the two bytes, reset and show the device again. A failed write gives the number back.
+void SetSerialDeviceCommId(CQeltaConfigView& view, uint32_t requested) {
   CHalvexCtrl& link = view.link();
   if (!link.Connect(static_cast<int16_t>(view.comPort), kSerialBaud)) {
     view.AddOutputRow("Cannot open COM" + PortText(view), "", ids::kImageFailure);
@@ -42,8 +51,11 @@ void SetSerialDeviceCommId(CQeltaConfigView& view, uint16_t id) {
   view.AddOutputRow("Open COM" + PortText(view), "", ids::kImageStep);
   view.AddOutputRow("Searching Qelta device..", "", ids::kImageStep);
 
+  const CommIdHandOut taken = HandOutCommIds(view, requested, 1);
+  const uint16_t id = static_cast<uint16_t>(taken.start & 0xFFFF);
   int16_t bytes[2] = {static_cast<int16_t>(id >> 8), static_cast<int16_t>(id & 0xFF)};
   if (!link.WriteBlockToEeprom(kCommIdAddressHigh, page, 2, bytes)) {
+    ReturnCommIds(view, taken);
     view.AddOutputRow("Cannot write ID!", "", ids::kImageFailure);
     view.ui().Beep();
   } else {
@@ -51,15 +63,28 @@ void SetSerialDeviceCommId(CQeltaConfigView& view, uint16_t id) {
     view.AddOutputRow("commID written successful. Resetting...", "", ids::kImageStep);
     SleepMs(kCommIdResetWaitMs);
     ReadDeviceInfo(view);
-    StoreNextCommId(view, (static_cast<uint32_t>(id) + 1) % 65536);
+    ShowCommIdField(view, taken.after);
   }
   link.Disconnect();
 }
 
-std::string Formatted(const char* format, const char* text) {
-  char buffer[512];
-  std::snprintf(buffer, sizeof buffer, format, text);
-  return buffer;
+// One station of a range: connect, write the two bytes, one row. True when it was connected.
+bool WriteStationCommId(fleet::StationScope& s, const BaseStationRecord& station, uint32_t id) {
+  CHalvexCtrl& link = s.Link();
+  if (link.ConnectTCP(station.address, station.port) != 0) {
+    s.AddRow("Connect error", station.addressText, ids::kImageFailure);
+    return false;
+  }
+  SleepMs(kCommIdStationWaitMs);
+  const int16_t high =
+      link.SetEepromVal(kCommIdAddressHigh, static_cast<int16_t>((id >> 8) & 0xFF), 0);
+  const int16_t low = link.SetEepromVal(kCommIdAddressLow, static_cast<int16_t>(id & 0xFF), 0);
+  const bool written = high != -1 && low != -1;
+  const int row = s.AddRow(
+      Formatted(written ? "New CommID @ %s" : "Cannot set CommID @ %s", station.addressText), "",
+      written ? ids::kImageSuccess : ids::kImageFailure);
+  s.SetText(row, 1, "Comm ID: " + std::to_string(id));
+  return true;
 }
 
 }  // namespace
@@ -104,7 +129,47 @@ void StoreNextCommId(CQeltaConfigView& view, uint32_t id) {
     key.Open();
     key.WriteNumber(kCommIdSetting, static_cast<int32_t>(id));
   }
+  ShowCommIdField(view, id);
+}
+
+void ShowCommIdField(CQeltaConfigView& view, uint32_t id) {
   view.SetControlText(ids::kCommIdField, std::to_string(id));
+  view.offeredCommId = id;
+}
+
+CommIdHandOut HandOutCommIds(CQeltaConfigView& view, uint32_t requested, uint32_t count) {
+  const bool offered = view.offeredCommId && *view.offeredCommId == requested;
+  CommIdHandOut h;
+  h.start = requested % 65536;
+  h.before = h.start;
+  h.after = (h.start + count) % 65536;
+  CSettingsKey key(view.settings(), view.ui());
+  if (!key.Open()) return h;
+  const int e = view.settings().Update([&](SettingsDocument& doc) {
+    const std::optional<uint32_t> stored = ReadNumberValue(doc, kCommIdSetting);
+    const uint32_t current = stored.value_or(static_cast<uint32_t>(kDefaultCommId));
+    h.before = current;
+    // The number the form offered is "the next one": whatever "CommID" says now, which another
+    // program may have moved on since the field was filled.
+    if (offered) h.start = current % 65536;
+    h.after = (h.start + count) % 65536;
+    if (stored && *stored == h.after) return false;
+    doc.Set(kCommIdSetting, SettingValue{SettingKind::Number, {}, h.after});
+    return true;
+  });
+  h.stored = e == 0;
+  return h;
+}
+
+void ReturnCommIds(CQeltaConfigView& view, const CommIdHandOut& taken) {
+  if (!taken.stored || taken.before == taken.after) return;
+  view.settings().Update([&](SettingsDocument& doc) {
+    // Numbers handed out after ours stay handed out: only an untouched "CommID" goes back.
+    const std::optional<uint32_t> stored = ReadNumberValue(doc, kCommIdSetting);
+    if (!stored || *stored != taken.after) return false;
+    doc.Set(kCommIdSetting, SettingValue{SettingKind::Number, {}, taken.before});
+    return true;
+  });
 }
 
 void SetNewCommId(CQeltaConfigView& view) {
@@ -119,7 +184,7 @@ void SetNewCommId(CQeltaConfigView& view) {
     SetCommIdRange(view, id);
     return;
   }
-  SetSerialDeviceCommId(view, static_cast<uint16_t>(id & 0xFFFF));
+  SetSerialDeviceCommId(view, id);
 }
 
 void SetCommIdRange(CQeltaConfigView& view, uint32_t start) {
@@ -138,48 +203,59 @@ void SetCommIdRange(CQeltaConfigView& view, uint32_t start) {
     restore();
     return;
   }
+  // A run that writes nothing still stores its number, as the one chosen: nothing is taken.
+  auto endWithout = [&](uint32_t id) {
+    ShowCommIdField(view, HandOutCommIds(view, id, 0).after);
+    restore();
+  };
 
   uint32_t id = start % 65536;
   DialogModel dialog = MultiCommIdDialog(id);
-  if (view.ui().RunDialog(dialog)) {
-    id = static_cast<uint32_t>(dialog.Number(kMultiCommIdStartField).value_or(id)) % 65536;
-    const bool wraps = count > 1 && id + count > kMaxCommId;
-    const bool go = !wraps || view.Message(
-                                  "It seems that the comm ID wraps from 65535 to 0.\nDo "
-                                  "you wish to continue?",
-                                  "Verify wrap", MessageButtons::OkCancel,
-                                  MessageIcon::Question) == MessageAnswer::Ok;
-    if (go) {
-      CHalvexCtrl& link = view.link();
-      OutputList& list = view.outputList();
-      bool connected = false;
-      for (uint32_t i = 0; i < count; ++i) {
-        const BaseStationRecord& station = stations[i];
-        if (network::CheckPresence(view, &station)) continue;  // silent: no ID used up
-        if (link.ConnectTCP(station.address, station.port) != 0) {
-          view.AddOutputRow("Connect error", station.addressText, ids::kImageFailure);
-        } else {
-          connected = true;
-          SleepMs(kCommIdStationWaitMs);
-          const int16_t high =
-              link.SetEepromVal(kCommIdAddressHigh, static_cast<int16_t>((id >> 8) & 0xFF), 0);
-          const int16_t low =
-              link.SetEepromVal(kCommIdAddressLow, static_cast<int16_t>(id & 0xFF), 0);
-          const bool written = high != -1 && low != -1;
-          const int row =
-              view.AddOutputRow(Formatted(written ? "New CommID @ %s" : "Cannot set CommID @ %s",
-                                          station.addressText),
-                                "", written ? ids::kImageSuccess : ids::kImageFailure);
-          list.SetText(row, 1, "Comm ID: " + std::to_string(id));
-        }
-        id = (id + 1) % 65536;
-      }
-      // The last station's tunnel is not left held open: a module serves one client at a time.
-      if (connected) link.Disconnect();
-      network::ReportSilentBaseStations(view, "");
-    }
+  if (!view.ui().RunDialog(dialog)) return endWithout(start);
+  id = static_cast<uint32_t>(dialog.Number(kMultiCommIdStartField).value_or(id)) % 65536;
+  // The number the dialog opened with, kept: the hand-out below takes the stored next comm ID.
+  const uint32_t requested = id == start % 65536 ? start : id;
+  auto wraps = [count](uint32_t first) { return count > 1 && first + count > kMaxCommId; };
+  auto askWrap = [&view] {
+    return view.Message(
+               "It seems that the comm ID wraps from 65535 to 0.\nDo you wish to continue?",
+               "Verify wrap", MessageButtons::OkCancel, MessageIcon::Question) == MessageAnswer::Ok;
+  };
+  if (wraps(id) && !askWrap()) return endWithout(requested);
+
+  // Presence first, in list order: silent stations use up no number.
+  fleet::FleetRun run(view, fleet::StationNames(stations.data(), count), 2);
+  std::vector<char> present(count, 0);
+  run.Phase([&stations, &present](fleet::StationScope& s, std::size_t i) {
+    present[i] = s.CheckPresence(stations[i]) ? 0 : 1;
+  });
+  uint32_t used = 0;
+  for (uint32_t i = 0; i < count && !run.Cancelled(); ++i) used += present[i] ? 1 : 0;
+
+  // The numbers, taken and "CommID" moved on in one step under the settings lock, so that a
+  // second program never hands out the same ones.
+  CommIdHandOut taken = HandOutCommIds(view, requested, used);
+  // Another program moved "CommID" on into a wrap nobody was asked about.
+  if (taken.start != id && wraps(taken.start) && !wraps(id) && !askWrap()) {
+    ReturnCommIds(view, taken);
+    network::ReportSilentBaseStations(view, "");
+    return endWithout(requested);
   }
-  StoreNextCommId(view, id);
+  std::vector<uint32_t> number(count, 0);
+  uint32_t next = taken.start;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (!present[i]) continue;
+    number[i] = next;
+    next = (next + 1) % 65536;
+  }
+  std::atomic<bool> connected{false};
+  run.Phase([&](fleet::StationScope& s, std::size_t i) {
+    if (present[i] && WriteStationCommId(s, stations[i], number[i])) connected = true;
+  });
+  // The last station's tunnel is not left held open: a module serves one client at a time.
+  if (connected) view.link().Disconnect();
+  network::ReportSilentBaseStations(view, "");
+  ShowCommIdField(view, taken.after);
   restore();
 }
 
@@ -213,7 +289,11 @@ void InstallCommIdCommands(CQeltaConfigView& view) {
   CQeltaConfigView* v = &view;
   view.SetCommandHandler(ids::kSetNewCommIdButton, [v] { SetNewCommId(*v); });
   view.SetCommandHandler(ids::kNextCommIdButton, [v] { UseNextCommId(*v); });
-  view.SetChangeHandler(ids::kCommIdField, [v] { ShowNextCommId(*v); });
+  view.SetChangeHandler(ids::kCommIdField, [v] {
+    // Any change but the form's own from "CommID" makes the field's number the user's choice.
+    v->offeredCommId.reset();
+    ShowNextCommId(*v);
+  });
 }
 
 }  // namespace qelta

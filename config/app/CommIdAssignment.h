@@ -42,6 +42,24 @@ void ShowNextCommId(CQeltaConfigView& view);
 
 // Stores `id` as "CommID" and shows it in field 1026.
 void StoreNextCommId(CQeltaConfigView& view, uint32_t id);
+// Shows `id` in field 1026 as the number the form offers from "CommID".
+void ShowCommIdField(CQeltaConfigView& view, uint32_t id);
+
+// Comm IDs taken from the settings: numbers start .. start + count - 1 (modulo 65536) belong to
+// the caller, and "CommID" went from `before` to `after` under the settings lock.
+struct CommIdHandOut {
+  uint32_t start = 0;
+  uint32_t before = 0;
+  uint32_t after = 0;
+  bool stored = false;  // "CommID" was written (or already held `after`)
+};
+// Takes `count` numbers starting at `requested`. When `requested` is the number the form offered
+// from "CommID" (the user kept it), the stored next comm ID is taken instead: another program may
+// have moved it on since. Any other number is the user's choice and is taken as it is.
+CommIdHandOut HandOutCommIds(CQeltaConfigView& view, uint32_t requested, uint32_t count);
+// Gives the numbers back after a failed write: "CommID" returns to `before` unless someone took
+// numbers after ours meanwhile.
+void ReturnCommIds(CQeltaConfigView& view, const CommIdHandOut& taken);
 
 // Routes button 1027, button 1030 and the changes of field 1026.
 void InstallCommIdCommands(CQeltaConfigView& view);

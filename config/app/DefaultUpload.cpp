@@ -5,17 +5,24 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "app/QeltaConfigView.h"
 #include "app/RadioChannel.h"
 #include "app/SettingsKey.h"
+#include "fleet/FleetRun.h"
 #include "network/BaseStationListOps.h"
 #include "network/WebClient.h"
 #include "params/FormParams.h"
+#include "params/ParamLink.h"
+#include "params/ParamsOperations.h"
+#include "params/ParamsState.h"
 
 namespace qelta {
 namespace {
@@ -80,6 +87,93 @@ const char* RadioTypeText(int radioType) {
       return "Type 2";
     default:
       return "Type 3";
+  }
+}
+
+// The output rows of the parameter operations, on a station's scope.
+class StationRows final : public OutputRows {
+ public:
+  explicit StationRows(fleet::StationScope& scope) : scope_(scope) {}
+  using OutputRows::AddOutputRow;
+  using OutputRows::InsertRow;
+  void AddOutputRow(const std::string& name, const std::string& value, int image,
+                    RowKind kind) override {
+    rows_.push_back(scope_.AddRow(name, value, image, kind));
+  }
+  void InsertRow(std::size_t /*position*/, const std::string& name, int image,
+                 RowKind kind) override {
+    rows_.push_back(scope_.AddRow(name, "", image, kind));
+  }
+  void SetRowText(std::size_t row, int column, const std::string& text) override {
+    if (row < rows_.size()) scope_.SetText(rows_[row], column, text);
+  }
+  void DeleteAllRows() override {
+    rows_.clear();
+    scope_.DeleteAllRows();
+  }
+  std::size_t RowCount() const override { return rows_.size(); }
+
+ private:
+  fleet::StationScope& scope_;
+  std::vector<int> rows_;
+};
+
+// The function keys' state as an upload starts: the form's own one station at a time, a copy of
+// it taken before the run for each station several at once (the copy's end state goes back to
+// the form in the station's turn, as one upload after the other leaves it).
+ParamsState& FormParamsState(CQeltaConfigView& view) {
+  if (!view.params) view.params = std::make_shared<ParamsState>();
+  return *view.params;
+}
+
+// UploadConfiguration with `station` as its target, on the station's scope. `keepSilent`: the
+// stations found silent before stay listed for the command's own report.
+void UploadToStation(fleet::StationScope& s, const BaseStationRecord& station,
+                     const std::string& file, const ParamsState& before, bool keepSilent) {
+  CQeltaConfigView& view = s.view();
+  const bool onForm = s.OnFormThread();
+  HalvexParamLink link(s.Link());
+  StationRows rows(s);
+  ParamsState ownState = onForm ? ParamsState{} : before;
+  int32_t comPort = view.comPort;
+  int16_t page = -1;  // set by the upload once it knows the device
+  bool deviceMenu = false;
+  std::atomic<bool> shows{true};
+  std::string path = file;
+  static const std::string kNoFolder;
+  ParamsForm form{
+      .link = link,
+      .rows = rows,
+      .ui = s.Ui(),
+      .state = onForm ? FormParamsState(view) : ownState,
+      .comPort = onForm ? view.comPort : comPort,
+      .eepromPage = onForm ? view.eepromPage : page,
+      .deviceMenuEnabled = onForm ? view.deviceMenuEnabled : deviceMenu,
+      .listShowsBaseStations = onForm ? view.listShowsBaseStations : shows,
+      .configFilePath = onForm ? view.configFilePath : path,
+      .programDir = view.programDir,
+      // Only the form's thread goes back to the start folder: the current folder is the
+      // process's, and workers leave it alone.
+      .startDir = onForm ? view.startDir : kNoFolder,
+      .uiProduction = view.uiProduction,
+      .stations = {},
+      .storeSettingsPath = [] {},
+      .editorCommand = {},
+  };
+  form.stations.selected = [&station]() -> std::optional<StationTarget> {
+    return StationTarget{station.addressText, station.address, station.port, &station};
+  };
+  form.stations.checkPresenceFails = [&s, &station](const StationTarget&) {
+    return s.CheckPresence(station);
+  };
+  form.stations.reportSilent = [&s](const std::string& suffix) { s.ReportSilent(suffix); };
+  if (!keepSilent) form.stations.clearSilent = [&s] { s.ClearSilent(); };
+  UploadConfiguration(form);
+  if (!onForm) {
+    s.OnForm([page, keys = ownState.functionKeys](CQeltaConfigView& f) {
+      if (page >= 0) f.eepromPage = page;
+      FormParamsState(f).functionKeys = keys;
+    });
   }
 }
 
@@ -182,17 +276,24 @@ void UploadAllDefaults(CQeltaConfigView& view) {
     view.AddOutputRow("Radio configuration", RadioTypeText(SelectedRadioType(view)),
                       ids::kImageInfo);
     const unsigned long t1 = TickMs();
-    network::ApplyDefaultEthernetSettings(view, copies.data(), n);
+    // Three phases across the stations: every module's defaults, then every EEPROM, then the
+    // radio types.
+    fleet::FleetRun run(view, fleet::StationNames(copies.data(), n), 3);
+    network::ApplyDefaultEthernetSettings(view, copies.data(), n, &run);
     view.configFilePath = dialog.fullPath;
-    for (uint32_t i = 0; i < n; ++i) {
-      view.AddOutputRow("Default EEPROM", copies[i].addressText, ids::kImageInfo);
-      view.selectedBaseStation = &copies[i];
-      UploadConfiguration(view);
+    const ParamsState before = FormParamsState(view);
+    const std::string file = dialog.fullPath;
+    run.Phase([&copies, &before, &file](fleet::StationScope& s, std::size_t i) {
+      s.AddRow("Default EEPROM", copies[i].addressText, ids::kImageInfo);
+      s.OnForm([record = &copies[i]](CQeltaConfigView& f) { f.selectedBaseStation = record; });
+      UploadToStation(s, copies[i], file, before, false);
+    });
+    if (!run.Cancelled()) {
+      view.AddOutputRow("Reset wait...", "", ids::kImageStep);
+      view.ui().KeepPainting();
+      std::this_thread::sleep_for(std::chrono::milliseconds(kDefaultsResetWaitMs));
+      SetBaseStationRadioTypes(view, &run);
     }
-    view.AddOutputRow("Reset wait...", "", ids::kImageStep);
-    view.ui().KeepPainting();
-    std::this_thread::sleep_for(std::chrono::milliseconds(kDefaultsResetWaitMs));
-    SetBaseStationRadioTypes(view);
     average = AverageTimeText((TickMs() - t1) / n);
   }
   // The copies go out of scope with this function: nothing may keep pointing at them.
@@ -221,11 +322,16 @@ void SetConfigurationFile(CQeltaConfigView& view) {
   if (n > 0) {
     view.AddOutputRow("EEPROM file", *chosen, ids::kImageInfo);
     view.configFilePath = *chosen;
-    for (uint32_t i = 0; i < n; ++i) {
-      view.AddOutputRow("Default EEPROM", copies[i].addressText, ids::kImageInfo);
-      view.selectedBaseStation = &copies[i];
-      if (!network::CheckPresence(view, &copies[i])) UploadConfiguration(view);
-    }
+    const ParamsState before = FormParamsState(view);
+    const std::string file = *chosen;
+    fleet::FleetRun run(view, fleet::StationNames(copies.data(), n));
+    run.Phase([&copies, &before, &file](fleet::StationScope& s, std::size_t i) {
+      s.AddRow("Default EEPROM", copies[i].addressText, ids::kImageInfo);
+      s.OnForm([record = &copies[i]](CQeltaConfigView& f) { f.selectedBaseStation = record; });
+      // A silent station only gets its row; the upload of a later station must not drop it from
+      // the list that the report at the end reads.
+      if (!s.CheckPresence(copies[i])) UploadToStation(s, copies[i], file, before, true);
+    });
   }
   view.selectedBaseStation = nullptr;
   saved.RestoreStationAndFile();

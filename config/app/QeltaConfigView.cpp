@@ -190,6 +190,7 @@ void CQeltaConfigView::InitialiseForm() {
     commId = key.ReadNumber("CommID", 10000);
   }
   SetControlText(ids::kCommIdField, std::to_string(commId));
+  offeredCommId = static_cast<uint32_t>(commId);
 }
 
 void CQeltaConfigView::OnStartTimer() {

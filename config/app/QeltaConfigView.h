@@ -24,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,6 +45,9 @@ class CQeltaConfigView;
 struct BaseStationRecord;
 struct NetworkState;  // defined by the base station network area
 struct ParamsState;   // defined by the terminal parameters area
+namespace qelta::fleet {
+struct FleetState;  // defined by the fleet runner
+}
 
 // Operations of other areas that the form calls at fixed points. Unset members do nothing.
 struct FormHooks {
@@ -182,6 +186,9 @@ class CQeltaConfigView {
   int32_t pendingBoot = 0;
   int16_t eepromPage = 0;
   std::string firmwarePath;
+  // The number the form itself put into the comm ID field from "CommID" (unset once the user or a
+  // command changed the field): a run that keeps it takes the stored next comm ID instead.
+  std::optional<uint32_t> offeredCommId;
 
   // Base station list state (the list area reads and writes these).
   std::atomic<bool> listShowsBaseStations{false};  // read by the discovery thread
@@ -194,6 +201,7 @@ class CQeltaConfigView {
   // Area-owned state the form holds for its whole life.
   std::shared_ptr<NetworkState> network;
   std::shared_ptr<ParamsState> params;
+  std::shared_ptr<qelta::fleet::FleetState> fleet;
 
  private:
   void DefineControls();

@@ -2,12 +2,14 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/QeltaConfigView.h"
 #include "app/SettingsKey.h"
+#include "fleet/FleetRun.h"
 #include "network/BaseStationListOps.h"
 
 namespace qelta {
@@ -110,15 +112,71 @@ void ChooseRadioType(CQeltaConfigView& view, int radioType) {
 }
 
 int WriteRadioType(CQeltaConfigView& view, int radioType) {
-  if (!view.uiProduction) return 0;
+  return WriteRadioType(view.link(), view.uiProduction != 0, radioType);
+}
+
+int WriteRadioType(CHalvexCtrl& link, bool production, int radioType) {
+  if (!production) return 0;
   const int16_t calibration = RadioCalibrationByte(kStationOverTcp, radioType);
   if (calibration < 0) return -3;
   int16_t data[2] = {calibration, kStationRadioMarker};
-  return view.link().WriteBlockToEeprom(kCalibrationAddressPage0, 0, 2, data) ? 0 : -3;
+  return link.WriteBlockToEeprom(kCalibrationAddressPage0, 0, 2, data) ? 0 : -3;
 }
 
-void SetBaseStationRadioTypes(CQeltaConfigView& view) {
+namespace {
+
+// One station of SetBaseStationRadioTypes.
+void RadioTypeForStation(fleet::StationScope& s, const BaseStationRecord& station, bool production,
+                         int radioType) {
+  if (s.CheckPresence(station)) return;
+  CHalvexCtrl& link = s.Link();
+  if (link.ConnectTCP(station.address, station.port) != 0) {
+    s.AddRow("Cannot connect", station.addressText, ids::kImageFailure);
+  } else {
+    SleepMs(kRadioWaitMs);
+    const int r = WriteRadioType(link, production, radioType);
+    char name[64];
+    if (r != 0) {
+      std::snprintf(name, sizeof name, "Radio type (%d) failed", radioType);
+      const int row = s.AddRow(name, station.addressText, ids::kImageFailure);
+      char value[320];
+      std::snprintf(value, sizeof value, "%s, error %d", station.addressText, r);
+      s.SetText(row, 1, value);
+    } else {
+      link.Reset();
+      std::snprintf(name, sizeof name, "Radio type set to %d", radioType);
+      s.AddRow(name, station.addressText, ids::kImageSuccess);
+    }
+  }
+  link.Disconnect();
+  SleepMs(kRadioWaitMs);
+}
+
+// One station of SetSameChannel.
+void ChannelForStation(fleet::StationScope& s, const BaseStationRecord& station, int16_t channel) {
+  if (s.CheckPresence(station)) return;
+  CHalvexCtrl& link = s.Link();
+  s.AddRow("Connect", station.addressText, ids::kImageInfo);
+  if (link.ConnectTCP(station.address, station.port) != 0) {
+    s.AddRow("Connect error", station.addressText, ids::kImageFailure);
+    return;
+  }
+  const int16_t r = WriteChannel(link, kStationOverTcp, channel);
+  if (r == channel) {
+    s.AddRow("Channel is set", station.addressText, ids::kImageSuccess);
+    link.Reset();
+  } else {
+    char name[64];
+    std::snprintf(name, sizeof name, "Channel set error %hd.", r);
+    s.AddRow(name, station.addressText, ids::kImageFailure);
+  }
+}
+
+}  // namespace
+
+void SetBaseStationRadioTypes(CQeltaConfigView& view, fleet::FleetRun* run) {
   const int radioType = SelectedRadioType(view);
+  const bool production = view.uiProduction != 0;
   BaseStationRecord* savedSelection = view.selectedBaseStation;
   const bool savedShows = view.listShowsBaseStations;
   view.listShowsBaseStations = true;
@@ -126,33 +184,18 @@ void SetBaseStationRadioTypes(CQeltaConfigView& view) {
   std::vector<BaseStationRecord> stations(network::kMaxBaseStations);
   const uint32_t count = network::CopySelectedBaseStations(view, stations.data());
   if (count > 0) {
-    CHalvexCtrl& link = view.link();
-    OutputList& list = view.outputList();
     view.AddOutputRow("Setting radio types", "", ids::kImageStep);
-    for (uint32_t i = 0; i < count; ++i) {
-      const BaseStationRecord& station = stations[i];
-      if (network::CheckPresence(view, &station)) continue;
-      if (link.ConnectTCP(station.address, station.port) != 0) {
-        view.AddOutputRow("Cannot connect", station.addressText, ids::kImageFailure);
-      } else {
-        SleepMs(kRadioWaitMs);
-        const int r = WriteRadioType(view, radioType);
-        char name[64];
-        if (r != 0) {
-          std::snprintf(name, sizeof name, "Radio type (%d) failed", radioType);
-          const int row = view.AddOutputRow(name, station.addressText, ids::kImageFailure);
-          char value[320];
-          std::snprintf(value, sizeof value, "%s, error %d", station.addressText, r);
-          list.SetText(row, 1, value);
-        } else {
-          link.Reset();
-          std::snprintf(name, sizeof name, "Radio type set to %d", radioType);
-          view.AddOutputRow(name, station.addressText, ids::kImageSuccess);
-        }
-      }
-      link.Disconnect();
-      SleepMs(kRadioWaitMs);
+    // The caller's run covers the same stations; a selection that changed meanwhile gets its own.
+    std::unique_ptr<fleet::FleetRun> ownRun;
+    if (run == nullptr || run->Size() != count) {
+      ownRun = std::make_unique<fleet::FleetRun>(view, fleet::StationNames(stations.data(), count));
+      run = ownRun.get();
     }
+    run->Phase([&stations, production, radioType](fleet::StationScope& s, std::size_t i) {
+      RadioTypeForStation(s, stations[i], production, radioType);
+    });
+  } else if (run != nullptr) {
+    run->SkipPhase();
   }
   view.listShowsBaseStations = savedShows;
   view.selectedBaseStation = savedSelection;
@@ -285,24 +328,10 @@ void SetSameChannel(CQeltaConfigView& view) {
   } else {
     const int16_t channel = AskChannel(view, 1);
     if (channel >= 0) {
-      for (uint32_t i = 0; i < count; ++i) {
-        const BaseStationRecord& station = stations[i];
-        if (network::CheckPresence(view, &station)) continue;
-        view.AddOutputRow("Connect", station.addressText, ids::kImageInfo);
-        if (link.ConnectTCP(station.address, station.port) != 0) {
-          view.AddOutputRow("Connect error", station.addressText, ids::kImageFailure);
-          continue;
-        }
-        const int16_t r = WriteChannel(link, kStationOverTcp, channel);
-        if (r == channel) {
-          view.AddOutputRow("Channel is set", station.addressText, ids::kImageSuccess);
-          link.Reset();
-        } else {
-          char name[64];
-          std::snprintf(name, sizeof name, "Channel set error %hd.", r);
-          view.AddOutputRow(name, station.addressText, ids::kImageFailure);
-        }
-      }
+      fleet::FleetRun run(view, fleet::StationNames(stations.data(), count));
+      run.Phase([&stations, channel](fleet::StationScope& s, std::size_t i) {
+        ChannelForStation(s, stations[i], channel);
+      });
     }
     link.Disconnect();
   }

@@ -11,6 +11,10 @@
 class CQeltaConfigView;
 class CHalvexCtrl;
 
+namespace qelta::fleet {
+class FleetRun;
+}
+
 namespace qelta {
 
 inline constexpr const char* kLastRadioSetting = "LastRadioUsed";
@@ -45,8 +49,11 @@ void ChooseRadioType(CQeltaConfigView& view, int radioType);
 // Radio type t on the connected base station: 0 when written (or outside production mode, where
 // nothing is written), -3 when the write failed.
 int WriteRadioType(CQeltaConfigView& view, int radioType);
+// The same on any link (a worker's); `production`: the form's production mode.
+int WriteRadioType(CHalvexCtrl& link, bool production, int radioType);
 // Command 32804 and the default uploads: the selected radio type on the selected base stations.
-void SetBaseStationRadioTypes(CQeltaConfigView& view);
+// `run`: the fleet run of a command with further phases (null: a run of its own).
+void SetBaseStationRadioTypes(CQeltaConfigView& view, fleet::FleetRun* run = nullptr);
 // Command 32807: the calibration byte of the selected radio type on the serial device.
 void SetDeviceRadioCalibration(CQeltaConfigView& view);
 // Command 32805: read, ask and write the serial device's channel.

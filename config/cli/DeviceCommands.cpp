@@ -79,11 +79,12 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
       const Options options = *o;
       ctx.action = [options](CliContext& c) {
         CQeltaConfigView& f = *c.form;
+        // A number given here is the user's choice, as typed into the field; without one the
+        // next stored comm ID is used.
+        if (options.id) f.SetControlText(ids::kCommIdField, std::to_string(*options.id));
         if (options.targets.OnStations()) {
           if (!ChooseStations(c, options.targets)) return false;
           c.ui.QueueDialogAnswer("CMultiCommIdDlg", DialogValue("start", options.id));
-        } else if (options.id) {
-          f.SetControlText(ids::kCommIdField, std::to_string(*options.id));
         }
         if (!Run(c, ids::kSetNewCommIdButton)) return false;
         c.out << "NextCommID=" << f.controls().Text(ids::kCommIdField) << '\n';

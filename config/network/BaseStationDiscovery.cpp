@@ -217,12 +217,16 @@ bool BaseStationDiscovery::SendToModules(const uint8_t* data, size_t length) {
 bool BaseStationDiscovery::CheckPresence(const BaseStationRecord* record) {
   if (record == nullptr) return false;
   if (ProbeBaseStation(record->address)) return false;
+  RememberSilent(*record);
+  return true;
+}
+
+void BaseStationDiscovery::RememberSilent(const BaseStationRecord& record) {
   for (uint32_t i = 0; i < silent_.count; ++i) {
-    if (silent_.records[i].address == record->address) return true;
+    if (silent_.records[i].address == record.address) return;
   }
   if (silent_.count >= kMaxBaseStations) silent_.count = 0;
-  silent_.records[silent_.count++] = *record;
-  return true;
+  silent_.records[silent_.count++] = record;
 }
 
 void BaseStationDiscovery::ReportSilentBaseStations(const std::string& suffix) {

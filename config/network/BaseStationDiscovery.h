@@ -71,6 +71,9 @@ class BaseStationDiscovery {
   static bool SendToModules(const uint8_t* data, size_t length);
   // False when the station answers; otherwise remembers it in the silent list and answers true.
   bool CheckPresence(const BaseStationRecord* record);
+  // The silent list's part of CheckPresence, for a probe made elsewhere (a worker thread): a
+  // station already listed is not listed twice, and a full list starts over.
+  void RememberSilent(const BaseStationRecord& record);
   // One row per silent station, then empties the silent list.
   void ReportSilentBaseStations(const std::string& suffix);
   // True when the station answers a probe; otherwise tells the user and answers false.

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "fleet/FleetRun.h"
 #include "network/WebOperations.h"
 
 namespace qelta::network {
@@ -304,18 +305,19 @@ void ResetBaseStations(CQeltaConfigView& view) {
   }
   view.AddOutputRow("Resetting all", Format("%lu base stations", known), ids::kImageInfo);
   const int progress = view.AddOutputRow("Resetting:", "", ids::kImageStep);
-  OutputList& list = view.outputList();
-  for (uint32_t i = 0; i < count; ++i) {
+  fleet::FleetRun run(view, fleet::StationNames(selection.data(), count));
+  run.Phase([&selection, progress](fleet::StationScope& s, std::size_t i) {
     const BaseStationRecord& station = selection[i];
-    if (CheckPresence(view, &station)) continue;  // remembered in the silent list
-    if (link.ConnectTCP(station.address, station.port) != 0) continue;
-    list.SetText(progress, 0, "Resetting...");
-    list.SetImage(progress, ids::kImageStep);
-    list.SetText(progress, 1, station.addressText);
-    view.ui().KeepPainting();
+    if (s.CheckPresence(station)) return;  // remembered in the silent list
+    if (s.Link().ConnectTCP(station.address, station.port) != 0) return;
+    const int row = s.FormRow(progress);
+    s.SetText(row, 0, "Resetting...");
+    s.SetImage(row, ids::kImageStep);
+    s.SetText(row, 1, station.addressText);
+    s.Ui().KeepPainting();
     SleepMs(50);
-    link.Reset();
-  }
+    s.Link().Reset();
+  });
   ReportSilentBaseStations(view, "(BS reset)");
   view.AddOutputRow("Ready", "", ids::kImageInfo);
   link.Disconnect();

@@ -12,6 +12,10 @@
 
 typedef void CURL;
 
+namespace qelta::fleet {
+class FleetRun;
+}
+
 namespace qelta::network {
 
 // Paths on the module, relative to its address.
@@ -122,9 +126,10 @@ int SetHostName(CQeltaConfigView& view, WebSession* session, const BaseStationRe
 // the file. Nothing without a selected station or a session.
 void LogoutFromModule(CQeltaConfigView& view, WebSession* session);
 
-// The default Ethernet and serial settings posted to each station in turn (see the operation).
-// records: count copies; at most 256 are worked on.
+// The default Ethernet and serial settings posted to each station (see the operation).
+// records: count copies; at most 256 are worked on. `run`: the fleet run of a command that has
+// further phases (null: a run of its own).
 void ApplyDefaultEthernetSettings(CQeltaConfigView& view, const BaseStationRecord* records,
-                                  unsigned long count);
+                                  unsigned long count, fleet::FleetRun* run = nullptr);
 
 }  // namespace qelta::network

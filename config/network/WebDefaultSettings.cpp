@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "fleet/FleetRun.h"
 #include "network/BaseStationListOps.h"
 #include "network/WebClient.h"
 #include "network/WebOperations.h"
@@ -71,67 +72,91 @@ std::string HttpErrorText(const char* format, const WebResult& r) {
 
 }  // namespace
 
+namespace {
+
+// One station's default settings, through the worker's session.
+void DefaultsForStation(fleet::StationScope& s, const BaseStationRecord& station,
+                        const std::string& loginBody) {
+  if (station.address == 0 || station.address == 0xFFFFFFFFu) return;
+  if (s.CheckPresence(station)) return;
+  WebSession& session = s.Web();
+  FILE* answers = s.AnswerFile(kDefaultSetupFile);
+  FILE* gpioAnswers = s.AnswerFile(kGpioSetupFile);
+
+  const WebResult page = GetLoginPage(session, station, answers);
+  if (!page.Ok()) {
+    s.Notice(HttpErrorText("Error %d: %s.\nHTTP: %ld.", page), "HTTP error");
+    return;
+  }
+  s.AddRow("Operating on..........", station.addressText, ids::kImageInfo);
+  const int progress = s.AddRow("Logging in.", "", ids::kImageStep);
+
+  const WebResult login = PostLogin(session, station, loginBody, answers);
+  if (!login.Ok()) {
+    s.Notice(HttpErrorText("Login error %d: \"%s\".\nHTTP: %ld.", login), "Login error");
+    return;
+  }
+  s.SetText(progress, 1, Printf("OK (%ld)", login.status));
+
+  unsigned long errors = 0;
+  for (const DefaultStep& step : kDefaultSteps) {
+    const WebResult r =
+        PostForm(session, station, step.path, step.body, step.gpio ? gpioAnswers : answers);
+    s.SetText(progress, 0, step.text);
+    s.SetImage(progress, r.Ok() ? ids::kImageStep : ids::kImageFailure);
+    s.SetText(progress, 1, std::string(r.Word()) + Printf(" (%ld)", r.status));
+    if (!r.Ok()) ++errors;
+    s.Ui().KeepPainting();
+  }
+  s.SetText(progress, 0, "Done");
+  s.SetImage(progress, errors == 0 ? ids::kImageSuccess : ids::kImageFailure);
+  s.SetText(progress, 1, station.addressText);
+  s.SetText(progress, 2, errors ? "Errors: " + std::to_string(errors) : std::string("No errors"));
+  s.Ui().KeepPainting();
+}
+
+}  // namespace
+
 void ApplyDefaultEthernetSettings(CQeltaConfigView& view, const BaseStationRecord* records,
-                                  unsigned long count) {
+                                  unsigned long count, fleet::FleetRun* run) {
+  if (records == nullptr) count = 0;
+  if (count > kMaxBaseStations) count = kMaxBaseStations;
+  std::unique_ptr<fleet::FleetRun> ownRun;
+  if (run == nullptr) {
+    ownRun = std::make_unique<fleet::FleetRun>(view, fleet::StationNames(records, count));
+    run = ownRun.get();
+  }
   const std::string loginBody = LoginBody(view);
   WebSession session;
   if (!session.Valid()) {
     view.Message("Could not initialize HTTP interface.", "HTTP error");
+    run->SkipPhase();
     return;
   }
   const std::string scratchPath = view.programDir + TickFileName();
   auto scratch = std::make_unique<File>(scratchPath);
   if (!scratch->get()) {
     view.Message("Cannot open localsettings file for settings parsing.", "File open error");
+    run->SkipPhase();
     return;
   }
-  File answers(view.programDir + kDefaultSetupFile);
-  File gpioAnswers(view.programDir + kGpioSetupFile);
+  // One station at a time, the answers of every station go to the two files of the run; several
+  // at once, each station writes its own pair.
+  std::unique_ptr<File> answers, gpioAnswers;
+  std::vector<std::pair<std::string, FILE*>> shared;
+  if (run->OneAtATime()) {
+    answers = std::make_unique<File>(view.programDir + kDefaultSetupFile);
+    gpioAnswers = std::make_unique<File>(view.programDir + kGpioSetupFile);
+    shared = {{kDefaultSetupFile, answers->get()}, {kGpioSetupFile, gpioAnswers->get()}};
+  }
   Silent(view).count = 0;
 
-  OutputList& list = view.outputList();
-  if (records == nullptr) count = 0;
-  if (count > kMaxBaseStations) count = kMaxBaseStations;
-  for (unsigned long i = 0; i < count; ++i) {
-    const BaseStationRecord& station = records[i];
-    if (station.address == 0 || station.address == 0xFFFFFFFFu) continue;
-    if (CheckPresence(view, &station)) continue;
+  run->Phase([records, &loginBody](fleet::StationScope& s,
+                                   std::size_t i) { DefaultsForStation(s, records[i], loginBody); },
+             &session, shared);
 
-    const WebResult page = GetLoginPage(session, station, answers.get());
-    if (!page.Ok()) {
-      view.Message(HttpErrorText("Error %d: %s.\nHTTP: %ld.", page), "HTTP error");
-      continue;
-    }
-    view.AddOutputRow("Operating on..........", station.addressText, ids::kImageInfo);
-    const int progress = view.AddOutputRow("Logging in.", "", ids::kImageStep);
-
-    const WebResult login = PostLogin(session, station, loginBody, answers.get());
-    if (!login.Ok()) {
-      view.Message(HttpErrorText("Login error %d: \"%s\".\nHTTP: %ld.", login), "Login error");
-      continue;
-    }
-    list.SetText(progress, 1, Printf("OK (%ld)", login.status));
-
-    unsigned long errors = 0;
-    for (const DefaultStep& step : kDefaultSteps) {
-      const WebResult r = PostForm(session, station, step.path, step.body,
-                                   step.gpio ? gpioAnswers.get() : answers.get());
-      list.SetText(progress, 0, step.text);
-      list.SetImage(progress, r.Ok() ? ids::kImageStep : ids::kImageFailure);
-      list.SetText(progress, 1, std::string(r.Word()) + Printf(" (%ld)", r.status));
-      if (!r.Ok()) ++errors;
-      view.ui().KeepPainting();
-    }
-    list.SetText(progress, 0, "Done");
-    list.SetImage(progress, errors == 0 ? ids::kImageSuccess : ids::kImageFailure);
-    list.SetText(progress, 1, station.addressText);
-    list.SetText(progress, 2,
-                 errors ? "Errors: " + std::to_string(errors) : std::string("No errors"));
-    view.ui().KeepPainting();
-  }
-
-  answers.Close();
-  gpioAnswers.Close();
+  answers.reset();
+  gpioAnswers.reset();
   scratch.reset();
   std::remove(scratchPath.c_str());
   ReportSilentBaseStations(view, "(eth defaults)");

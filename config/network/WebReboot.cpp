@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "fleet/FleetRun.h"
 #include "network/BaseStationListOps.h"
 #include "network/WebClient.h"
 #include "network/WebOperations.h"
@@ -17,65 +18,53 @@ std::string ResponseRow(long status) {
   return text;
 }
 
-class AnswerFile {
- public:
-  explicit AnswerFile(const std::string& path) : file_(std::fopen(path.c_str(), "w+")) {}
-  ~AnswerFile() {
-    if (file_) std::fclose(file_);
-  }
-  AnswerFile(const AnswerFile&) = delete;
-  AnswerFile& operator=(const AnswerFile&) = delete;
-  FILE* get() const { return file_; }
-
- private:
-  FILE* file_;
-};
-
 // The reboot request by datagram. False when the lock could not be had (the web pages are used
 // then); true when the datagram path was taken, whether or not the send worked.
-bool RebootByDatagram(CQeltaConfigView& view, const BaseStationRecord& station) {
+bool RebootByDatagram(fleet::StationScope& s, const BaseStationRecord& station) {
+  CQeltaConfigView& view = s.view();
   NamedMutexGuard hold(ListLock(view), kRebootLockWaitMs);
   if (!hold.Owned()) return false;
   const RebootRequestPacket packet = MakeRebootRequest(station.mac);
   if (!BaseStationDiscovery::SendToModules(packet.data(), packet.size())) {
     // Nothing left the computer: say so rather than end without a word.
-    view.AddOutputRow("UDP broadcast error", "", ids::kImageFailure);
+    s.AddRow("UDP broadcast error", "", ids::kImageFailure);
     return true;
   }
   Table(view).count = 0;
-  view.outputList().DeleteAllRows();
-  view.selectedBaseStation = nullptr;
-  view.AddOutputRow("Reboot sent", "MAC: " + FormatMac(station.mac), ids::kImageStep);
+  s.DeleteAllRows();
+  s.OnForm([](CQeltaConfigView& form) { form.selectedBaseStation = nullptr; });
+  s.AddRow("Reboot sent", "MAC: " + FormatMac(station.mac), ids::kImageStep);
   return true;
 }
 
-void RebootByWebForm(CQeltaConfigView& view, WebSession& session,
+void RebootByWebForm(fleet::StationScope& s, WebSession& session,
                      const BaseStationRecord& station) {
-  AnswerFile answers(view.programDir + kRebootAnswerFile);
-  AnswerFile headers(view.programDir + kRebootHeaderFile);
+  CQeltaConfigView& view = s.view();
+  FILE* answers = s.AnswerFile(kRebootAnswerFile);
+  FILE* headers = s.AnswerFile(kRebootHeaderFile);
   const std::string loginBody = LoginBody(view);
 
   bool loggedIn = false;
-  const WebResult page = GetLoginPage(session, station, answers.get());
-  view.AddOutputRow(ResponseRow(page.status), "", ids::kImageSuccess);
+  const WebResult page = GetLoginPage(session, station, answers);
+  s.AddRow(ResponseRow(page.status), "", ids::kImageSuccess);
   if (page.Ok()) {
-    view.AddOutputRow("Logging in.", "", ids::kImageSuccess);
-    session.SetHeaderFile(headers.get());
-    const WebResult login = PostLogin(session, station, loginBody, answers.get());
-    view.AddOutputRow(ResponseRow(login.status), "", ids::kImageSuccess);
+    s.AddRow("Logging in.", "", ids::kImageSuccess);
+    session.SetHeaderFile(headers);
+    const WebResult login = PostLogin(session, station, loginBody, answers);
+    s.AddRow(ResponseRow(login.status), "", ids::kImageSuccess);
     loggedIn = login.Ok();
   }
   if (!loggedIn) {
-    view.outputList().DeleteAllRows();
-    view.selectedBaseStation = nullptr;
-    view.AddOutputRow("Could not log in to the Ethernet module.", "", ids::kImageFailure);
+    s.DeleteAllRows();
+    s.OnForm([](CQeltaConfigView& form) { form.selectedBaseStation = nullptr; });
+    s.AddRow("Could not log in to the Ethernet module.", "", ids::kImageFailure);
     session.SetHeaderFile(nullptr);
     return;
   }
 
-  const WebResult reboot = PostForm(session, station, kRebootFormPath, kRebootBody, answers.get());
-  view.AddOutputRow("Restarting base station.", reboot.Word(),
-                    reboot.Ok() ? ids::kImageSuccess : ids::kImageFailure);
+  const WebResult reboot = PostForm(session, station, kRebootFormPath, kRebootBody, answers);
+  s.AddRow("Restarting base station.", reboot.Word(),
+           reboot.Ok() ? ids::kImageSuccess : ids::kImageFailure);
   session.SetHeaderFile(nullptr);
 
   {
@@ -83,10 +72,28 @@ void RebootByWebForm(CQeltaConfigView& view, WebSession& session,
     // Without the lock the discovery thread owns the table; it refills it anyway once the list
     // no longer shows it.
     if (hold.Owned()) Table(view) = BaseStationList{};
-    view.outputList().DeleteAllRows();
-    view.selectedBaseStation = nullptr;
-    view.listShowsBaseStations = false;
   }
+  s.DeleteAllRows();
+  s.OnForm([](CQeltaConfigView& form) {
+    form.selectedBaseStation = nullptr;
+    form.listShowsBaseStations = false;
+  });
+}
+
+// One module's reboot, asked or not: its own HTTP session, as every operation here has.
+void RebootStation(fleet::StationScope& s, const BaseStationRecord& station) {
+  WebSession session;
+  s.ClearSilent();
+  if (s.CheckPresence(station)) {
+    s.ReportSilent("(eth reboot)");
+    return;
+  }
+  if (station.macValid && RebootByDatagram(s, station)) return;
+  if (!session.Valid()) {
+    s.Notice("Could not initialize HTTP interface.", "HTTP error");
+    return;
+  }
+  RebootByWebForm(s, session, station);
 }
 
 }  // namespace
@@ -102,18 +109,7 @@ void RebootModule(CQeltaConfigView& view, bool confirm) {
   }
   // A copy: the record in the table is emptied on the way.
   const BaseStationRecord station = *view.selectedBaseStation;
-  WebSession session;
-  Silent(view).count = 0;
-  if (CheckPresence(view, &station)) {
-    ReportSilentBaseStations(view, "(eth reboot)");
-    return;
-  }
-  if (station.macValid && RebootByDatagram(view, station)) return;
-  if (!session.Valid()) {
-    view.Message("Could not initialize HTTP interface.", "HTTP error");
-    return;
-  }
-  RebootByWebForm(view, session, station);
+  fleet::RunOnForm(view, [&station](fleet::StationScope& s) { RebootStation(s, station); });
 }
 
 void RebootModules(CQeltaConfigView& view) {
@@ -122,9 +118,14 @@ void RebootModules(CQeltaConfigView& view) {
   BaseStationRecord* const savedSelection = view.selectedBaseStation;
   const bool savedShows = view.listShowsBaseStations;
   view.listShowsBaseStations = true;
-  for (uint32_t i = 0; i < count; ++i) {
-    view.selectedBaseStation = &selection[i];
-    RebootModule(view, false);
+  {
+    fleet::FleetRun run(view, fleet::StationNames(selection.data(), count));
+    run.Phase([&selection](fleet::StationScope& s, std::size_t i) {
+      // The station is the selected one for its turn, as the single reboot acts on it.
+      s.OnForm(
+          [record = &selection[i]](CQeltaConfigView& form) { form.selectedBaseStation = record; });
+      RebootStation(s, selection[i]);
+    });
   }
   // The copies die here: never leave the selection pointing at them.
   view.selectedBaseStation = savedSelection;

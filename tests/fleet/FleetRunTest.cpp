@@ -1,0 +1,304 @@
+// The fleet runner on its own: stations that take different times, fail, go silent or get
+// cancelled, one at a time and several at once. The list, as the listeners see it change, must be
+// the same whatever the number of stations at once.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/QeltaConfigView.h"
+#include "fleet/FleetRun.h"
+#include "fleet/FleetSettings.h"
+#include "network/BaseStationListOps.h"
+#include "ui/ScriptedUi.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using qelta::fleet::FleetMonitor;
+using qelta::fleet::FleetProgress;
+using qelta::fleet::FleetRun;
+using qelta::fleet::StationScope;
+
+class NoBrowser : public IHttpHandlerLookup {
+ public:
+  HttpHandlerAnswer Query() override { return {0, 0, "/usr/bin/testbrowser %u"}; }
+};
+
+// Asks to cancel once `after` stations of the phase are done.
+class CancellingMonitor : public FleetMonitor {
+ public:
+  explicit CancellingMonitor(std::size_t after) : after_(after) {}
+  void Progress(const FleetProgress& p) override {
+    last = p;
+    if (p.done >= after_ && !asked) {
+      asked = true;
+      doneWhenAsked = p.done;
+    }
+  }
+  bool CancelRequested() override { return asked; }
+  FleetProgress last;
+  bool asked = false;
+  std::size_t doneWhenAsked = 0;
+
+ private:
+  std::size_t after_;
+};
+
+class FleetRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* inside = std::getenv("QELTA_NETNS");
+    ASSERT_TRUE(inside && std::string(inside) == "1") << "run inside scripts/netns";
+    std::string pattern = (fs::temp_directory_path() / "qelta-fleet-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root = pattern;
+    fs::create_directories(root + "/bin");
+    FormEnvironment env;
+    env.browserLookup = &browser;
+    env.settingsFile = root + "/QeltaConfigurator.conf";
+    env.workingFolder.exePath = root + "/bin/qeltaconfig";
+    env.changeDirectory = false;
+    form = CreateMainForm(ui, env);
+    form->InitialiseForm();
+    qelta::network::StopDiscovery(*form);
+    form->outputList().AddListener([this](const OutputList& l, const OutputListChange& c) {
+      if (!l.ValidRow(c.row)) {
+        if (c.kind == OutputListChange::Cleared) trace.push_back("clear");
+        return;
+      }
+      const OutputRow& r = l.Row(c.row);
+      const char* mark = c.kind == OutputListChange::RowAdded ? "+" : "~";
+      trace.push_back(mark + std::to_string(c.row) + " " + r.text[0] + "|" + r.text[1] + "|" +
+                      r.text[2] + "|" + std::to_string(r.image));
+    });
+  }
+  void TearDown() override {
+    form.reset();
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
+
+  std::vector<std::string> Names(std::size_t n) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < n; ++i) names.push_back("10.0.0." + std::to_string(i + 1));
+    return names;
+  }
+
+  std::string root;
+  NoBrowser browser;
+  qelta::ScriptedUi ui;
+  std::unique_ptr<CQeltaConfigView> form;
+  std::vector<std::string> trace;
+};
+
+// Every kind of thing a station does to the form: rows and their changes (its own and one of the
+// form's), a notice, a beep, a form change, a silent probe (addresses 0 and all ones are never
+// sent to), and work that takes longer the earlier the station comes in the list.
+void Station(StationScope& s, std::size_t i, int progressRow) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(5 * (6 - static_cast<int>(i % 6))));
+  const int row = s.AddRow("Station", std::to_string(i), 2);
+  s.SetText(s.FormRow(progressRow), 1, "at " + std::to_string(i));
+  if (i % 3 == 1) {
+    s.SetImage(row, 0);
+    s.Notice("Station " + std::to_string(i) + " failed", "HTTP error");
+    s.Ui().Beep();
+  }
+  if (i % 4 == 2) {
+    BaseStationRecord silent{};
+    silent.address = i % 8 == 2 ? 0u : 0xFFFFFFFFu;
+    std::snprintf(silent.addressText, sizeof silent.addressText, "silent-%zu", i);
+    EXPECT_TRUE(s.CheckPresence(silent));
+  }
+  s.SetText(row, 2, s.OnFormThread() ? "form" : "worker");
+  s.OnForm([i](CQeltaConfigView& f) { f.eepromPage = static_cast<int16_t>(i); });
+}
+
+TEST_F(FleetRunTest, ManyAtOnceGiveTheListOfOneAtATime) {
+  struct Case {
+    int jobs;
+    std::size_t stations;
+  };
+  const Case cases[] = {{2, 7}, {4, 12}, {64, 12}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("jobs " + std::to_string(c.jobs) + ", stations " + std::to_string(c.stations));
+    auto run = [&](int jobs) {
+      form->outputList().DeleteAllRows();
+      trace.clear();
+      ui.ClearRecords();
+      qelta::network::Silent(*form).count = 0;
+      qelta::fleet::SetJobsOverride(*form, jobs);
+      const int progress = form->AddOutputRow("Progress", "", 2);
+      {
+        FleetRun fleet(*form, Names(c.stations));
+        EXPECT_EQ(fleet.Jobs(), std::min<int>(jobs, static_cast<int>(c.stations)));
+        EXPECT_TRUE(
+            fleet.Phase([progress](StationScope& s, std::size_t i) { Station(s, i, progress); }));
+      }
+      qelta::network::ReportSilentBaseStations(*form, "(test)");
+      std::vector<std::string> messages;
+      for (const auto& m : ui.Messages()) messages.push_back(m.caption + ": " + m.text);
+      return std::make_tuple(trace, messages, ui.Beeps(), form->eepromPage);
+    };
+    auto one = run(1);
+    auto many = run(c.jobs);
+    auto strip = [](std::vector<std::string> t) {
+      for (auto& line : t) {
+        for (const char* where : {"|form|", "|worker|"}) {
+          const auto at = line.find(where);
+          if (at != std::string::npos) line.replace(at, std::string(where).size(), "|where|");
+        }
+      }
+      return t;
+    };
+    EXPECT_EQ(strip(std::get<0>(one)), strip(std::get<0>(many)));
+    EXPECT_EQ(std::get<1>(one), std::get<1>(many));
+    EXPECT_EQ(std::get<2>(one), std::get<2>(many));
+    EXPECT_EQ(std::get<3>(one), std::get<3>(many));
+    // The silent stations were reported once each, in list order.
+    const auto& lines = std::get<0>(many);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) {
+                              return l[0] == '+' && l.find("No answer (test)") != l.npos;
+                            }),
+              c.stations > 6 ? 2 : 1);
+    // And it did run on workers.
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                           [](const std::string& l) { return l.find("|worker|") != l.npos; }),
+              lines.end());
+  }
+}
+
+TEST_F(FleetRunTest, CancelStartsNoFurtherStationAndNamesEveryStationNotDone) {
+  struct Case {
+    int jobs;
+    int phases;
+    std::size_t cancelAfter;  // stations done when the monitor asks
+  };
+  const Case cases[] = {{1, 1, 3}, {4, 1, 3}, {1, 2, 2}, {4, 2, 5}};
+  const std::size_t n = 10;
+  for (const Case& c : cases) {
+    SCOPED_TRACE("jobs " + std::to_string(c.jobs) + ", phases " + std::to_string(c.phases));
+    form->outputList().DeleteAllRows();
+    qelta::fleet::SetJobsOverride(*form, c.jobs);
+    CancellingMonitor monitor(c.cancelAfter);
+    qelta::fleet::SetMonitor(*form, &monitor);
+    std::atomic<std::size_t> started{0};
+    bool second = false;
+    {
+      FleetRun fleet(*form, Names(n), c.phases);
+      const bool first = fleet.Phase([&started](StationScope& s, std::size_t i) {
+        ++started;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        s.AddRow("Done", std::to_string(i), 1);
+      });
+      EXPECT_FALSE(first);
+      if (c.phases == 2)
+        second = fleet.Phase([](StationScope& s, std::size_t) { s.AddRow("x", "", 1); });
+      EXPECT_TRUE(fleet.Cancelled());
+    }
+    qelta::fleet::SetMonitor(*form, nullptr);
+    EXPECT_FALSE(second);
+
+    const auto& rows = form->outputList().Rows();
+    std::size_t done = 0, cancelled = 0;
+    for (const OutputRow& r : rows) {
+      if (r.text[0] == "Done") {
+        // Done rows come first, in list order, one per started station.
+        EXPECT_EQ(r.text[1], std::to_string(done));
+        EXPECT_EQ(cancelled, 0u);
+        ++done;
+      } else {
+        ASSERT_EQ(r.text[0], "Not started (cancelled)");
+        EXPECT_EQ(r.image, 0);
+        EXPECT_EQ(r.kind, qelta::RowKind::Failure);
+        ++cancelled;
+      }
+    }
+    EXPECT_EQ(done, started.load());
+    EXPECT_GE(done, c.cancelAfter);
+    // One at a time stops right where it was asked; several at once finish what they had begun.
+    if (c.jobs == 1) {
+      EXPECT_EQ(done, c.cancelAfter);
+    }
+    EXPECT_LE(done, monitor.doneWhenAsked + static_cast<std::size_t>(c.jobs));
+    // With a phase still to come, every station is not done; otherwise those not started.
+    EXPECT_EQ(cancelled, c.phases == 2 ? n : n - done);
+    if (c.phases == 2) {
+      EXPECT_EQ(rows[done].text[1], "10.0.0.1");
+    }
+    EXPECT_TRUE(monitor.last.cancelled);
+  }
+}
+
+TEST(FleetSettingsTest, StationsAtOnceComeFromTheSettingWithinOneToSixtyFour) {
+  struct Case {
+    const char* stored;  // settings line, or empty for none
+    int override;
+    int jobs;
+  };
+  const Case cases[] = {
+      {"", 0, 1},
+      {"ParallelStations=number:8", 0, 8},
+      {"ParallelStations=number:0", 0, 1},
+      {"ParallelStations=number:100", 0, 64},
+      {"ParallelStations=number:4294967295", 0, 1},
+      {"ParallelStations=text:8", 0, 1},
+      {"ParallelStations=number:8", 3, 3},
+      {"", 200, 64},
+  };
+  const char* inside = std::getenv("QELTA_NETNS");
+  ASSERT_TRUE(inside && std::string(inside) == "1") << "run inside scripts/netns";
+  std::string pattern = (fs::temp_directory_path() / "qelta-jobs-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::string root = pattern;
+  NoBrowser browser;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.stored) + " / " + std::to_string(c.override));
+    const std::string settings = root + "/settings.conf";
+    {
+      std::ofstream out(settings, std::ios::trunc);
+      out << c.stored << "\n";
+    }
+    qelta::ScriptedUi ui;
+    FormEnvironment env;
+    env.browserLookup = &browser;
+    env.settingsFile = settings;
+    env.workingFolder.exePath = root + "/qeltaconfig";
+    env.changeDirectory = false;
+    CQeltaConfigView view(ui, env);
+    qelta::fleet::SetJobsOverride(view, c.override);
+    EXPECT_EQ(qelta::fleet::JobsFor(view), c.jobs);
+    // Reading it leaves the file as it was.
+    std::ifstream in(settings);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, c.stored);
+  }
+  std::error_code ignored;
+  fs::remove_all(root, ignored);
+}
+
+TEST(FleetFilesTest, AStationsAnswerFileCarriesItsSuffixBeforeTheExtension) {
+  struct Case {
+    const char* name;
+    const char* suffix;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"default_setup.html", "127.0.0.5", "default_setup_127.0.0.5.html"},
+      {"reboot_headers.txt", "10.1.2.3-4", "reboot_headers_10.1.2.3-4.txt"},
+      {"noextension", "127.0.0.2", "noextension_127.0.0.2"},
+      {".hidden", "127.0.0.2", ".hidden_127.0.0.2"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(qelta::fleet::SuffixedFileName(c.name, c.suffix), c.expected);
+}
+
+}  // namespace
