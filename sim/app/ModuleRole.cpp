@@ -2,6 +2,7 @@
 // loopback addresses, each with a type-9 base station behind its serial tunnel.
 
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <iostream>
 #include <set>
 
@@ -36,6 +37,10 @@ struct ModuleSettings {
   std::string webPassword = kModuleDefaultPassword;
   int webStatus = 0;
   std::vector<unsigned> webSilent;
+  int webDelayMs = 0;
+  // The base stations' line: answers paced at this baud rate after their own delay.
+  unsigned baud = 0;
+  int answerDelayMs = -1;  // -1: the device's own
 };
 
 bool ParseMalformed(const std::string& text, MalformedAnswer& kind) {
@@ -136,6 +141,15 @@ class ModuleRoleOptions : public RoleOptions {
         ->check(CLI::Range(100, 599));
     app.add_option("--module-web-silent", s_.webSilent,
                    "Numbers of modules whose web interface accepts connections and never answers");
+    app.add_option("--module-web-delay", s_.webDelayMs,
+                   "Every web answer goes out this much later, ms")
+        ->check(CLI::Range(0, 600000));
+    app.add_option("--module-baud", s_.baud,
+                   "The base stations answer at this baud rate through the tunnel (0: unpaced)")
+        ->check(CLI::Range(0u, 1000000u));
+    app.add_option("--module-answer-delay", s_.answerDelayMs,
+                   "The base stations' own time to answer, ms")
+        ->check(CLI::Range(0, 60000));
   }
 
   bool CreateRoles(std::vector<std::unique_ptr<SimRole>>& roles, std::string& error) override {
@@ -181,6 +195,11 @@ class ModuleRoleOptions : public RoleOptions {
         const uint8_t channel = static_cast<uint8_t>(s_.channel);
         o.baseStation->WithMemory(
             [channel](DeviceMemory& memory) { memory.Area(MemoryArea::kPage0)[13] = channel; });
+        TimingKnobs timing = o.baseStation->Timing();
+        timing.baud = s_.baud;
+        if (s_.answerDelayMs >= 0)
+          timing.answer_delay = std::chrono::milliseconds(s_.answerDelayMs);
+        o.baseStation->SetTiming(timing);
       }
       if (s_.web) {
         WebInterfaceOptions w;
@@ -190,6 +209,7 @@ class ModuleRoleOptions : public RoleOptions {
         w.password = s_.webPassword;
         w.forcedStatus = s_.webStatus;
         w.silent = has(s_.webSilent, i + 1);
+        w.answerDelayMs = s_.webDelayMs;
         w.restartMs = s_.restartMs;
         w.settings.ip = DottedAddress(o.identity.address);
         w.settings.subnet = DottedAddress(mask);

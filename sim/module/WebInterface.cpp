@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace qelta::sim {
 namespace {
@@ -171,12 +173,19 @@ bool ModuleWebServer::Listen(std::string* error) {
     r.body = req.body;
     r.userAgent = req.get_header_value("User-Agent");
     const std::string cookies = req.get_header_value("Cookie");
+    // The module takes its time before it answers; other connections are served meanwhile.
+    if (options_.answerDelayMs > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(options_.answerDelayMs));
     const Answer a = Handle(r, cookies);
     res.status = a.status;
     if (!a.cookie.empty()) res.set_header("Set-Cookie", a.cookie);
     res.set_content(a.body, a.contentType.c_str());
     if (a.reboot) Restart();
   };
+  if (options_.threads > 0) {
+    const auto threads = static_cast<size_t>(options_.threads);
+    server->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+  }
   server->Get(".*", serve);
   server->Post(".*", serve);
   server->set_keep_alive_timeout(2);

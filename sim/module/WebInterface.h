@@ -3,7 +3,7 @@
 // the logout page, the reboot form (the interface falls silent for a while, then answers again)
 // and the configuration backup "FS/CFG/backup.cfg", an XML document made from the module's
 // settings. Knobs: a forced status for every answer (4xx, 5xx) and a module that accepts
-// connections and never answers.
+// connections and never answers, a delay before every answer (a slow module).
 #pragma once
 
 #include <atomic>
@@ -57,9 +57,11 @@ struct WebInterfaceOptions {
   std::string user = "root";
   std::string password = "kqzv";
   WebModuleSettings settings;
-  int forcedStatus = 0;  // non-zero: every request is recorded and answered with this status
-  bool silent = false;   // accepts connections, never answers
-  int restartMs = 1500;  // silence after the reboot form
+  int forcedStatus = 0;   // non-zero: every request is recorded and answered with this status
+  bool silent = false;    // accepts connections, never answers
+  int restartMs = 1500;   // silence after the reboot form
+  int answerDelayMs = 0;  // every answer goes out this much later (a slow module)
+  int threads = 0;        // the server's worker threads (0: the library's default)
 };
 
 class ModuleWebServer {
