@@ -3,6 +3,8 @@
 // they add their options to the CLI11 app and, when chosen, set the action to run on the form.
 #pragma once
 
+#include <signal.h>
+
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "app/QeltaConfigView.h"
+#include "fleet/FleetSettings.h"
 #include "ui/ScriptedUi.h"
 
 namespace CLI {
@@ -46,6 +49,33 @@ inline std::string PathFromStartFolder(const std::string& path) {
 }
 
 using CliRegistrar = std::function<void(CLI::App& app, CliContext& ctx)>;
+
+// The progress of multi-station runs on stderr, and SIGINT as their Cancel while one runs.
+class CliFleetMonitor final : public qelta::fleet::FleetMonitor {
+ public:
+  CliFleetMonitor(std::ostream& err, bool terminal);
+  ~CliFleetMonitor() override;
+  CliFleetMonitor(const CliFleetMonitor&) = delete;
+  CliFleetMonitor& operator=(const CliFleetMonitor&) = delete;
+  void RunStarted(const qelta::fleet::FleetProgress& p) override;
+  void Progress(const qelta::fleet::FleetProgress& p) override;
+  void RunEnded(const qelta::fleet::FleetProgress& p) override;
+  bool CancelRequested() override;
+
+ private:
+  void RestoreInterrupt();
+  std::ostream& err_;
+  bool terminal_;
+  bool drawn_ = false;
+  bool installed_ = false;
+  struct sigaction previous_ {};
+  int lastPercent_ = -1;
+  std::size_t lastDone_ = 0;
+  int lastPhase_ = 0;
+};
+
+// The global option --jobs N (0 when not given).
+void AddFleetOptions(CLI::App& app, int& jobs);
 
 // The shell's subcommands: settings, com-port, com-device, about.
 void RegisterShellSubcommands(CLI::App& app, CliContext& ctx);

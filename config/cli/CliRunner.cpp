@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <map>
@@ -76,6 +78,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                  "Answers for the next questions in order, ok or cancel (then --yes or Cancel)")
       ->check(CLI::IsMember({"ok", "cancel"}));
 
+  int jobs = 0;
+  AddFleetOptions(app, jobs);
+  // Global options may follow the subcommand too.
+  app.fallthrough();
+
   for (const auto& registrar : registrars) registrar(app, ctx);
 
   try {
@@ -121,6 +128,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
   if (!settingsFile.empty()) env.settingsFile = settingsFile;
   ctx.form = CreateMainForm(ctx.ui, std::move(env));
+  CliFleetMonitor fleetMonitor(err, &err == &std::cerr && isatty(STDERR_FILENO) == 1);
+  qelta::fleet::SetMonitor(*ctx.form, &fleetMonitor);
+  qelta::fleet::SetJobsOverride(*ctx.form, jobs);
   ctx.form->outputList().AddListener([&ctx](const OutputList& list, const OutputListChange& c) {
     if (!list.ValidRow(c.row)) return;
     const OutputRow& row = list.Row(c.row);
