@@ -18,6 +18,7 @@
 #include <QTreeView>
 #include <algorithm>
 
+#include "gui/FleetProgressPanel.h"
 #include "gui/FormLayout.h"
 #include "gui/LinkFaceWidget.h"
 #include "gui/ListIcons.h"
@@ -93,6 +94,9 @@ MainWindow::~MainWindow() {
   listView_ = nullptr;
   delete listModel_;
   listModel_ = nullptr;
+  qelta::fleet::SetMonitor(*form_, nullptr);
+  delete fleetProgress_;
+  fleetProgress_ = nullptr;
   delete loadProgress_;
   loadProgress_ = nullptr;
   delete face_;
@@ -210,6 +214,9 @@ void MainWindow::buildForm() {
   loadProgress_->setObjectName(QStringLiteral("loadProgress"));
   loadProgress_->setGeometry(facePlace.left(), facePlace.bottom() + 1, facePlace.width(),
                              std::max(4, gapBottom - facePlace.bottom() - 1));
+  // The progress of runs over many stations, under the list between its two buttons.
+  fleetProgress_ = new FleetProgressPanel(formWidget_);
+  qelta::fleet::SetMonitor(*form_, fleetProgress_);
   formWidget_->installEventFilter(this);
 }
 
@@ -415,7 +422,8 @@ bool isUserInput(QEvent::Type type) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if ((port_->busy() || drainingInput_) && isUserInput(event->type()) && watched->isWidgetType() &&
-      static_cast<QWidget*>(watched)->window() == this) {
+      static_cast<QWidget*>(watched)->window() == this &&
+      !(fleetProgress_ && port_->busy() && fleetProgress_->takesInput(watched))) {
     // Dialogs and menus opened by the running operation are windows of their own and still work.
     return true;
   }
@@ -435,6 +443,12 @@ void MainWindow::layoutForSize(const QSize& size) {
     clear->setGeometry(placesPx_[ids::kClearListButton].translated(0, dy));
   if (QWidget* close = control(ids::kCloseButton))
     close->setGeometry(placesPx_[ids::kCloseButton].translated(dx, dy));
+  if (fleetProgress_) {
+    const QRect clear = placesPx_[ids::kClearListButton].translated(0, dy);
+    const QRect close = placesPx_[ids::kCloseButton].translated(dx, dy);
+    fleetProgress_->setGeometry(clear.right() + 8, clear.top(),
+                                std::max(80, close.left() - clear.right() - 16), clear.height());
+  }
 }
 
 }  // namespace qelta::gui

@@ -19,6 +19,7 @@ class QtUiPort;
 class OutputListModel;
 class LinkFaceWidget;
 class LoadProgressBar;
+class FleetProgressPanel;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -35,6 +36,7 @@ class MainWindow : public QMainWindow {
   QWidget* control(int id) const;
   QAction* commandAction(int command) const;
   QTreeView* outputView() const { return listView_; }
+  FleetProgressPanel* fleetProgress() const { return fleetProgress_; }
   OutputListModel* outputModel() const { return listModel_; }
 
   // A document named on the command line or dropped on the window: only the title changes.
@@ -80,7 +82,8 @@ class MainWindow : public QMainWindow {
   QTreeView* listView_ = nullptr;
   OutputListModel* listModel_ = nullptr;
   LinkFaceWidget* face_ = nullptr;
-  LoadProgressBar* loadProgress_ = nullptr;  // under the face while a load runs
+  LoadProgressBar* loadProgress_ = nullptr;      // under the face while a load runs
+  FleetProgressPanel* fleetProgress_ = nullptr;  // under the list while a fleet run goes on
   int controlListener_ = 0;
   QSize formSize_;
   bool syncingSelection_ = false;
