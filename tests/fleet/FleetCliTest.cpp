@@ -230,9 +230,9 @@ TEST_F(FleetCliTest, InterruptStartsNoFurtherStationAndEndsWithAFailure) {
   // Each station's defaults take about 1.6 s (eight answers, 200 ms each).
   const std::size_t n = 10;
   StartStations(n, 200);
-  CliProcess p(root, "cancel",
-               {"--settings", settings, "--jobs", "2", "bs-eth-defaults", "--all", "--wait",
-                "3000"});
+  CliProcess p(
+      root, "cancel",
+      {"--settings", settings, "--jobs", "2", "bs-eth-defaults", "--all", "--wait", "3000"});
   // Cancel as soon as the first stations are done.
   const auto deadline = std::chrono::steady_clock::now() + 30s;
   while (p.Err().find("(2/10)") == std::string::npos &&
