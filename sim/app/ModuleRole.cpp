@@ -41,6 +41,7 @@ struct ModuleSettings {
   // The base stations' line: answers paced at this baud rate after their own delay.
   unsigned baud = 0;
   int answerDelayMs = -1;  // -1: the device's own
+  int forwardIdleMs = 0;
 };
 
 bool ParseMalformed(const std::string& text, MalformedAnswer& kind) {
@@ -147,6 +148,10 @@ class ModuleRoleOptions : public RoleOptions {
     app.add_option("--module-baud", s_.baud,
                    "The base stations answer at this baud rate through the tunnel (0: unpaced)")
         ->check(CLI::Range(0u, 1000000u));
+    app.add_option("--module-forward-idle", s_.forwardIdleMs,
+                   "The tunnel sends the line's bytes on once it was idle this long, ms (the "
+                   "module's forward on idle; 0: every byte at once)")
+        ->check(CLI::Range(0, 10000));
     app.add_option("--module-answer-delay", s_.answerDelayMs,
                    "The base stations' own time to answer, ms")
         ->check(CLI::Range(0, 60000));
@@ -186,6 +191,7 @@ class ModuleRoleOptions : public RoleOptions {
       o.tunnelHeld = has(s_.held, i + 1);
       o.malformed = malformed;
       o.restartMs = s_.restartMs;
+      o.forwardIdleMs = s_.forwardIdleMs;
       o.password = s_.password;
       if (!has(s_.noDevice, i + 1)) {
         DeviceIdentity station;

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "device/SimDevice.h"
 #include "transport/DeviceRunner.h"
@@ -56,9 +57,11 @@ class PairEndpoint : public SerialEndpoint {
   }
   bool Service() override { return newClient.exchange(false); }
   void HangUp() override { hangUp = true; }
+  void SetAnswering(bool on) override { answering = on; }
 
   std::atomic<bool> newClient{false};
   std::atomic<bool> hangUp{false};
+  std::atomic<bool> answering{false};
 
  private:
   int fd_;
@@ -76,6 +79,10 @@ struct ModuleHost::Module {
   bool restarting = false;
   bool bindFailed = false;
   uint32_t answerSeed = 1;
+
+  // Line bytes waiting for the line to go idle (forwarding on idle).
+  std::vector<uint8_t> pending;
+  Clock::time_point lastLineByte{};
 
   // The base station's line: the host's end of the pair and the runner on the other end.
   int line = -1;
@@ -222,6 +229,7 @@ void Accept(ModuleHost::Module& m) {
   CloseFd(m.listener);
   ++m.stats.tunnelConnections;
   m.client = client;
+  m.pending.clear();  // nothing of an earlier client's conversation
   StartLine(m);
   if (m.endpoint) m.endpoint->newClient = true;
 }
@@ -255,12 +263,49 @@ void ReadClient(ModuleHost::Module& m) {
   if (n > 0 && m.line >= 0) SendAll(m.line, buffer, static_cast<size_t>(n));
 }
 
+constexpr size_t kForwardBytes = 300;
+
+void Forward(ModuleHost::Module& m, const uint8_t* data, size_t length) {
+  if (m.client >= 0 && length > 0 && !SendAll(m.client, data, length)) DropClient(m);
+}
+
+void FlushPending(ModuleHost::Module& m) {
+  Forward(m, m.pending.data(), m.pending.size());
+  m.pending.clear();
+}
+
 // Base station to client; with no client the bytes are lost, as on a real line.
 void ReadLine(ModuleHost::Module& m) {
   uint8_t buffer[1024];
   const ssize_t n = ::recv(m.line, buffer, sizeof buffer, 0);
   if (n <= 0) return;
-  if (m.client >= 0 && !SendAll(m.client, buffer, static_cast<size_t>(n))) DropClient(m);
+  if (m.options.forwardIdleMs <= 0) {
+    Forward(m, buffer, static_cast<size_t>(n));
+    return;
+  }
+  m.pending.insert(m.pending.end(), buffer, buffer + n);
+  m.lastLineByte = Clock::now();
+  if (m.pending.size() >= kForwardBytes) FlushPending(m);
+}
+
+// When the line has been idle long enough (and the device is not in the middle of an answer), its
+// bytes go on; otherwise the time to look again.
+std::optional<Clock::time_point> ForwardDue(ModuleHost::Module& m, Clock::time_point now) {
+  if (m.pending.empty()) return std::nullopt;
+  const auto idle = std::chrono::milliseconds(m.options.forwardIdleMs);
+  if (m.endpoint && m.endpoint->answering) return now + idle;
+  // What the device wrote up to now belongs to this batch.
+  if (m.line >= 0) {
+    const size_t before = m.pending.size();
+    uint8_t buffer[1024];
+    for (ssize_t n; (n = ::recv(m.line, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+      m.pending.insert(m.pending.end(), buffer, buffer + n);
+    if (m.pending.size() != before) m.lastLineByte = now;
+  }
+  const auto due = m.lastLineByte + idle;
+  if (now < due) return due;
+  FlushPending(m);
+  return std::nullopt;
 }
 
 }  // namespace
@@ -364,7 +409,24 @@ void ModuleHost::Run() {
         }
       }
     }
-    if (::poll(fds.data(), fds.size(), 50) <= 0) continue;
+    int waitMs = 50;
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      const auto now = Clock::now();
+      for (auto& m : modules_) {
+        if (auto due = ForwardDue(*m, now)) {
+          const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*due - now);
+          waitMs = std::min<int>(waitMs, static_cast<int>(left.count()) + 1);
+        }
+      }
+    }
+    const int ready = ::poll(fds.data(), fds.size(), waitMs);
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      const auto now = Clock::now();
+      for (auto& m : modules_) ForwardDue(*m, now);
+    }
+    if (ready <= 0) continue;
 
     std::lock_guard<std::mutex> hold(lock_);
     for (size_t k = 0; k < fds.size() && !stop_; ++k) {

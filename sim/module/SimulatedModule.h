@@ -29,6 +29,10 @@ struct ModuleOptions {
   bool tunnelHeld = false;  // another client holds the tunnel: new connections are refused
   MalformedAnswer malformed = MalformedAnswer::kNone;
   int restartMs = 1500;  // silence after a configuration or reboot request
+  // TCP forwarding of the serial line: 0 sends every byte on at once; otherwise the bytes are
+  // collected and sent once the line was idle this long or 300 of them are waiting (the module's
+  // "forward on idle", as its default serial settings set it: 5 ms).
+  int forwardIdleMs = 0;
   // The base station behind the tunnel (its memory lasts across connections); null: a line that
   // never answers.
   std::shared_ptr<SimDevice> baseStation;

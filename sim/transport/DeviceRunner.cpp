@@ -124,6 +124,7 @@ void DeviceRunner::Run() {
       outgoing.pop_front();
     }
     if (!line_open) outgoing.clear();
+    endpoint_->SetAnswering(!outgoing.empty());
 
     if (line_open && outgoing.empty() && device_.LineDropped()) {
       endpoint_->HangUp();

@@ -30,6 +30,11 @@ class SerialEndpoint {
 
   // Drops the line (the device's drop knob).
   virtual void HangUp() = 0;
+
+  // Whether an answer is on its way out (due, or partly on the wire). A module's tunnel that
+  // forwards on idle waits for it: a real line carries an answer's bytes back to back, and a gap
+  // that only the simulator's thread scheduling made must not split it.
+  virtual void SetAnswering(bool) {}
 };
 
 }  // namespace qelta::sim

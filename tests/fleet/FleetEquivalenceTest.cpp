@@ -117,6 +117,7 @@ class FleetEquivalenceTest : public ::testing::TestWithParam<Command> {
       m.identity.hasMac = kind != Kind::kNoMac && kind != Kind::kWebFails;
       m.tcpRefused = kind == Kind::kRefused;
       m.restartMs = 300;
+      m.forwardIdleMs = 5;  // a paced answer reaches the client whole, as from a real module
       qelta::sim::DeviceIdentity id;
       id.type = qelta::sim::kTypeBaseStation;
       id.id = static_cast<uint16_t>(200 + i);
