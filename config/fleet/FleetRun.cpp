@@ -11,6 +11,7 @@
 #include "app/QeltaConfigView.h"
 #include "fleet/StationBlock.h"
 #include "network/BaseStationRecord.h"
+#include "network/CurlGlobal.h"
 
 namespace qelta::fleet {
 namespace {
@@ -134,6 +135,8 @@ bool FleetRun::PhaseOnWorkers(const StationWork& work) {
   s.complete.assign(n, 0);
   s.failed.assign(n, 0);
 
+  // libcurl's global state stays set up while the workers may open sessions.
+  network::CurlUse curl;
   auto worker = [this, &s, &work, n] {
     WorkerScope scope(view_);
     for (;;) {

@@ -1,12 +1,11 @@
 #include "network/BaseStationDiscovery.h"
 
-#include <curl/curl.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "network/CurlGlobal.h"
 #include "network/UdpSocket.h"
 
 namespace qelta::network {
@@ -162,7 +161,10 @@ void BaseStationDiscovery::StartDiscovery() {
   silent_.count = 0;
   state_->stopDiscovery.store(0);
   state_->discoveryEnded.store(0);
-  if (!curlReady_) curlReady_ = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
+  if (!curlReady_) {
+    AcquireCurl();
+    curlReady_ = true;
+  }
   thread_ = std::thread(DiscoveryThread, state_);
 }
 
@@ -182,7 +184,7 @@ void BaseStationDiscovery::StopDiscovery() {
     }
     thread_.detach();
   }
-  if (curlReady_) curl_global_cleanup();
+  if (curlReady_) ReleaseCurl();
   curlReady_ = false;
 }
 

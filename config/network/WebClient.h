@@ -9,6 +9,7 @@
 
 #include "app/QeltaConfigView.h"
 #include "network/BaseStationRecord.h"
+#include "network/CurlGlobal.h"
 
 typedef void CURL;
 
