@@ -1,6 +1,7 @@
 # qelta_add_test(NAME SOURCES a.cpp b.cpp LIBS x y [LABELS l] [NETWORK])
 #
-# Builds one GoogleTest program and registers each of its tests with CTest, listed at test time
+# Builds one GoogleTest program and registers each of its tests with CTest (labelled with the
+# program's name too, so that a run can pick the tests of the programs it built), listed at test time
 # (never at build time, so nothing of the program runs outside the private network namespace).
 # NETWORK: every test runs in a private network namespace of its own, so that tests running in
 # parallel never hear each other's datagrams.
@@ -20,5 +21,5 @@ function(qelta_add_test name)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS};${name}")
 endfunction()
