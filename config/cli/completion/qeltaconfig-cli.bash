@@ -14,7 +14,7 @@ _qeltaconfig_cli() {
     firmware comm-id channel radio-type bs-list bs-view bs-reset bs-defaults bs-set-config
     bs-eth-defaults bs-reboot bs-ip bs-recover bs-describe"
   local globals="--yes --answer --dialog --cancel-dialog --file --settings --config-file
-    --output --help"
+    --output --jobs --help"
 
   case $prev in
     --output)
@@ -32,6 +32,9 @@ _qeltaconfig_cli() {
     --radio-type)
       COMPREPLY=($(compgen -W "1 2 3" -- "$cur"))
       return ;;
+    --jobs)
+      COMPREPLY=($(compgen -W "1 2 4 8 16 32 64" -- "$cur"))
+      return ;;
     --dialog | --cancel-dialog | --station | --wait | --com | --ip | --mask | --gateway | \
       --host-name | --description | --location)
       return ;;
@@ -43,7 +46,7 @@ _qeltaconfig_cli() {
     word=${COMP_WORDS[i]}
     case $word in
       --dialog | --cancel-dialog | --file | --settings | --config-file | --output | --answer | \
-        --station | --wait | --com | --radio-type | --ip | --mask | --gateway | --host-name | \
+        --jobs | --station | --wait | --com | --radio-type | --ip | --mask | --gateway | --host-name | \
         --description | --location)
         ((i++)) ;;
       -*) ;;
