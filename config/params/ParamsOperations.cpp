@@ -324,6 +324,7 @@ void ReadDeviceInfo(ParamsForm& form) {
   LineReader reader(kTemplatePiece);
   if (!reader.Open(form.programDir + kDeviceInfoFileName)) {
     form.rows.AddOutputRow("Cannot open [RFDeviceInfo.txt] file for reading!", "", kImageFailure);
+    form.rows.SetRowText(form.rows.RowCount() - 1, 2, reader.FailureText());
     return;
   }
   DeviceInfoContext context{form.link, form.eepromPage, baseStation, device,

@@ -126,6 +126,9 @@ struct CHalvexCtrl::Impl {
   std::map<int16_t, std::string> comPaths;
   halvex::ControlFace face;
 
+  // Why the last open of a port or a file failed (LastFailure), on the host's thread.
+  std::string lastFailure;
+
   // Properties.
   bool bootType = false;
   bool resetType = false;
