@@ -128,6 +128,7 @@ struct CHalvexCtrl::Impl {
 
   // Why the last open of a port or a file failed (LastFailure), on the host's thread.
   std::string lastFailure;
+  bool quietPortFailures = false;  // a busy or forbidden port is not handed to the host
 
   // Properties.
   bool bootType = false;

@@ -49,7 +49,7 @@ bool Impl::OpenSerial(int16_t portNumber, int16_t baudRate) {
     // A port someone else holds, or one the user may not open, is worth telling at once: the
     // status text alone would send them looking for a missing device.
     using Kind = halvex::SerialOpenFailure::Kind;
-    if (why.kind == Kind::kBusy || why.kind == Kind::kPermission)
+    if ((why.kind == Kind::kBusy || why.kind == Kind::kPermission) && !quietPortFailures)
       Message(path + ": " + why.text, "COM" + std::to_string(portNumber));
     return fail(" CreateFile error ");
   }
