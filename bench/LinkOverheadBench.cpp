@@ -43,8 +43,9 @@ int main(int argc, char** argv) {
   qelta::sim::DeviceRunner runner(device, qelta::sim::NullModem::DeviceEndpoint(cable));
   runner.Start();
 
-  halvex::SetSerialPortFactory(
-      [cable](const std::string&) { return halvex::test::OpenSimSerialPort(cable); });
+  halvex::SetSerialPortFactory([cable](const std::string&, halvex::SerialOpenFailure*) {
+    return halvex::test::OpenSimSerialPort(cable);
+  });
   std::vector<double> overheadMs;
   size_t frameBytes = 0;
   {

@@ -26,56 +26,76 @@ int WriteAll(int fd, const char* data, std::size_t size) {
   return 0;
 }
 
+// Opens `path` with `flags` and O_NONBLOCK, so that a FIFO without a peer never holds the
+// program up, and keeps the descriptor only when it is a regular file: fd or -errno.
+int OpenRegular(const std::string& path, int flags, mode_t mode) {
+  const int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode);
+  if (fd < 0) return -errno;
+  struct stat st {};
+  int e = 0;
+  if (fstat(fd, &st) != 0) {
+    e = errno;
+  } else if (S_ISDIR(st.st_mode)) {
+    e = EISDIR;
+  } else if (!S_ISREG(st.st_mode)) {
+    e = kNotRegularFile;
+  }
+  if (e != 0) {
+    close(fd);
+    return -e;
+  }
+  return fd;
+}
+
 }  // namespace
 
 int PosixFileAccess::ReadFile(const std::string& path, std::string& out, std::size_t limit) {
-  out.clear();
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  struct stat st {};
-  if (fstat(fd, &st) != 0) {
-    int e = errno;
-    close(fd);
-    return e;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    close(fd);
-    return EISDIR;
-  }
-  char buf[4096];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int e = errno;
-      close(fd);
-      out.clear();
-      return e;
+  return halvex::ReadWholeFile(path, limit, out);
+}
+
+std::string PosixFileAccess::ResolveLinks(const std::string& path) {
+  std::string current = path;
+  // As many steps as the kernel follows before it gives ELOOP.
+  for (int step = 0; step < 40; ++step) {
+    struct stat st {};
+    if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 2);
+    const ssize_t n = readlink(current.c_str(), target.data(), target.size() - 1);
+    if (n < 0) return current;
+    std::string next(target.data(), static_cast<std::size_t>(n));
+    if (next.empty()) return current;
+    if (next[0] != '/') {
+      const std::size_t slash = current.rfind('/');
+      if (slash != std::string::npos) next = current.substr(0, slash + 1) + next;
     }
-    if (n == 0) break;
-    if (out.size() + static_cast<std::size_t>(n) > limit) {
-      close(fd);
-      out.clear();
-      return EFBIG;
-    }
-    out.append(buf, static_cast<std::size_t>(n));
+    current = next;
   }
-  close(fd);
-  return 0;
+  return current;
 }
 
 int PosixFileAccess::WriteFileAtomic(const std::string& path, const std::string& data,
                                      mode_t mode) {
+  // A link stays a link: its target is what gets replaced. Anything but a regular file (or
+  // nothing) at the target is refused, so a device node is never turned into a file.
+  const std::string target = ResolveLinks(path);
+  struct stat st {};
+  if (lstat(target.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (S_ISLNK(st.st_mode)) return ELOOP;
+    if (!S_ISREG(st.st_mode)) return kNotRegularFile;
+  } else if (errno != ENOENT) {
+    return errno;
+  }
   // The temporary file sits beside the target so that rename() replaces it in one step.
   std::random_device rd;
-  std::string tmp = path + ".tmp." + std::to_string(getpid()) + "." + std::to_string(rd());
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  std::string tmp = target + ".tmp." + std::to_string(getpid()) + "." + std::to_string(rd());
+  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
   if (fd < 0) return errno;
   int e = WriteAll(fd, data.data(), data.size());
   if (e == 0 && fchmod(fd, mode) != 0) e = errno;
   if (e == 0 && fsync(fd) != 0) e = errno;
   if (close(fd) != 0 && e == 0) e = errno;
-  if (e == 0 && rename(tmp.c_str(), path.c_str()) != 0) e = errno;
+  if (e == 0 && rename(tmp.c_str(), target.c_str()) != 0) e = errno;
   if (e != 0) unlink(tmp.c_str());
   return e;
 }
@@ -96,8 +116,8 @@ int PosixFileAccess::MakeDirs(const std::string& dir, mode_t mode) {
 }
 
 int PosixFileAccess::AppendFile(const std::string& path, const std::string& data, mode_t mode) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, mode);
-  if (fd < 0) return errno;
+  const int fd = OpenRegular(path, O_WRONLY | O_CREAT | O_APPEND, mode);
+  if (fd < 0) return -fd;
   int e = WriteAll(fd, data.data(), data.size());
   if (close(fd) != 0 && e == 0) e = errno;
   return e;
@@ -150,8 +170,8 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept {
 }
 
 int PosixFileAccess::Lock(const std::string& path, mode_t mode, int waitMs, FileLock& lock) {
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, mode);
-  if (fd < 0) return errno;
+  const int fd = OpenRegular(path, O_RDWR | O_CREAT | O_NOFOLLOW, mode);
+  if (fd < 0) return -fd;
   // flock belongs to the open file description, so two threads of one program exclude each
   // other as two programs do. Polled, so that a holder that hangs costs a bounded wait.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);

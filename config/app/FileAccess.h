@@ -1,5 +1,10 @@
-// File access for the settings store and the working folder, behind an interface so tests can
-// make reads and writes fail. Results are 0 or an errno value.
+// File access for the settings store, the working folder and the text files the program reads,
+// behind an interface so tests can make reads and writes fail. Results are 0 or an errno value.
+//
+// Only regular files are read or written: a device node, a FIFO or a socket where a file is
+// expected gives kNotRegularFile (a folder EISDIR) at once, never a wait and never a write to the
+// device. A symbolic link is followed: its target is read, or replaced in the target's folder
+// while the link stays.
 #pragma once
 
 #include <sys/types.h>
@@ -7,6 +12,17 @@
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "halvex/WholeFile.h"
+
+// The result for a path that names something other than a regular file or a folder.
+inline constexpr int kNotRegularFile = halvex::kNotRegularFile;
+
+// A failure as the user reads it: "file is larger than 1 MiB" (EFBIG, with `limit`), "not a
+// regular file", otherwise the system's text for the errno value.
+inline std::string FileErrorText(int error, std::size_t limit) {
+  return halvex::WholeFileErrorText(error, limit);
+}
 
 // An exclusive advisory lock on a lock file, held until the object goes.
 class FileLock {
@@ -27,9 +43,10 @@ class FileLock {
 class IFileAccess {
  public:
   virtual ~IFileAccess() = default;
-  // Reads a whole file. EFBIG when it is larger than `limit` bytes.
+  // Reads a whole regular file. EFBIG when it is larger than `limit` bytes.
   virtual int ReadFile(const std::string& path, std::string& out, std::size_t limit) = 0;
   // Replaces the file atomically (temporary file in the same folder, fsync, rename) with `mode`.
+  // A missing file is created; a link's target is replaced, the link kept.
   virtual int WriteFileAtomic(const std::string& path, const std::string& data, mode_t mode) = 0;
   // Creates a folder and its parents (existing ones are fine).
   virtual int MakeDirs(const std::string& dir, mode_t mode) = 0;
@@ -44,6 +61,9 @@ class IFileAccess {
   // `waitMs` for another holder, in this process or another: 0 or errno (EWOULDBLOCK when the
   // holder kept it).
   virtual int Lock(const std::string& path, mode_t mode, int waitMs, FileLock& lock) = 0;
+  // The path with symbolic links of its last part followed to what they name (which may not
+  // exist yet); the path itself when it is no link.
+  virtual std::string ResolveLinks(const std::string& path) = 0;
 };
 
 class PosixFileAccess : public IFileAccess {
@@ -57,6 +77,7 @@ class PosixFileAccess : public IFileAccess {
   std::vector<std::string> ListFiles(const std::string& dir) override;
   int CopyFile(const std::string& from, const std::string& to, mode_t mode) override;
   int Lock(const std::string& path, mode_t mode, int waitMs, FileLock& lock) override;
+  std::string ResolveLinks(const std::string& path) override;
 };
 
 // The process-wide real file access.

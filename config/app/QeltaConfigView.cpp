@@ -287,9 +287,11 @@ void CQeltaConfigView::ApplyModeLayout() {
   {
     CSettingsKey key(store_, ui_);
     key.Open();
-    t = key.ReadNumber("LastRadioUsed", 1);
-    if (t <= 0 || t > 3) t = 1;
-    key.WriteNumber("LastRadioUsed", t);
+    const int32_t stored = key.ReadNumber("LastRadioUsed", 1);
+    t = stored <= 0 || stored > 3 ? 1 : stored;
+    // Only a value out of range is written back: rewriting a good one could undo the choice
+    // another program made meanwhile.
+    if (t != stored) key.WriteNumber("LastRadioUsed", t);
   }
   if (uiProduction) {
     controls_.SetChecked(ids::kRadioType1, t == 1);

@@ -29,8 +29,15 @@ int32_t CSettingsKey::ReadNumber(const std::string& name, int32_t defaultValue) 
   SettingsDocument doc;
   if (store_.Open(doc) != 0) return defaultValue;
   if (std::optional<uint32_t> v = ReadNumberValue(doc, name)) return static_cast<int32_t>(*v);
-  WriteNumber(name, defaultValue);
-  return defaultValue;
+  // Another program may have stored the value since it was read: then that value stands.
+  std::optional<uint32_t> stored;
+  store_.WriteDefault(name,
+                      SettingValue{SettingKind::Number, {}, static_cast<uint32_t>(defaultValue)},
+                      [&](const SettingsDocument& now) {
+                        stored = ReadNumberValue(now, name);
+                        return !stored;
+                      });
+  return stored ? static_cast<int32_t>(*stored) : defaultValue;
 }
 
 std::string CSettingsKey::ReadText(const std::string& name, const std::string& defaultValue) {
@@ -38,8 +45,13 @@ std::string CSettingsKey::ReadText(const std::string& name, const std::string& d
   SettingsDocument doc;
   if (store_.Open(doc) != 0) return defaultValue;
   if (std::optional<std::string> v = ReadTextValue(doc, name, kTextBuffer)) return *v;
-  WriteText(name, defaultValue);
-  return defaultValue;
+  std::optional<std::string> stored;
+  store_.WriteDefault(name, SettingValue{SettingKind::Text, defaultValue, 0},
+                      [&](const SettingsDocument& now) {
+                        stored = ReadTextValue(now, name, kTextBuffer);
+                        return !stored;
+                      });
+  return stored ? *stored : defaultValue;
 }
 
 int CSettingsKey::WriteNumber(const std::string& name, int32_t value) {

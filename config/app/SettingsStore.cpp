@@ -243,11 +243,6 @@ int SettingsStore::Open(SettingsDocument& doc) {
   return 0;
 }
 
-int SettingsStore::Commit(const SettingsDocument& doc) {
-  if (int e = MakeFolder()) return e;
-  return files_.WriteFileAtomic(path_, doc.Serialize(), kFileMode);
-}
-
 int SettingsStore::Update(const std::function<bool(SettingsDocument&)>& change) {
   if (int e = MakeFolder()) return e;
   FileLock lock;
@@ -268,6 +263,15 @@ int SettingsStore::WriteText(const std::string& name, const std::string& text) {
 int SettingsStore::WriteNumber(const std::string& name, uint32_t number) {
   return Update([&](SettingsDocument& doc) {
     doc.Set(name, SettingValue{SettingKind::Number, {}, number});
+    return true;
+  });
+}
+
+int SettingsStore::WriteDefault(const std::string& name, SettingValue value,
+                                const std::function<bool(const SettingsDocument&)>& missing) {
+  return Update([&](SettingsDocument& doc) {
+    if (!missing(doc)) return false;
+    doc.Set(name, std::move(value));
     return true;
   });
 }

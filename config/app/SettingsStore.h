@@ -70,21 +70,24 @@ class SettingsStore {
   // Opens the key: reads and parses the file. 0 (a missing file reads as empty), or errno when it
   // cannot be read. A damaged file opens (0) with doc.Damaged() set.
   int Open(SettingsDocument& doc);
-  // Writes the document back (atomic replace, mode 0600): 0 or errno.
-  int Commit(const SettingsDocument& doc);
-
   // Read-modify-write under the settings lock, which other programs and threads take too: the
   // file is read afresh, `change` edits it (false: nothing to write) and it is written back. 0 or
   // errno; an unreadable file is never replaced (its values would be lost), the open's error is
   // returned. Two programs that change different values at once both keep their change.
   int Update(const std::function<bool(SettingsDocument&)>& change);
-  // The lock file beside the settings file, and how long a change waits for another holder.
-  std::string LockPath() const { return path_ + ".lock"; }
+  // The lock file beside the settings file (beside the file a link names, so that a program
+  // that goes through the link and one that does not take the same lock), and how long a
+  // change waits for another holder.
+  std::string LockPath() const { return files_.ResolveLinks(path_) + ".lock"; }
   static constexpr int kLockWaitMs = 10000;
 
   // Convenience for a single write through Update.
   int WriteText(const std::string& name, const std::string& text);
   int WriteNumber(const std::string& name, uint32_t number);
+  // Stores a default under the lock only while the value is still missing (`missing` looks at
+  // the file as it is then), so a value another program stored meanwhile is kept.
+  int WriteDefault(const std::string& name, SettingValue value,
+                   const std::function<bool(const SettingsDocument&)>& missing);
 
  private:
   int MakeFolder();

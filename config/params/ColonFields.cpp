@@ -1,8 +1,6 @@
 #include "params/ColonFields.h"
 
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include "halvex/WholeFile.h"
 
 namespace qelta {
 
@@ -42,10 +40,9 @@ ColonFields SplitColonFields(const std::string& line) {
 
 bool LineReader::Open(const std::string& path) {
   Close();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return false;
+  std::string raw;
+  error_ = halvex::ReadWholeFile(path, kMaxFileSize, raw);
+  if (error_ != 0) return false;
   content_.reserve(raw.size());
   for (size_t i = 0; i < raw.size(); ++i) {
     if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
@@ -53,6 +50,10 @@ bool LineReader::Open(const std::string& path) {
   }
   open_ = true;
   return true;
+}
+
+std::string LineReader::FailureText() const {
+  return error_ == 0 ? std::string() : halvex::WholeFileErrorText(error_, kMaxFileSize);
 }
 
 void LineReader::Close() {

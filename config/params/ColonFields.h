@@ -22,18 +22,25 @@ ColonFields SplitColonFields(const std::string& line);
 
 // Reads a text file the way the configuration tools read it: each piece holds at most
 // `maxPiece` characters of one line and keeps the line feed at its end; a longer line comes in
-// several pieces. Windows line ends (CR LF) read as a single line feed.
+// several pieces. Windows line ends (CR LF) read as a single line feed. Only a regular file of at
+// most kMaxFileSize bytes opens; FailureText() then tells why another did not.
 class LineReader {
  public:
+  // Far above any configuration file or template.
+  static constexpr size_t kMaxFileSize = size_t{1} << 20;
+
   explicit LineReader(size_t maxPiece) : maxPiece_(maxPiece) {}
   bool Open(const std::string& path);
   bool IsOpen() const { return open_; }
   void Close();
   std::optional<std::string> Next();
+  // Why the last Open failed ("No such file or directory", "file is larger than 1 MiB", ...).
+  std::string FailureText() const;
 
  private:
   size_t maxPiece_;
   bool open_ = false;
+  int error_ = 0;
   std::string content_;
   size_t pos_ = 0;
 };

@@ -63,6 +63,7 @@ class FileUpload {
 UploadEnd FileUpload::Run(const std::string& path) {
   if (!reader_.Open(path)) {
     rows_.AddOutputRow("Cannot open file for reading!", "File: " + path, kImageFailure);
+    rows_.SetRowText(rows_.RowCount() - 1, 2, reader_.FailureText());
     return UploadEnd::kFileNotOpened;
   }
   while (auto line = reader_.Next()) {

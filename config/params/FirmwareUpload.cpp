@@ -92,10 +92,13 @@ void StartFirmwareUpload(CQeltaConfigView& view) {
 
 void RunFirmwareUpload(CQeltaConfigView& view) {
   const int16_t result = view.link().Boot(view.firmwarePath);
+  const std::string why = view.link().LastFailure();
   view.pendingBoot = 0;
   view.link().Connect(0, kFirmwareBaud);
   for (const FirmwareRow& row : FirmwareResultRows(result)) {
-    view.AddOutputRow(row.name, row.value, row.image);
+    const int added = view.AddOutputRow(row.name, row.value, row.image);
+    // A refused file or a port that could not be had says why beside the failure row.
+    if (row.image == 0 && !why.empty()) view.outputList().SetText(added, 2, why);
   }
 }
 

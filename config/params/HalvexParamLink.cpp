@@ -6,6 +6,8 @@
 
 namespace qelta {
 
+std::string HalvexParamLink::LastFailure() const { return link_.LastFailure(); }
+
 bool HalvexParamLink::Connect(int16_t comPort, int16_t baud) {
   return link_.Connect(comPort, baud);
 }

@@ -31,6 +31,8 @@ class ParamLink {
   virtual bool SendAndWait(int16_t* buf, int16_t length, int16_t waitTime) = 0;
   // A wait that is part of the device conversation (after a reset).
   virtual void Pause(int milliseconds) = 0;
+  // Why the last Connect failed ("port is busy (used by PID 4242)"); empty when unknown.
+  virtual std::string LastFailure() const { return {}; }
 };
 
 // Forwards every call to a link object unchanged.
@@ -54,6 +56,7 @@ class HalvexParamLink final : public ParamLink {
   std::string GetID() override;
   bool SendAndWait(int16_t* buf, int16_t length, int16_t waitTime) override;
   void Pause(int milliseconds) override;
+  std::string LastFailure() const override;
 
  private:
   CHalvexCtrl& link_;

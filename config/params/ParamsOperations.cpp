@@ -75,6 +75,7 @@ void UploadConfiguration(ParamsForm& form) {
     if (!form.link.Connect(static_cast<int16_t>(form.comPort), kSerialBaud)) {
       form.rows.DeleteAllRows();
       form.rows.AddOutputRow(" not available!", "", kImageFailure);
+      form.rows.SetRowText(form.rows.RowCount() - 1, 2, form.link.LastFailure());
       form.ui.Beep();
       return;
     }
@@ -278,6 +279,7 @@ void ReadDeviceInfo(ParamsForm& form) {
     if (!form.link.Connect(static_cast<int16_t>(form.comPort), kSerialBaud)) {
       form.rows.DeleteAllRows();
       form.rows.AddOutputRow("Cannot open COM" + std::to_string(form.comPort), "", kImageFailure);
+      form.rows.SetRowText(form.rows.RowCount() - 1, 2, form.link.LastFailure());
       form.ui.Beep();
       return;
     }
@@ -324,6 +326,7 @@ void ReadDeviceInfo(ParamsForm& form) {
   LineReader reader(kTemplatePiece);
   if (!reader.Open(form.programDir + kDeviceInfoFileName)) {
     form.rows.AddOutputRow("Cannot open [RFDeviceInfo.txt] file for reading!", "", kImageFailure);
+    form.rows.SetRowText(form.rows.RowCount() - 1, 2, reader.FailureText());
     return;
   }
   DeviceInfoContext context{form.link, form.eepromPage, baseStation, device,

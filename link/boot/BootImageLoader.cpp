@@ -1,18 +1,32 @@
 #include "boot/BootImageLoader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 #include "boot/SRecord.h"
+#include "halvex/WholeFile.h"
+#include "platform/MemoryFile.h"
 
 namespace halvex::boot {
 
-ImageLoadResult LoadBootImage(const std::string& path, size_t lineBuffer, BootImage& image) {
+ImageLoadResult LoadBootImage(const std::string& path, size_t lineBuffer, BootImage& image,
+                              int* error) {
   image.bytes.fill(0);
   image.dataLength = 0;
+  if (error) *error = 0;
 
-  FileHandle file(std::fopen(path.c_str(), "r"));
-  if (!file) return ImageLoadResult::CannotOpen;
+  std::string text;
+  if (const int e = ReadWholeFile(path, kMaxBootFileSize, text)) {
+    if (error) *error = e;
+    return ImageLoadResult::CannotOpen;
+  }
+  if (text.empty()) return ImageLoadResult::Invalid;
+  MemoryFile file = OpenMemoryFile(text);
+  if (!file) {
+    if (error) *error = errno;
+    return ImageLoadResult::CannotOpen;
+  }
 
   bool haveStart = false;
   uint16_t base = 0;

@@ -27,7 +27,13 @@ uint8_t BootLink::ReplyByte0() const {
 
 int16_t BootLink::PortNumber() const { return link_.ComPort(); }
 
-void BootLink::Reopen(int16_t baud) { link_.self.Connect(PortNumber(), baud); }
+void BootLink::Reopen(int16_t baud) {
+  // A port that cannot be had was told of when the load was armed; the reopenings around the
+  // load only leave the reason in LastFailure.
+  link_.quietPortFailures = true;
+  link_.self.Connect(PortNumber(), baud);
+  link_.quietPortFailures = false;
+}
 
 void BootLink::PurgeSerial() {
   std::shared_ptr<SerialPort> port;

@@ -2,6 +2,7 @@
 // Send worker's boot flag, the control face and message boxes.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -46,6 +47,12 @@ class BootLink {
   void EndLoadProgress();
   void Message(const std::string& text, const std::string& caption) {
     link_.Message(text, caption);
+  }
+  // Why a file was refused (the link's LastFailure); the message `text` gains the reason on a
+  // line of its own unless the file was simply not there.
+  std::string Refusal(const std::string& text, int error, const std::string& reason) {
+    link_.lastFailure = reason;
+    return error == ENOENT || reason.empty() ? text : text + "\n" + reason;
   }
   void Sleep(int ms) { CHalvexCtrl::Impl::SleepMs(ms); }
   // The desktop's wait cursor and warning beep have no counterpart in the library: progress is

@@ -8,7 +8,9 @@
 #include "boot/BootTransfer.h"
 #include "boot/LoadProgressCount.h"
 #include "boot/ParallelLines.h"
+#include "boot/ProgramFile.h"
 #include "boot/SRecord.h"
+#include "halvex/WholeFile.h"
 #include "interface/LinkState.h"
 
 using namespace halvex::boot;
@@ -56,6 +58,7 @@ int16_t HandshakeAndTransfer(BootLink& link, BootState& state, BootFileMode mode
 
 int16_t CHalvexCtrl::Boot(const std::string& filename) {
   BootLink link(impl());
+  impl().lastFailure.clear();
   Process().bootFileMode = 0;
   link.PurgeSerial();
 
@@ -65,21 +68,30 @@ int16_t CHalvexCtrl::Boot(const std::string& filename) {
   Process().bootFileMode = static_cast<uint8_t>(mode);
 
   BootState state;
-  switch (LoadBootImage(choice.bootFile, kBootFileLineBuffer, *state.image)) {
+  int bootError = 0;
+  switch (LoadBootImage(choice.bootFile, kBootFileLineBuffer, *state.image, &bootError)) {
     case ImageLoadResult::Ok:
       break;
-    case ImageLoadResult::CannotOpen:
-      if (sRecords) link.Message("Can't open boot file:" + choice.bootFile, "file open error");
+    case ImageLoadResult::CannotOpen: {
+      const std::string text =
+          link.Refusal("Can't open boot file:" + choice.bootFile, bootError,
+                       halvex::WholeFileErrorText(bootError, kMaxBootFileSize));
+      if (sRecords) link.Message(text, "file open error");
       return kNoBootFile;
+    }
     case ImageLoadResult::Invalid:
       // A boot file whose records do not fit the image is refused, never partly loaded.
+      link.Refusal("", 0, "invalid boot file " + choice.bootFile);
       if (sRecords) link.Message("Invalid boot file:" + choice.bootFile, "file open error");
       return kNoBootFile;
   }
 
-  state.program.reset(std::fopen(filename.c_str(), sRecords ? "r" : "rb"));
-  if (!state.program) {
-    if (sRecords) link.Message("Can't open program file", "file open error");
+  // The image is checked whole before the port is touched: a load that could not finish would
+  // leave the device with its flash erased.
+  const ProgramFileCheck program = OpenProgramFile(filename, mode, state);
+  if (!program.ok) {
+    const std::string text = link.Refusal("Can't open program file", program.error, program.reason);
+    if (sRecords) link.Message(text, "file open error");
     return kNoProgramFile;
   }
   std::string header;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace halvex::boot {
 
@@ -39,7 +40,8 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 // looked at between loads.
 struct BootState {
   std::unique_ptr<BootImage> image = std::make_unique<BootImage>();
-  FileHandle program;           // the open firmware file
+  std::string programBytes;     // the firmware file, read whole before the load starts
+  FileHandle program;           // a stream over programBytes
   uint8_t recordChecksum = 0;   // 8-bit sum of the data bytes of the last record sent
   bool moreRecords = false;     // a record was sent and awaits its checksum answer
   uint16_t totalBytes = 0;      // data bytes sent in this load (wraps at 16 bits)

@@ -7,7 +7,9 @@
 #include "boot/BootState.h"
 #include "boot/BootTransfer.h"
 #include "boot/LoadProgressCount.h"
+#include "boot/ProgramFile.h"
 #include "boot/SRecord.h"
+#include "halvex/WholeFile.h"
 #include "interface/LinkState.h"
 #include "interface/Version.h"
 #include "protocol/DeviceInfo.h"
@@ -86,6 +88,7 @@ int16_t EraseAndProgram(BootLink& link, BootState& state) {
 
 int16_t CHalvexCtrl::Update(const std::string& filename) {
   BootLink link(impl());
+  impl().lastFailure.clear();
   const int16_t type = GetDevice();
   SetBootType(true);
   Process().bootFileMode = 0;
@@ -93,20 +96,26 @@ int16_t CHalvexCtrl::Update(const std::string& filename) {
 
   const std::string bootFile = halvex::IsLayoutA(type) ? "udkhs1.a20" : "udkbase.a20";
   BootState state;
-  switch (LoadBootImage(bootFile, kBootFileLineBuffer, *state.image)) {
+  int bootError = 0;
+  switch (LoadBootImage(bootFile, kBootFileLineBuffer, *state.image, &bootError)) {
     case ImageLoadResult::Ok:
       break;
     case ImageLoadResult::CannotOpen:
-      link.Message("bootfile open error", halvex::kHalvexName);
+      link.Message(link.Refusal("bootfile open error", bootError,
+                                halvex::WholeFileErrorText(bootError, kMaxBootFileSize)),
+                   halvex::kHalvexName);
       return kUpdateFailed;
     case ImageLoadResult::Invalid:
+      link.Refusal("", 0, "invalid boot file " + bootFile);
       link.Message("Invalid boot file:" + bootFile, halvex::kHalvexName);
       return kUpdateFailed;
   }
 
-  state.program.reset(std::fopen(filename.c_str(), "r"));
-  if (!state.program) {
-    link.Message("Can't open program file", "file open error");
+  // Checked whole before the device is asked into its loader, which erases the flash.
+  const ProgramFileCheck program = OpenProgramFile(filename, BootFileMode::SRecords, state);
+  if (!program.ok) {
+    link.Message(link.Refusal("Can't open program file", program.error, program.reason),
+                 "file open error");
     return kNoProgramFile;
   }
   std::string header;

@@ -62,6 +62,8 @@ std::string CHalvexCtrl::AboutText() {
   return std::string(halvex::kHalvexName) + " Version " + halvex::kHalvexVersion;
 }
 
+std::string CHalvexCtrl::LastFailure() const { return d_->lastFailure; }
+
 bool CHalvexCtrl::GetBootType() const { return d_->bootType; }
 
 void CHalvexCtrl::SetBootType(bool value) {

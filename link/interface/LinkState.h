@@ -126,6 +126,10 @@ struct CHalvexCtrl::Impl {
   std::map<int16_t, std::string> comPaths;
   halvex::ControlFace face;
 
+  // Why the last open of a port or a file failed (LastFailure), on the host's thread.
+  std::string lastFailure;
+  bool quietPortFailures = false;  // a busy or forbidden port is not handed to the host
+
   // Properties.
   bool bootType = false;
   bool resetType = false;

@@ -1,17 +1,24 @@
-// Serial port on a POSIX terminal device: termios raw mode, exclusive open, modem lines through
-// ioctl, and a poll() wait that an eventfd cancels. CTS changes are found by polling the modem
-// status every few milliseconds while waiting, which works on every driver (TIOCMIWAIT does not).
+// Serial port on a POSIX terminal device: termios raw mode, exclusive use (flock, a lock file and
+// TIOCEXCL), modem lines through ioctl, and a poll() wait that an eventfd cancels. CTS changes are
+// found by polling the modem status every few milliseconds while waiting, which works on every
+// driver (TIOCMIWAIT does not).
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 
 #include "halvex/SerialPort.h"
+#include "platform/PortLock.h"
 
 namespace halvex {
 namespace {
@@ -60,7 +67,8 @@ bool BaudToSpeed(int baud, speed_t* speed) {
 
 class PosixSerialPort final : public SerialPort {
  public:
-  explicit PosixSerialPort(int fd) : fd_(fd) {
+  PosixSerialPort(int fd, std::unique_ptr<PortLockFile> lockFile)
+      : fd_(fd), lockFile_(std::move(lockFile)) {
     int lines = 0;
     hasModemLines_ = ::ioctl(fd_, TIOCMGET, &lines) == 0;
     lastCts_ = hasModemLines_ && (lines & TIOCM_CTS) != 0;
@@ -68,7 +76,8 @@ class PosixSerialPort final : public SerialPort {
   ~PosixSerialPort() override {
     if (cancelFd_ >= 0) ::close(cancelFd_);
     ::ioctl(fd_, TIOCNXCL);  // the next open, ours or another program's, may have the line
-    ::close(fd_);
+    ::close(fd_);            // and with it the flock
+    lockFile_.reset();
   }
 
   bool ReadLineSettings() override { return ::tcgetattr(fd_, &settings_) == 0; }
@@ -206,21 +215,76 @@ class PosixSerialPort final : public SerialPort {
   }
 
   int fd_;
+  std::unique_ptr<PortLockFile> lockFile_;
   int cancelFd_ = -1;
   bool hasModemLines_ = false;
   bool lastCts_ = false;
   termios settings_{};
 };
 
+std::mutex& LockFolderMutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::string& LockFolder() {
+  static std::string folder = "/run/lock";
+  return folder;
+}
+
+std::string CurrentLockFolder() {
+  std::lock_guard hold(LockFolderMutex());
+  return LockFolder();
+}
+
+// The owner a lock file names, for the busy text.
+pid_t LockOwner(const std::string& folder, const std::string& device) {
+  return folder.empty() ? 0 : LockFileOwner(folder + "/" + LockFileName(device));
+}
+
 }  // namespace
 
-std::unique_ptr<SerialPort> OpenPosixSerialPort(const std::string& path) {
+void SetSerialLockFolder(const std::string& folder) {
+  std::lock_guard hold(LockFolderMutex());
+  LockFolder() = folder;
+}
+
+std::unique_ptr<SerialPort> OpenPosixSerialPort(const std::string& path,
+                                                SerialOpenFailure* failure) {
+  using Kind = SerialOpenFailure::Kind;
+  auto fail = [failure](Kind kind, std::string text) -> std::unique_ptr<SerialPort> {
+    if (failure) *failure = SerialOpenFailure{kind, std::move(text)};
+    return nullptr;
+  };
+  const std::string folder = CurrentLockFolder();
+  // Lock files go by the device's own name, so that /dev/serial/by-id/... and /dev/ttyUSB0 meet.
+  char resolved[PATH_MAX];
+  const std::string device = ::realpath(path.c_str(), resolved) ? resolved : path;
+
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  // Exclusive use, as the devices allow one conversation at a time. A device that is not a
-  // terminal refuses this; the line-settings step then reports it.
+  if (fd < 0) {
+    const int e = errno;
+    // EBUSY: the TIOCEXCL of another program.
+    if (e == EBUSY) return fail(Kind::kBusy, PortBusyText(LockOwner(folder, device)));
+    if (e == EACCES || e == EPERM)
+      return fail(Kind::kPermission, PermissionDeniedText(DeviceGroup(device)));
+    return fail(Kind::kOther, std::strerror(e));
+  }
+  // The port is claimed before TIOCEXCL is set: setting (and on failure clearing) it on a port
+  // that another program holds would take its exclusivity away.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    return fail(Kind::kBusy, PortBusyText(LockOwner(folder, device)));
+  }
+  auto lockFile = std::make_unique<PortLockFile>();
+  pid_t owner = 0;
+  if (!folder.empty() && lockFile->Take(folder, device, owner) == PortLockFile::Result::kHeld) {
+    ::close(fd);
+    return fail(Kind::kBusy, PortBusyText(owner));
+  }
+  // A device that is not a terminal refuses this; the line-settings step then reports it.
   ::ioctl(fd, TIOCEXCL);
-  return std::make_unique<PosixSerialPort>(fd);
+  return std::make_unique<PosixSerialPort>(fd, std::move(lockFile));
 }
 
 }  // namespace halvex

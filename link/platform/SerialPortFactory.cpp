@@ -21,13 +21,13 @@ void SetSerialPortFactory(SerialPortFactory factory) {
   Factory() = std::move(factory);
 }
 
-std::unique_ptr<SerialPort> OpenSerialPort(const std::string& path) {
+std::unique_ptr<SerialPort> OpenSerialPort(const std::string& path, SerialOpenFailure* failure) {
   SerialPortFactory f;
   {
     std::lock_guard lock(FactoryMutex());
     f = Factory();
   }
-  return f ? f(path) : OpenPosixSerialPort(path);
+  return f ? f(path, failure) : OpenPosixSerialPort(path, failure);
 }
 
 }  // namespace halvex

@@ -1,16 +1,19 @@
 // Writing a device from an EEPROM file, and saving the page images as one.
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "halvex/HalvexCtrl.h"
+#include "halvex/WholeFile.h"
 #include "interface/LinkState.h"
 #include "interface/Version.h"
 #include "protocol/EepromFile.h"
 #include "protocol/LinkIo.h"
 
 namespace {
+
+// Two pages of values with comments: a few dozen kilobytes.
+constexpr size_t kMaxEprFileSize = size_t{1} << 20;
 
 // Writes the runs of one page; false when a write failed (a failed full run also tells why).
 bool WritePageRuns(CHalvexCtrl& self, CHalvexCtrl::Impl& d, int16_t page,
@@ -49,15 +52,16 @@ bool CHalvexCtrl::ReadEprFile(const std::string& eprpath) {
   d.proto.eprComments = tables.comments;
   d.proto.laserCommands.clear();
 
-  std::ifstream in(eprpath, std::ios::binary);
-  if (!in) {
-    d.Message("Can't open file:" + eprpath, "file open error");
+  d.lastFailure.clear();
+  std::string text;
+  if (const int e = halvex::ReadWholeFile(eprpath, kMaxEprFileSize, text)) {
+    // A missing file keeps the plain message; a refused one says why.
+    d.lastFailure = halvex::WholeFileErrorText(e, kMaxEprFileSize);
+    d.Message("Can't open file:" + eprpath + (e == ENOENT ? "" : "\n" + d.lastFailure),
+              "file open error");
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  in.close();
-  const auto parsed = halvex::ParseEepromFile(text.str(), tables);
+  const auto parsed = halvex::ParseEepromFile(text, tables);
   d.proto.eprPage0 = tables.page0;
   d.proto.eprPage1 = tables.page1;
   d.proto.eprComments = tables.comments;
@@ -77,9 +81,5 @@ bool CHalvexCtrl::ReadEprFile(const std::string& eprpath) {
 bool CHalvexCtrl::WriteEepromFile(const std::string& eprpath) {
   Impl& d = impl();
   const std::string text = halvex::FormatEepromFile(d.proto.page0, d.proto.page1);
-  std::FILE* f = std::fopen(eprpath.c_str(), "w");
-  if (f == nullptr) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  const bool closed = std::fclose(f) == 0;
-  return written && closed;
+  return halvex::WriteWholeFile(eprpath, text) == 0;
 }

@@ -42,8 +42,17 @@ bool Impl::OpenSerial(int16_t portNumber, int16_t baudRate) {
     return false;
   };
 
-  std::shared_ptr<halvex::SerialPort> p = halvex::OpenSerialPort(path);
-  if (!p) return fail(" CreateFile error ");
+  halvex::SerialOpenFailure why;
+  std::shared_ptr<halvex::SerialPort> p = halvex::OpenSerialPort(path, &why);
+  if (!p) {
+    lastFailure = why.text;
+    // A port someone else holds, or one the user may not open, is worth telling at once: the
+    // status text alone would send them looking for a missing device.
+    using Kind = halvex::SerialOpenFailure::Kind;
+    if ((why.kind == Kind::kBusy || why.kind == Kind::kPermission) && !quietPortFailures)
+      Message(path + ": " + why.text, "COM" + std::to_string(portNumber));
+    return fail(" CreateFile error ");
+  }
   if (!p->ReadLineSettings()) return fail(" GetCommState error ");
   // A refused line setting closes the port without a text of its own.
   if (!p->ApplyLineSettings(baudRate)) return fail("", true);
@@ -103,6 +112,7 @@ void Impl::CloseSerial() {
 
 bool CHalvexCtrl::Connect(int16_t com_port, int16_t baud) {
   Impl& d = *d_;
+  d.lastFailure.clear();
   d.CloseSocket();
   d.CloseSerial();
   halvex::InvalidateDeviceInfo();

@@ -89,12 +89,16 @@ class ModuleRole : public SimRole {
           << (webOptions_[i].silent ? " (silent)" : "") << std::endl;
       web_.push_back(std::move(server));
     }
+    // A module recovered to another address takes its web interface along.
+    host_.SetAddressHook([this](size_t i, const ModuleIdentity& identity) {
+      if (i < web_.size()) web_[i]->MoveTo(identity.address);
+    });
     return true;
   }
 
   void Stop() override {
+    host_.Stop();  // first: its address hook reaches the web interfaces
     for (auto& server : web_) server->Stop();
-    host_.Stop();
   }
 
  private:

@@ -112,6 +112,7 @@ std::optional<ModuleRequest> ParseModuleRequest(const uint8_t* data, size_t leng
   switch (type) {
     case 0x0001:
       r.type = RequestType::kDiscovery;
+      if (payload >= r.mac.size()) std::memcpy(r.mac.data(), p, r.mac.size());
       return r;
     case 0x0003:
       if (payload < 12 || !readTarget(12)) return std::nullopt;
@@ -133,6 +134,13 @@ std::optional<ModuleRequest> ParseModuleRequest(const uint8_t* data, size_t leng
       r.type = RequestType::kOther;
       return r;
   }
+}
+
+bool DiscoveryIsFor(const ModuleRequest& request, const ModuleIdentity& id) {
+  if (request.type != RequestType::kDiscovery) return false;
+  ModuleMac everyone;
+  everyone.fill(0xFF);
+  return request.mac == everyone || (id.hasMac && request.mac == id.mac);
 }
 
 }  // namespace qelta::sim

@@ -51,6 +51,8 @@ enum class RequestType { kDiscovery, kStaticAddress, kDhcp, kReboot, kOther };
 
 struct ModuleRequest {
   RequestType type = RequestType::kOther;
+  // The target module; for a discovery request the MAC filter (all ones: every module). A
+  // discovery request without one names no module.
   ModuleMac mac{};
   std::string password;
   uint32_t address = 0, mask = 0, gateway = 0;  // static request, host order
@@ -59,5 +61,9 @@ struct ModuleRequest {
 
 // Reads a request; nothing when the datagram is not one (bad magic, short, inconsistent).
 std::optional<ModuleRequest> ParseModuleRequest(const uint8_t* data, size_t length);
+
+// A discovery request is for the module with this MAC (none: a module without one) when its
+// filter is the all-ones MAC or that very MAC.
+bool DiscoveryIsFor(const ModuleRequest& request, const ModuleIdentity& id);
 
 }  // namespace qelta::sim

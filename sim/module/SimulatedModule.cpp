@@ -2,12 +2,14 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -78,6 +80,7 @@ struct ModuleHost::Module {
   Clock::time_point restartUntil{};
   bool restarting = false;
   bool bindFailed = false;
+  Clock::time_point bindRetryAt{};  // a failed bind is tried again from then on
   uint32_t answerSeed = 1;
 
   // Line bytes waiting for the line to go idle (forwarding on idle).
@@ -138,12 +141,18 @@ void CloseAll(ModuleHost::Module& m) {
 
 // Opens what the module should have open now: its discovery socket, and the tunnel listener while
 // the tunnel is free and allowed.
+// An address the module cannot bind yet (not on any interface) is tried again now and then, as a
+// real module keeps trying its configured address.
+constexpr auto kBindRetry = std::chrono::milliseconds(250);
+
 void OpenWhatIsDue(ModuleHost::Module& m) {
   const ModuleOptions& o = m.options;
   if (m.restarting) return;
+  if (m.bindFailed && Clock::now() >= m.bindRetryAt) m.bindFailed = false;
   if (m.udp < 0 && !m.bindFailed) {
     m.udp = OpenBound(SOCK_DGRAM, o.identity.address, kModuleDiscoveryPort);
     m.bindFailed = m.udp < 0;
+    if (m.bindFailed) m.bindRetryAt = Clock::now() + kBindRetry;
   }
   const bool wantListener = m.udp >= 0 && !TunnelClosed(o) && m.client < 0;
   if (wantListener && m.listener < 0) {
@@ -170,20 +179,26 @@ void Restart(ModuleHost::Module& m) {
 }
 
 // A configuration request: applied only when it names this module's MAC with its password.
-void Configure(ModuleHost::Module& m, const ModuleRequest& r) {
+// Answers whether the module's address changed.
+bool Configure(ModuleHost::Module& m, const ModuleRequest& r) {
   ModuleIdentity& id = m.options.identity;
-  if (m.options.silent || m.restarting) return;
-  if (!id.hasMac || r.mac != id.mac) return;  // meant for another module
+  if (m.options.silent || m.restarting) return false;
+  if (!id.hasMac || r.mac != id.mac) return false;  // meant for another module
   if (r.password != m.options.password) {
     ++m.stats.configurationsRejected;
-    return;
+    return false;
   }
+  const uint32_t before = id.address;
   switch (r.type) {
     case RequestType::kStaticAddress:
       id.address = r.address;
       id.mask = r.mask;
       id.gateway = r.gateway;
       id.dhcp = false;
+      // The new address must exist on this machine for the module to answer there: inside the
+      // private namespace it is added to lo (outside, the module stays unreachable, as a real one
+      // on a foreign subnet would).
+      if (id.address != before) AddLoopbackAddress(id.address);
       break;
     case RequestType::kDhcp:
       // There is no DHCP server here: the module keeps its address and reports DHCP on.
@@ -192,21 +207,23 @@ void Configure(ModuleHost::Module& m, const ModuleRequest& r) {
     case RequestType::kReboot:
       break;
     default:
-      return;
+      return false;
   }
   ++m.stats.configurationsApplied;
   Restart(m);
+  return id.address != before;
 }
 
-void HandleDatagram(ModuleHost::Module& m, int replyFd, const uint8_t* data, size_t length,
+// Answers whether the datagram moved the module to another address.
+bool HandleDatagram(ModuleHost::Module& m, int replyFd, const uint8_t* data, size_t length,
                     const sockaddr_in& from) {
   const auto request = ParseModuleRequest(data, length);
-  if (!request) return;
+  if (!request) return false;
   if (request->type == RequestType::kDiscovery) {
-    Answer(m, replyFd, from);
-  } else {
-    Configure(m, *request);
+    if (DiscoveryIsFor(*request, m.options.identity)) Answer(m, replyFd, from);
+    return false;
   }
+  return Configure(m, *request);
 }
 
 // Starts the base station's line the first time the module needs it.
@@ -428,7 +445,11 @@ void ModuleHost::Run() {
     }
     if (ready <= 0) continue;
 
-    std::lock_guard<std::mutex> hold(lock_);
+    // Modules that took a new address; the hook hears of them once the lock is given back.
+    std::vector<std::pair<size_t, ModuleIdentity>> moved;
+    std::function<void(size_t, const ModuleIdentity&)> addressHook;
+    std::unique_lock<std::mutex> hold(lock_);
+    addressHook = addressHook_;
     for (size_t k = 0; k < fds.size() && !stop_; ++k) {
       if (fds[k].revents == 0) continue;
       const Slot s = slots[k];
@@ -447,13 +468,16 @@ void ModuleHost::Run() {
           if (n < 0) break;
           if (s.kind == Kind::kGroup) {
             // Every module hears the group and answers from its own address.
-            for (auto& m : modules_) {
-              HandleDatagram(*m, m->udp, buffer, static_cast<size_t>(n), from);
+            for (size_t i = 0; i < modules_.size(); ++i) {
+              Module& m = *modules_[i];
+              if (HandleDatagram(m, m.udp, buffer, static_cast<size_t>(n), from))
+                moved.emplace_back(i, m.options.identity);
             }
           } else {
             Module& m = *modules_[s.module];
             if (m.udp != fds[k].fd) break;  // closed by a restart meanwhile
-            HandleDatagram(m, m.udp, buffer, static_cast<size_t>(n), from);
+            if (HandleDatagram(m, m.udp, buffer, static_cast<size_t>(n), from))
+              moved.emplace_back(s.module, m.options.identity);
           }
         }
         continue;
@@ -463,7 +487,15 @@ void ModuleHost::Run() {
       if (s.kind == Kind::kClient && m.client == fds[k].fd) ReadClient(m);
       if (s.kind == Kind::kLine) ReadLine(m);
     }
+    hold.unlock();
+    if (addressHook)
+      for (const auto& [index, identity] : moved) addressHook(index, identity);
   }
+}
+
+void ModuleHost::SetAddressHook(std::function<void(size_t, const ModuleIdentity&)> hook) {
+  std::lock_guard<std::mutex> hold(lock_);
+  addressHook_ = std::move(hook);
 }
 
 size_t ModuleHost::ModuleCount() const {
@@ -566,24 +598,60 @@ bool AddLoopbackAddress(uint32_t hostOrder, std::string* error) {
     return false;
   }
   if ((hostOrder >> 24) == 127) return true;  // the whole of 127/8 is local already
-  static std::mutex aliasLock;
-  static int nextAlias = 1;
-  std::lock_guard<std::mutex> hold(aliasLock);
-  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  ifreq request{};
-  std::snprintf(request.ifr_name, IFNAMSIZ, "lo:%d", nextAlias++);
-  sockaddr_in a = SocketAddress(hostOrder, 0);
-  std::memcpy(&request.ifr_addr, &a, sizeof a);
-  bool ok = ::ioctl(fd, SIOCSIFADDR, &request) == 0;
-  if (ok) {
-    sockaddr_in mask = SocketAddress(0xFFFFFFFFu, 0);
-    std::memcpy(&request.ifr_netmask, &mask, sizeof mask);
-    ok = ::ioctl(fd, SIOCSIFNETMASK, &request) == 0;
+  auto fail = [error](const std::string& why, int e) {
+    if (error) *error = "cannot add the address: " + why + ": " + std::strerror(e);
+    return false;
+  };
+  const unsigned lo = ::if_nametoindex("lo");
+  if (lo == 0) return fail("no loopback interface", errno);
+  // One RTM_NEWADDR message: address/32 on lo. Unlike an interface alias it adds to what is
+  // there, so programs sharing the namespace never replace each other's addresses.
+  struct Request {
+    nlmsghdr header;
+    ifaddrmsg address;
+    char attributes[2 * RTA_SPACE(sizeof(uint32_t))];
+  } request{};
+  request.header.nlmsg_len = NLMSG_LENGTH(sizeof(ifaddrmsg));
+  request.header.nlmsg_type = RTM_NEWADDR;
+  request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_CREATE | NLM_F_EXCL | NLM_F_ACK;
+  request.header.nlmsg_seq = 1;
+  request.address.ifa_family = AF_INET;
+  request.address.ifa_prefixlen = 32;
+  request.address.ifa_scope = RT_SCOPE_UNIVERSE;
+  request.address.ifa_index = lo;
+  const uint32_t network = htonl(hostOrder);
+  for (unsigned short type : {IFA_LOCAL, IFA_ADDRESS}) {
+    auto* attribute = reinterpret_cast<rtattr*>(reinterpret_cast<char*>(&request) +
+                                                NLMSG_ALIGN(request.header.nlmsg_len));
+    attribute->rta_type = type;
+    attribute->rta_len = RTA_LENGTH(sizeof network);
+    std::memcpy(RTA_DATA(attribute), &network, sizeof network);
+    request.header.nlmsg_len = NLMSG_ALIGN(request.header.nlmsg_len) + RTA_SPACE(sizeof network);
   }
-  if (!ok && error) *error = std::string("cannot add the address: ") + std::strerror(errno);
+  const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+  if (fd < 0) return fail("netlink", errno);
+  sockaddr_nl kernel{};
+  kernel.nl_family = AF_NETLINK;
+  if (::sendto(fd, &request, request.header.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel),
+               sizeof kernel) < 0) {
+    const int e = errno;
+    ::close(fd);
+    return fail("netlink send", e);
+  }
+  // The acknowledgement: an error message whose code is 0 on success.
+  alignas(nlmsghdr) char answer[512];
+  timeval wait{2, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  const ssize_t n = ::recv(fd, answer, sizeof answer, 0);
+  const int receiveError = errno;
   ::close(fd);
-  return ok;
+  if (n < static_cast<ssize_t>(NLMSG_LENGTH(sizeof(nlmsgerr))))
+    return fail("no netlink answer", n < 0 ? receiveError : EPROTO);
+  const auto* header = reinterpret_cast<const nlmsghdr*>(answer);
+  if (header->nlmsg_type != NLMSG_ERROR) return fail("netlink answer", EPROTO);
+  const auto* result = static_cast<const nlmsgerr*>(NLMSG_DATA(header));
+  if (result->error == 0 || result->error == -EEXIST) return true;
+  return fail("netlink", -result->error);
 }
 
 }  // namespace qelta::sim

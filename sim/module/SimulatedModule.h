@@ -76,6 +76,9 @@ class ModuleHost {
   // A module's sockets are open at its current address (false while restarting or when its
   // address cannot be used here).
   bool Online(size_t index) const;
+  // Called (on the host's thread, without its lock) when a configuration request gave a module
+  // another address, so that whatever else serves that module (its web interface) follows it.
+  void SetAddressHook(std::function<void(size_t index, const ModuleIdentity& identity)> hook);
 
   struct Module;
 
@@ -85,6 +88,7 @@ class ModuleHost {
 
   mutable std::mutex lock_;
   std::vector<std::unique_ptr<Module>> modules_;
+  std::function<void(size_t, const ModuleIdentity&)> addressHook_;
   int groupSocket_ = -1;
   int wakeFd_ = -1;
   std::atomic<bool> stop_{false};

@@ -124,7 +124,8 @@ std::map<std::string, std::string> ParseFormBody(const std::string& body) {
   return fields;
 }
 
-ModuleWebServer::ModuleWebServer(WebInterfaceOptions options) : options_(std::move(options)) {
+ModuleWebServer::ModuleWebServer(WebInterfaceOptions options)
+    : options_(std::move(options)), address_(options_.address) {
   if (options_.settings.ip.empty()) options_.settings.ip = Dotted(options_.address);
 }
 
@@ -145,7 +146,8 @@ bool ModuleWebServer::Start(std::string* error) {
 
 bool ModuleWebServer::Listen(std::string* error) {
   std::lock_guard<std::mutex> hold(serverLock_);
-  const std::string host = Dotted(options_.address);
+  const uint32_t address = address_;
+  const std::string host = Dotted(address);
   if (options_.silent) {
     // The kernel completes the connections in the backlog; nobody ever reads them.
     silentFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -154,7 +156,7 @@ bool ModuleWebServer::Listen(std::string* error) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(options_.port);
-    a.sin_addr.s_addr = htonl(options_.address);
+    a.sin_addr.s_addr = htonl(address);
     if (silentFd_ < 0 || ::bind(silentFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
         ::listen(silentFd_, 16) != 0) {
       if (error) *error = host + ": " + std::strerror(errno);
@@ -228,6 +230,21 @@ void ModuleWebServer::Restart() {
     hook = rebootHook_;
   }
   if (hook) hook();
+  BeginSilence();
+}
+
+void ModuleWebServer::MoveTo(uint32_t address) {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    sessions_.clear();
+    options_.settings.ip = Dotted(address);
+    options_.settings.dhcp = false;
+  }
+  address_ = address;  // where the interface listens again after the silence
+  BeginSilence();
+}
+
+void ModuleWebServer::BeginSilence() {
   // One silence at a time: a second reboot before the interface has gone quiet joins the first.
   if (restarting_.exchange(true)) return;
   std::lock_guard<std::mutex> hold(restartLock_);
@@ -309,7 +326,7 @@ ModuleWebServer::Answer ModuleWebServer::Handle(const WebRequestRecord& request,
     };
     if (value("username") == options_.user && value("password") == options_.password) {
       const std::string token =
-          std::to_string(nextSession_++) + "x" + std::to_string(options_.address & 0xFFFF);
+          std::to_string(nextSession_++) + "x" + std::to_string(address_ & 0xFFFF);
       sessions_.push_back(token);
       a.cookie = std::string(kCookieName) + "=" + token + "; Path=/";
       a.body = Page("Home", "Logged in.");

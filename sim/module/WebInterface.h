@@ -78,6 +78,9 @@ class ModuleWebServer {
 
   // Called (on a server thread) when the reboot form was accepted, before the silence.
   void SetRebootHook(std::function<void()> hook);
+  // The module took another address (a configuration request): the interface falls silent as
+  // in a reboot and answers at `address` (host order) afterwards.
+  void MoveTo(uint32_t address);
 
   std::vector<WebRequestRecord> Requests() const;
   // The bodies received at one target ("Forms/login_1"), in order.
@@ -106,9 +109,11 @@ class ModuleWebServer {
   bool HasSession(const std::string& cookieHeader) const;
   void ApplyForm(const std::string& form, const std::map<std::string, std::string>& fields);
   void Restart();
+  void BeginSilence();
   static std::string Document(const WebModuleSettings& settings);
 
   WebInterfaceOptions options_;
+  std::atomic<uint32_t> address_;  // where it listens, host order
   mutable std::mutex lock_;
   std::vector<WebRequestRecord> requests_;
   std::vector<std::string> sessions_;

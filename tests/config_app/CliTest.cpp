@@ -1,4 +1,7 @@
 // The command line: its subcommands on the scripted port and its exit codes.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <sstream>
 
@@ -47,6 +50,37 @@ TEST_F(CliTest, ErrorsAndUsageGiveNonZeroExitCodes) {
   EXPECT_NE(Run({"no-such-command"}), 0);
   EXPECT_NE(Run({"com-port"}), 0);
   EXPECT_EQ(Run({"--dialog", "novalue", "about"}), 1);
+}
+
+TEST_F(CliTest, TwoRunsStartedTogetherBothKeepTheirChange) {
+  // Two programs on one settings file, again and again from no file at all: each change and
+  // each default written back at start-up happens under the lock, so neither undoes the other.
+  auto spawn = [this](std::vector<std::string> args) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      std::ostringstream quiet;
+      args.insert(args.begin(), "qeltaconfig-cli");
+      std::vector<const char*> argv;
+      for (const auto& a : args) argv.push_back(a.c_str());
+      _exit(RunCli(static_cast<int>(argv.size()), argv.data(), quiet, quiet, AllCliRegistrars(),
+                   Env()));
+    }
+    return pid;
+  };
+  auto exitCode = [](pid_t pid) {
+    int status = 0;
+    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE(round);
+    std::filesystem::remove_all(root + "/config");
+    const pid_t port = spawn({"com-port", "3"});
+    const pid_t device = spawn({"com-device", "5", "/dev/x"});
+    ASSERT_EQ(exitCode(port), 0);
+    ASSERT_EQ(exitCode(device), 0);
+    EXPECT_EQ(Number("ComPort"), 3u);
+    EXPECT_EQ(Text("ComDevice5"), "/dev/x");
+  }
 }
 
 TEST_F(CliTest, AFailureRowMakesTheRunFailAndEveryRowIsPrinted) {

@@ -10,10 +10,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "app/FileAccess.h"
 #include "app/HttpHandlerLookup.h"
@@ -37,9 +39,13 @@ class FaultyFiles : public PosixFileAccess {
   int writeError = 0;  // for WriteFileAtomic
   int mkdirError = 0;
   std::string onlyPath;  // when set, failures apply to this path only
+  // Runs once, after the next read: another program's change landing just then.
+  std::function<void()> afterRead;
   int ReadFile(const std::string& path, std::string& out, std::size_t limit) override {
     if (readError && Applies(path)) return readError;
-    return PosixFileAccess::ReadFile(path, out, limit);
+    const int e = PosixFileAccess::ReadFile(path, out, limit);
+    if (auto hook = std::exchange(afterRead, nullptr)) hook();
+    return e;
   }
   int WriteFileAtomic(const std::string& path, const std::string& data, mode_t mode) override {
     if (writeError && Applies(path)) return writeError;

@@ -1,8 +1,12 @@
 // The settings file format, the store's file handling and CSettingsKey.
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <iterator>
 #include <thread>
 
 #include "FormTestSupport.h"
@@ -172,6 +176,92 @@ TEST_F(SettingsStoreTest, AnUnreadableFileIsNeverReplaced) {
   files.readError = 0;
   EXPECT_EQ(Number("ComPort"), 7u);
   EXPECT_EQ(Text("EthUsernameDigiME"), "anna");
+}
+
+TEST_F(SettingsStoreTest, OnlyARegularFileOrALinkToOneIsReadOrWritten) {
+  // What stands in the settings file's place (made at `p`, a link's target at `t`), whether the
+  // value is stored there (else refused at once, nothing changed) and whether `p` is a link.
+  using Make = std::function<bool(const char* p, const char* t)>;
+  const Make link = [](const char* p, const char* t) { return symlink(t, p) == 0; };
+  const Make fifo = [](const char* p, const char*) { return mkfifo(p, 0600) == 0; };
+  const struct {
+    const char* what;
+    Make make;
+    bool stored, isLink;
+  } cases[] = {
+      {"nothing", [](const char*, const char*) { return true; }, true, false},
+      // A private copy of /dev/null: were it replaced, nothing outside the test would suffer.
+      {"a character device",
+       [](const char* p, const char*) { return mknod(p, S_IFCHR | 0600, makedev(1, 3)) == 0; },
+       false, false},
+      {"a FIFO", fifo, false, false},
+      {"a folder", [](const char* p, const char*) { return mkdir(p, 0700) == 0; }, false, false},
+      {"a link to a file elsewhere",
+       [&](const char* p, const char* t) {
+         return std::ofstream(t) << "A=number:1\n" && link(p, t);
+       },
+       true, true},
+      {"a link to nothing yet", link, true, true},
+      {"a link to a FIFO", [&](const char* p, const char* t) { return fifo(t, t) && link(p, t); },
+       false, true},
+  };
+  const std::string target = root + "/elsewhere/settings.conf";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const char* dir : {"/config", "/elsewhere"}) std::filesystem::remove_all(root + dir);
+    std::filesystem::create_directories(root + "/config/Tervana");
+    std::filesystem::create_directories(root + "/elsewhere");
+    if (!c.make(settingsFile.c_str(), target.c_str())) {
+      EXPECT_EQ(errno, EPERM);  // mknod needs root
+      continue;
+    }
+    struct stat before {
+    }, after{};
+    lstat(settingsFile.c_str(), &before);
+    SettingsStore store(files, settingsFile);
+    SettingsDocument doc;
+    EXPECT_EQ(store.Open(doc) == 0, c.stored);
+    EXPECT_EQ(store.WriteNumber("ComPort", 2) == 0, c.stored);
+    ASSERT_EQ(lstat(settingsFile.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & S_IFMT, c.stored && !c.isLink ? S_IFREG : before.st_mode & S_IFMT);
+    EXPECT_EQ(after.st_rdev, before.st_rdev);
+    if (!c.stored) continue;
+    EXPECT_EQ(Number("ComPort"), 2u);
+    // A link's target is written, and the lock is taken beside it, whichever name is used.
+    if (c.isLink) {
+      EXPECT_EQ(store.LockPath(), target + ".lock");
+    }
+  }
+}
+
+// The session log, the lock and the seeding of the working folder go through these too.
+TEST_F(SettingsStoreTest, FileAccessRefusesWhatIsNoRegularFileWithoutWaiting) {
+  const std::string fifo = root + "/fifo", log = root + "/real.log";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(symlink(log.c_str(), (root + "/QeltaConfig.log").c_str()), 0);
+  FileLock lock;
+  const std::pair<int, int> cases[] = {
+      {files.AppendFile(fifo, "row\n", 0644), ENXIO},  // no reader: never waits for one
+      {files.AppendFile(root + "/QeltaConfig.log", "row\n", 0644), 0},
+      {files.CopyFile(fifo, root + "/copy", 0644), kNotRegularFile},
+      {files.Lock(fifo, 0600, 0, lock), kNotRegularFile},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << i;
+  EXPECT_FALSE(std::filesystem::exists(root + "/copy"));
+  EXPECT_EQ(std::filesystem::file_size(log), 4u);
+}
+
+TEST_F(SettingsStoreTest, ADefaultNeverReplacesAValueStoredMeanwhile) {
+  // Another program stores the value between the key's read and its write-back of the default.
+  SettingsStore store(files, settingsFile);
+  CSettingsKey key(store, ui);
+  ASSERT_TRUE(key.Open());
+  files.afterRead = [&] { std::ofstream(settingsFile, std::ios::app) << "ComPort=number:3\n"; };
+  EXPECT_EQ(key.ReadNumber("ComPort", 1), 3);
+  files.afterRead = [&] { std::ofstream(settingsFile, std::ios::app) << "F=text:/x.pcg\n"; };
+  EXPECT_EQ(key.ReadText("F", ""), "/x.pcg");
+  EXPECT_EQ(Number("ComPort"), 3u);
+  EXPECT_EQ(Text("F"), "/x.pcg");
 }
 
 TEST_F(SettingsStoreTest, DefaultPathFollowsXdgConfigHome) {

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "../link_boot/BootTestSupport.h"
@@ -124,6 +125,8 @@ TEST_F(FirmwareCliTest, FailureRowsGiveANonZeroExitCode) {
     BootLoaderKnobs knobs;
     std::vector<std::string> args;
     std::string row;
+    std::function<void()> prepare = {};
+    std::string reason = {};  // shown beside the failure row
   };
   BootLoaderKnobs wrongEcho;
   wrongEcho.wrong_echo_at = 3;
@@ -139,13 +142,31 @@ TEST_F(FirmwareCliTest, FailureRowsGiveANonZeroExitCode) {
                 {"firmware", "Hsbt0301.a20"},
                 "0\tFlash verification failed!"},
            Case{"missing image", {}, {"firmware", "Hsbt-none.a20"}, "0\tCan't open FW file"},
+           Case{"empty image",
+                {},
+                {"firmware", "Hsbt-empty.a20"},
+                "0\tCan't open FW file",
+                [] { boottest::WriteBinary("Hsbt-empty.a20", {}); },
+                "file is empty"},
+           Case{"image past the flash end",
+                {},
+                {"firmware", "Hsbt-long.a20"},
+                "0\tCan't open FW file",
+                [] { boottest::WriteBinary("Hsbt-long.a20", Bytes(0xF781, 0x22)); },
+                "file is larger than the flash (63360 bytes)"},
            Case{"no boot file for the name", {}, {"firmware", "Hsbt0301.a20"}, ""},
        }) {
     SCOPED_TRACE(c.name);
     StartDevice(c.knobs);
     if (c.row.empty()) std::filesystem::remove("5vboot.a20");
+    if (c.prepare) c.prepare();
 
     EXPECT_EQ(Run(c.args), 1);
+    if (!c.reason.empty()) {
+      EXPECT_NE(out_.find("Can't open FW file\t\t" + c.reason + "\n"), std::string::npos) << out_;
+      // Refused before anything was sent: the old firmware is still there, nothing erased.
+      EXPECT_EQ(line_->Loader().Bootstrap(), Bytes{});
+    }
 
     const std::string expected = c.row.empty() ? "0\tCan't open boot file" : c.row;
     EXPECT_EQ(Rows(), (std::vector<std::string>{"2\tUploading...", expected})) << out_;

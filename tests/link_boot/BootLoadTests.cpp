@@ -1,6 +1,8 @@
 // Boot against a simulated device in its ROM loader, over a pty.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdio>
 #include <mutex>
 
 #include "BootTestSupport.h"
@@ -170,6 +172,41 @@ TEST_F(BootTest, MissingFilesEndTheLoadBeforeTheDeviceIsTouched) {
 
   EXPECT_EQ(Loader().Bootstrap(), Bytes{});
   EXPECT_EQ(link_->Status(), "COM1 19200");
+}
+
+TEST_F(BootTest, ImagesThatCannotBeLoadedWholeAreRefusedBeforeAnythingIsSent) {
+  StartDevice(BootstrapKind::kBinaryBlocks);
+  const Bytes old = boottest::Pattern(0x10000, 7);
+  Loader().RestoreFlash(old);
+  const qelta::sim::BootPhase waiting = Loader().Phase();
+  mkfifo("hsbt-fifo.a20", 0600);
+  mkdir("bsbt-folder.a20", 0700);
+  boottest::WriteBinary("hsbt-empty.a20", {});
+  boottest::WriteBinary("hs7-empty.a20", {});
+  boottest::WriteBinary("hsbt-long.a20", Bytes(0xF781, 0x11));
+  const std::pair<const char*, const char*> cases[] = {
+      {"hsbt-empty.a20", "file is empty"},
+      {"hsbt-long.a20", "file is larger than the flash (63360 bytes)"},
+      {"bsbt-folder.a20", "Is a directory"},
+      {"hsbt-fifo.a20", "not a regular file"},
+      {"hs7-empty.a20", "file is empty"},
+  };
+  for (const auto& [image, reason] : cases) {
+    EXPECT_EQ(Link().Boot(image), 2) << image;
+    EXPECT_EQ(Link().LastFailure(), reason);
+  }
+  // Only the S-record load says it in a message; binary loads stay silent.
+  EXPECT_EQ(Messages(),
+            (std::vector<Shown>{{"Can't open program file\nfile is empty", "file open error"}}));
+  std::remove("5vboot.a20");
+  mkfifo("5vboot.a20", 0600);  // a boot file in a FIFO's place is refused the same way
+  EXPECT_EQ(Link().Boot("hsbt-empty.a20"), 1);
+  EXPECT_EQ(Link().LastFailure(), "not a regular file");
+
+  // Nothing reached the ROM loader: no bootstrap, no erase, the old firmware intact.
+  EXPECT_EQ(Loader().Phase(), waiting);
+  EXPECT_EQ(Loader().Bootstrap(), Bytes{});
+  EXPECT_EQ(Loader().Flash(), old);
 }
 
 TEST_F(BootTest, SilentRomLoaderGivesThreeAndThePortReturnsToNormalSpeed) {

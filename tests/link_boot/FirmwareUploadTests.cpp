@@ -2,11 +2,13 @@
 // rows, against a simulated device in its ROM loader.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 
 #include "BootTestSupport.h"
 #include "app/QeltaConfigView.h"
+#include "halvex/SerialPort.h"
 #include "params/FirmwareUpload.h"
 #include "ui/ScriptedUi.h"
 
@@ -128,6 +130,31 @@ TEST_F(FirmwareUploadTest, StartingWithoutAFileReportsTheLoadersResultOnce) {
 
   EXPECT_EQ(Rows(),
             (std::vector<FirmwareRow>{{"Uploading...", "", 2}, {"Can't open boot file", "", 0}}));
+}
+
+TEST_F(FirmwareUploadTest, APortAnotherProgramHoldsIsToldOnceAndBesideTheFailureRow) {
+  PrepareDevice();
+  halvex::SetSerialLockFolder(root_);
+  CHalvexCtrl other;
+  other.SetComPortPath(1, line_->Path());
+  ASSERT_TRUE(other.Connect(1, 19200));
+  const std::string image = root_ + "/hsbt1.a20";
+  boottest::WriteBinary(image, boottest::Pattern(40));
+  ui_.QueueFileDialogResult(image);
+  ui_.QueueDialogAnswer("SorviFWUpload", {{}, {"openFile"}, true});
+
+  form_->RunCommand(ids::kCmdFirmwareUpdate);
+  ui_.FireTimers();
+  halvex::SetSerialLockFolder("/run/lock");
+
+  const std::string busy = "port is busy (used by PID " + std::to_string(getpid()) + ")";
+  ASSERT_EQ(ui_.Messages().size(), 1u);  // the load's own reopenings add no further box
+  EXPECT_EQ(ui_.Messages()[0].text, line_->Path() + ": " + busy);
+  const OutputList& list = form_->outputList();
+  ASSERT_EQ(list.RowCount(), 2);
+  EXPECT_EQ(list.Row(1).text[0], "No response from device: Waiting 00");
+  EXPECT_EQ(list.Row(1).text[2], busy);
+  EXPECT_EQ(line_->Loader().Bootstrap(), Bytes{});
 }
 
 TEST(FirmwareResultRowsTest, CodesOutsideTheTableGiveOneEmptyFailureRow) {

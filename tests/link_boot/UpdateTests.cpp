@@ -1,6 +1,8 @@
 // Update against a simulated device running its normal firmware, over a pty.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "BootTestSupport.h"
 #include "boot/BootState.h"
 #include "interface/LinkState.h"
@@ -98,6 +100,12 @@ TEST_F(UpdateTest, AMissingProgramFileIsReportedInEveryMode) {
   ASSERT_TRUE(Link().Connect(1, 19200));
   EXPECT_EQ(Link().Update("nothere.a20"), 2);
   EXPECT_EQ(Messages(), (std::vector<Shown>{{"Can't open program file", "file open error"}}));
+  // An empty program file is refused before the device is asked into its loader.
+  std::ofstream("empty.a20").flush();
+  EXPECT_EQ(Link().Update("empty.a20"), 2);
+  EXPECT_EQ(Messages().back(),
+            (Shown{"Can't open program file\nfile is empty", "file open error"}));
+  EXPECT_EQ(Loader().Bootstrap(), Bytes{});
 }
 
 struct UpdateFault {

@@ -1,4 +1,5 @@
 // Writing a device from an EEPROM file and saving the images as one.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -71,6 +72,33 @@ TEST_F(EepromFileOps, BadFilesWriteNothing) {
   EXPECT_FALSE(link.ReadEprFile(File("b.epr", "E:0:1:1:**\nE:0:256:1:**\n")));
   EXPECT_TRUE(line().Sent().empty());
   EXPECT_FALSE(link.WriteEepromFile(dir.string()));  // a folder cannot be written as a file
+}
+
+TEST_F(EepromFileOps, WhatIsNoRegularFileIsRefusedAtOnceWithItsReason) {
+  AnswerAll(B({0}));
+  const std::string fifo = (dir / "fifo.epr").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string big = File("big.epr", std::string((size_t{1} << 20) + 1, ' '));
+  const struct {
+    std::string path;
+    const char* reason;
+  } cases[] = {
+      {dir.string(), "Is a directory"},
+      {fifo, "not a regular file"},
+      {"/dev/zero", "not a regular file"},
+      {big, "file is larger than 1 MiB"},
+  };
+  for (const auto& c : cases) {
+    messages.clear();
+    EXPECT_FALSE(link.ReadEprFile(c.path)) << c.path;
+    EXPECT_EQ(link.LastFailure(), c.reason);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].first, "Can't open file:" + c.path + "\n" + c.reason);
+  }
+  EXPECT_TRUE(line().Sent().empty());
+  // Saving never writes into a device or waits for a reader of a FIFO.
+  EXPECT_FALSE(link.WriteEepromFile(fifo));
+  EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 TEST_F(EepromFileOps, FailedFullRunIsReportedPerPageAndStops) {

@@ -25,8 +25,9 @@ class SimLine : public ::testing::Test {
     runner_ = std::make_unique<qelta::sim::DeviceRunner>(
         device_, qelta::sim::NullModem::DeviceEndpoint(cable_));
     runner_->Start();
-    halvex::SetSerialPortFactory(
-        [c = cable_](const std::string&) { return halvex::test::OpenSimSerialPort(c); });
+    halvex::SetSerialPortFactory([c = cable_](const std::string&, halvex::SerialOpenFailure*) {
+      return halvex::test::OpenSimSerialPort(c);
+    });
     ctrl_.SetComPortPath(1, "sim");
   }
   void TearDown() override {

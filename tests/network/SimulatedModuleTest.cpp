@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "NetworkTestSupport.h"
 #include "device/SimDevice.h"
 #include "module/ModuleDatagrams.h"
+#include "module/WebInterface.h"
 
 namespace qelta::network {
 namespace {
@@ -87,6 +89,120 @@ TEST(SimulatedModule, AppliesConfigurationOnlyForItsMacAndPassword) {
   ASSERT_TRUE(WaitFor([&] { return host.Identity(0).dhcp; }, 2000));
   EXPECT_EQ(host.Stats(0).configurationsApplied, 2u);
   EXPECT_EQ(host.Stats(1).configurationsApplied, 0u);
+}
+
+// Whether the module at `address` answers `request` within the probe's 100 ms.
+bool Answers(const std::string& address, const std::vector<uint8_t>& request) {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  timeval wait{0, 100000};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(kDiscoveryPort);
+  to.sin_addr.s_addr = NetAddress(address);
+  ::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  uint8_t answer[512];
+  const bool answered = ::recv(fd, answer, sizeof answer, 0) > 0;
+  ::close(fd);
+  return answered;
+}
+
+TEST(SimulatedModule, DiscoveryIsAnsweredForTheAllOnesMacOrTheModulesOwn) {
+  test::RequireNamespace();
+  sim::ModuleHost host;
+  test::StartModules(host, 2);
+  auto request = [](std::vector<uint8_t> filter) {
+    std::vector<uint8_t> d = {'D', 'I', 'G', 'I', 0, 1, 0, static_cast<uint8_t>(filter.size())};
+    d.insert(d.end(), filter.begin(), filter.end());
+    return d;
+  };
+  const sim::ModuleMac own = host.Identity(0).mac, other = host.Identity(1).mac;
+  const std::pair<std::vector<uint8_t>, bool> cases[] = {
+      {request(std::vector<uint8_t>(6, 0xFF)), true},
+      {request({own.begin(), own.end()}), true},
+      {request({other.begin(), other.end()}), false},
+      {request({0x00, 0x11, 0x22, 0x33, 0x44, 0x55}), false},
+      {request({}), false},  // no filter names no module
+  };
+  for (const auto& [datagram, answered] : cases)
+    EXPECT_EQ(Answers("127.0.0.2", datagram), answered) << datagram.size();
+}
+
+// Plain HTTP/1.0: the status line of the answer to GET /path, or empty when nobody answers.
+std::string HttpStatusLine(const std::string& address, uint16_t port, const std::string& path) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  timeval wait{2, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = NetAddress(address);
+  std::string answer;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+    const std::string get = "GET /" + path + " HTTP/1.0\r\nHost: " + address + "\r\n\r\n";
+    ::send(fd, get.data(), get.size(), MSG_NOSIGNAL);
+    char buffer[256];
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n > 0) answer.assign(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return answer.substr(0, answer.find("\r\n"));
+}
+
+TEST(SimulatedModule, AModuleRecoveredOutsideLoopbackAnswersThereByDiscoveryTunnelAndWeb) {
+  test::RequireNamespace();
+  sim::ModuleOptions o;
+  o.identity = sim::SampleIdentity(0);
+  o.restartMs = 300;
+  sim::DeviceIdentity station;
+  station.type = sim::kTypeBaseStation;
+  station.id = 0x0BAD;
+  o.baseStation = std::make_shared<sim::SimDevice>(station);
+  sim::WebInterfaceOptions w;
+  w.address = o.identity.address;
+  w.port = 8080;
+  w.restartMs = 300;
+  sim::ModuleWebServer web(w);  // outlives the host, whose thread moves it
+  sim::ModuleHost host;
+  host.AddModule(o);
+  std::string error;
+  ASSERT_TRUE(web.Start(&error)) << error;
+  web.SetRebootHook([&host] { host.RestartModule(0); });
+  host.SetAddressHook([&web](size_t, const sim::ModuleIdentity& id) { web.MoveTo(id.address); });
+  ASSERT_TRUE(host.Start(&error)) << error;
+  ASSERT_EQ(HttpStatusLine("127.0.0.2", 8080, "login.htm"), "HTTP/1.1 200 OK");
+
+  // IP recovery: the configurator's static-address request to the group, for this MAC.
+  MacAddress mac;
+  std::copy(o.identity.mac.begin(), o.identity.mac.end(), mac.begin());
+  const auto recover = MakeStaticAddressRequest(0x0A090807, 0xFF000000, 0x0A000001, mac);
+  SendToGroup(recover.data(), recover.size());
+
+  // Back after its restart, at the new address only.
+  ASSERT_TRUE(WaitFor(
+      [&] { return BaseStationDiscovery::ProbeBaseStation(NetAddress("10.9.8.7")); }, 5000));
+  EXPECT_FALSE(BaseStationDiscovery::ProbeBaseStation(NetAddress("127.0.0.2")));
+  BaseStationDiscovery d;
+  d.RunDiscoveryCycle();
+  ASSERT_EQ(d.Table().count, 1u);
+  EXPECT_STREQ(d.Table().records[0].addressText, "10.9.8.7");
+  EXPECT_EQ(d.Table().records[0].gateway, 0x0A000001u);
+
+  int tunnel = -1;
+  ASSERT_TRUE(WaitFor([&] { return (tunnel = ConnectTunnel("10.9.8.7")) >= 0; }, 2000));
+  const uint8_t frame[] = {0x02, 0x01, 0x12, 0x03};
+  ASSERT_EQ(::send(tunnel, frame, sizeof frame, 0), 4);
+  uint8_t answer[8] = {};
+  ASSERT_EQ(::recv(tunnel, answer, sizeof answer, MSG_WAITALL), 8);
+  EXPECT_EQ(answer[3], 0x0B);
+  EXPECT_EQ(answer[4], 0xAD);
+  ::close(tunnel);
+  EXPECT_TRUE(Refused("127.0.0.2"));
+
+  ASSERT_TRUE(WaitFor([] { return !HttpStatusLine("10.9.8.7", 8080, "login.htm").empty(); }, 5000));
+  EXPECT_EQ(HttpStatusLine("10.9.8.7", 8080, "login.htm"), "HTTP/1.1 200 OK");
+  EXPECT_EQ(HttpStatusLine("127.0.0.2", 8080, "login.htm"), "");
+  EXPECT_EQ(web.Settings().ip, "10.9.8.7");
 }
 
 TEST(SimulatedModule, TunnelCarriesBytesAndTakesOneClientAtATime) {

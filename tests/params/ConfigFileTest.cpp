@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "TestForm.h"
 #include "params/ColonFields.h"
@@ -45,6 +46,30 @@ TEST(ColonFields, LineReaderPiecesAndLineEnds) {
   EXPECT_EQ(*reader.Next(), "last");
   EXPECT_FALSE(reader.Next());
   EXPECT_FALSE(LineReader(254).Open(folder.path() + "/missing"));
+}
+
+TEST(ColonFields, LineReaderOpensOnlyRegularFilesOfASaneSize) {
+  TempFolder folder;
+  const std::string fifo = folder.path() + "/fifo.pcg";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string big = folder.Write("big.pcg", std::string(LineReader::kMaxFileSize + 1, 'x'));
+  const std::string fits = folder.Write("fits.pcg", std::string(LineReader::kMaxFileSize, 'x'));
+  const struct {
+    std::string path;
+    const char* failure;  // empty: it opens
+  } cases[] = {
+      {folder.path(), "Is a directory"},
+      {fifo, "not a regular file"},
+      {"/dev/zero", "not a regular file"},
+      {big, "file is larger than 1 MiB"},
+      {folder.path() + "/missing.pcg", "No such file or directory"},
+      {fits, ""},
+  };
+  for (const auto& c : cases) {
+    LineReader reader(254);
+    EXPECT_EQ(reader.Open(c.path), c.failure[0] == '\0') << c.path;
+    EXPECT_EQ(reader.FailureText(), c.failure) << c.path;
+  }
 }
 
 TEST(DataLine, ItemsOfEveryKind) {
@@ -241,6 +266,12 @@ TEST_F(UploadTest, FailuresBeforeTheFile) {
   UploadConfiguration(t.form);
   EXPECT_EQ(t.rows.rows.back().name, "Cannot open file for reading!");
   EXPECT_EQ(t.rows.rows.back().value, "File: " + t.configFilePath);
+  EXPECT_EQ(t.rows.rows.back().more, "No such file or directory");
+  // A folder in the file's place ends the same way, with its reason.
+  t.configFilePath = t.folder.path();
+  UploadConfiguration(t.form);
+  EXPECT_EQ(t.rows.rows.back().name, "Cannot open file for reading!");
+  EXPECT_EQ(t.rows.rows.back().more, "Is a directory");
   EXPECT_EQ(t.ui.Beeps(), 2);
   EXPECT_TRUE(t.device.connected);  // left open until the next operation
   EXPECT_EQ(t.device.Bytes(2, 133, 1), Bytes{0});

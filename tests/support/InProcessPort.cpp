@@ -184,19 +184,31 @@ std::vector<PortPair::HostWrite> PortPair::Writes() const {
 struct PortFactoryScope::Table {
   std::mutex m;
   std::map<std::string, std::shared_ptr<PortPair>> pairs;
+  std::map<std::string, SerialOpenFailure> refusals;
 };
 
 PortFactoryScope::PortFactoryScope() : table_(std::make_shared<Table>()) {
-  SetSerialPortFactory([t = table_](const std::string& path) -> std::unique_ptr<SerialPort> {
+  SetSerialPortFactory([t = table_](const std::string& path,
+                                    SerialOpenFailure* failure) -> std::unique_ptr<SerialPort> {
     const std::string prefix = "inproc:";
-    if (path.rfind(prefix, 0) != 0) return OpenPosixSerialPort(path);
+    if (path.rfind(prefix, 0) != 0) return OpenPosixSerialPort(path, failure);
     std::lock_guard lock(t->m);
-    auto it = t->pairs.find(path.substr(prefix.size()));
+    const std::string name = path.substr(prefix.size());
+    if (auto refused = t->refusals.find(name); refused != t->refusals.end()) {
+      if (failure) *failure = refused->second;
+      return nullptr;
+    }
+    auto it = t->pairs.find(name);
     return it == t->pairs.end() ? nullptr : it->second->OpenHost();
   });
 }
 
 PortFactoryScope::~PortFactoryScope() { SetSerialPortFactory(nullptr); }
+
+void PortFactoryScope::Refuse(const std::string& name, SerialOpenFailure failure) {
+  std::lock_guard lock(table_->m);
+  table_->refusals[name] = std::move(failure);
+}
 
 void PortFactoryScope::Add(const std::string& name, std::shared_ptr<PortPair> pair) {
   std::lock_guard lock(table_->m);

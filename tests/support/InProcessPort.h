@@ -93,6 +93,8 @@ class PortFactoryScope {
   PortFactoryScope();
   ~PortFactoryScope();
   void Add(const std::string& name, std::shared_ptr<PortPair> pair);
+  // Opens of "inproc:<name>" fail with this reason, as a busy or forbidden device would.
+  void Refuse(const std::string& name, SerialOpenFailure failure);
 
  private:
   struct Table;

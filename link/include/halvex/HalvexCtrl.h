@@ -40,6 +40,11 @@ class CHalvexCtrl {
   void SetComPortPath(int16_t port, const std::string& devicePath);
   std::string ResolveComPort(int16_t port) const;
 
+  // Why the last Connect, Boot, Update or ReadEprFile failed before anything reached the device,
+  // as the user reads it: "port is busy (used by PID 4242)", "permission denied: join the group
+  // dialout ...", "file is empty". Empty after a call that did not fail that way.
+  std::string LastFailure() const;
+
   // The control's face: status text, progress line, TX/RX lamps, as a model the host draws.
   halvex::ControlFace& Face();
 

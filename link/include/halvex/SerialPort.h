@@ -59,16 +59,37 @@ class SerialPort {
   virtual void Purge(bool tx, bool rx) = 0;
 };
 
-// Opens the device at `path` for exclusive use; nullptr when it cannot be opened.
-using SerialPortFactory = std::function<std::unique_ptr<SerialPort>(const std::string& path)>;
+// Why a port could not be opened.
+struct SerialOpenFailure {
+  enum class Kind {
+    kNone,        // no reason known
+    kBusy,        // another program (or another link in this one) has the port
+    kPermission,  // the user may not open the device
+    kOther,       // missing device, not a terminal, ...
+  };
+  Kind kind = Kind::kNone;
+  std::string text;  // as the user reads it: "port is busy (used by PID 4242)"
+};
+
+// Opens the device at `path` for exclusive use; nullptr when it cannot be opened, with the reason
+// in `failure` when one is known.
+using SerialPortFactory =
+    std::function<std::unique_ptr<SerialPort>(const std::string& path, SerialOpenFailure* failure)>;
 
 // Replaces the process-wide factory; an empty function restores the POSIX one.
 void SetSerialPortFactory(SerialPortFactory factory);
 
 // Opens through the current factory.
-std::unique_ptr<SerialPort> OpenSerialPort(const std::string& path);
+std::unique_ptr<SerialPort> OpenSerialPort(const std::string& path,
+                                           SerialOpenFailure* failure = nullptr);
 
-// The POSIX implementation (termios, exclusive open, modem lines through ioctl).
-std::unique_ptr<SerialPort> OpenPosixSerialPort(const std::string& path);
+// The POSIX implementation (termios, modem lines through ioctl). The port is kept from every
+// other open, root's and other serial programs' too: an advisory flock on the device, a lock file
+// "LCK..<device>" with this process's PID in the lock folder, and TIOCEXCL; all released on close.
+std::unique_ptr<SerialPort> OpenPosixSerialPort(const std::string& path,
+                                                SerialOpenFailure* failure = nullptr);
+
+// The folder of the lock files, "/run/lock" unless set (empty: none are made).
+void SetSerialLockFolder(const std::string& folder);
 
 }  // namespace halvex
