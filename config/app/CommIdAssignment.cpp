@@ -48,7 +48,8 @@ void SetSerialDeviceCommId(CQeltaConfigView& view, uint16_t id) {
     view.ui().Beep();
   } else {
     link.Reset();
-    view.AddOutputRow("commID written successful. Resetting...", "", ids::kImageStep);
+    view.AddOutputRow("commID written successful. Resetting...", "", ids::kImageStep,
+                      RowKind::Success);
     SleepMs(kCommIdResetWaitMs);
     ReadDeviceInfo(view);
     StoreNextCommId(view, (static_cast<uint32_t>(id) + 1) % 65536);

@@ -216,7 +216,10 @@ void ViewBaseStations(CQeltaConfigView& view) {
   }
 
   report.Line("End view %s\n", LocalTimeLine().c_str());
+  // A station of the table that no longer answers is told, not failed: nothing was asked of it.
+  const int firstSilent = list.RowCount();
   ReportSilentBaseStations(view, "");
+  for (int row = firstSilent; row < list.RowCount(); ++row) list.SetKind(row, RowKind::Warning);
 }
 
 void ClearBaseStationList(CQeltaConfigView& view) {
@@ -308,7 +311,11 @@ void ResetBaseStations(CQeltaConfigView& view) {
   for (uint32_t i = 0; i < count; ++i) {
     const BaseStationRecord& station = selection[i];
     if (CheckPresence(view, &station)) continue;  // remembered in the silent list
-    if (link.ConnectTCP(station.address, station.port) != 0) continue;
+    if (link.ConnectTCP(station.address, station.port) != 0) {
+      // A tunnel that refused: this station was not reset.
+      view.AddOutputRow("Connect error", station.addressText, ids::kImageFailure);
+      continue;
+    }
     list.SetText(progress, 0, "Resetting...");
     list.SetImage(progress, ids::kImageStep);
     list.SetText(progress, 1, station.addressText);

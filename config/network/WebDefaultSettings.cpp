@@ -113,17 +113,22 @@ void ApplyDefaultEthernetSettings(CQeltaConfigView& view, const BaseStationRecor
     list.SetText(progress, 1, Printf("OK (%ld)", login.status));
 
     unsigned long errors = 0;
+    // Forms the module answered with an HTTP error: the image stays, the kind tells it.
+    bool refused = login.Kind() == RowKind::Failure;
     for (const DefaultStep& step : kDefaultSteps) {
       const WebResult r = PostForm(session, station, step.path, step.body,
                                    step.gpio ? gpioAnswers.get() : answers.get());
+      refused = refused || r.Kind() == RowKind::Failure;
       list.SetText(progress, 0, step.text);
-      list.SetImage(progress, r.Ok() ? ids::kImageStep : ids::kImageFailure);
+      list.SetImage(progress, r.Ok() ? ids::kImageStep : ids::kImageFailure,
+                    r.Kind() == RowKind::Failure ? RowKind::Failure : RowKind::Step);
       list.SetText(progress, 1, std::string(r.Word()) + Printf(" (%ld)", r.status));
       if (!r.Ok()) ++errors;
       view.ui().KeepPainting();
     }
     list.SetText(progress, 0, "Done");
-    list.SetImage(progress, errors == 0 ? ids::kImageSuccess : ids::kImageFailure);
+    list.SetImage(progress, errors == 0 ? ids::kImageSuccess : ids::kImageFailure,
+                  refused ? RowKind::Failure : RowKind::Success);
     list.SetText(progress, 1, station.addressText);
     list.SetText(progress, 2,
                  errors ? "Errors: " + std::to_string(errors) : std::string("No errors"));

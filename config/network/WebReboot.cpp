@@ -57,12 +57,13 @@ void RebootByWebForm(CQeltaConfigView& view, WebSession& session,
 
   bool loggedIn = false;
   const WebResult page = GetLoginPage(session, station, answers.get());
-  view.AddOutputRow(ResponseRow(page.status), "", ids::kImageSuccess);
+  // The responses show the success image whatever they were; their kind tells the truth.
+  view.AddOutputRow(ResponseRow(page.status), "", ids::kImageSuccess, page.Kind());
   if (page.Ok()) {
-    view.AddOutputRow("Logging in.", "", ids::kImageSuccess);
+    view.AddOutputRow("Logging in.", "", ids::kImageSuccess, RowKind::Step);
     session.SetHeaderFile(headers.get());
     const WebResult login = PostLogin(session, station, loginBody, answers.get());
-    view.AddOutputRow(ResponseRow(login.status), "", ids::kImageSuccess);
+    view.AddOutputRow(ResponseRow(login.status), "", ids::kImageSuccess, login.Kind());
     loggedIn = login.Ok();
   }
   if (!loggedIn) {
@@ -75,7 +76,7 @@ void RebootByWebForm(CQeltaConfigView& view, WebSession& session,
 
   const WebResult reboot = PostForm(session, station, kRebootFormPath, kRebootBody, answers.get());
   view.AddOutputRow("Restarting base station.", reboot.Word(),
-                    reboot.Ok() ? ids::kImageSuccess : ids::kImageFailure);
+                    reboot.Ok() ? ids::kImageSuccess : ids::kImageFailure, reboot.Kind());
   session.SetHeaderFile(nullptr);
 
   {
