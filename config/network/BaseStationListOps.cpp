@@ -69,14 +69,11 @@ void RunChosen(CQeltaConfigView& view, int command) {
 
 }  // namespace
 
-NetworkState& Network(CQeltaConfigView& view) {
-  if (!view.network) view.network = std::make_shared<NetworkState>(view);
-  return *view.network;
-}
+namespace {
 
-void StartDiscovery(CQeltaConfigView& view) {
-  NetworkState& net = Network(view);
-  view.discoveryIntervalMs = kDiscoveryIntervalMs;
+// What the discovery component shows goes to the form: its rows (the silent stations), its
+// status text and its error boxes.
+DiscoveryHooks FormDiscoveryHooks(CQeltaConfigView& view) {
   std::weak_ptr<NetworkState> weak = view.network;
   qelta::UiPort* ui = &view.ui();
   DiscoveryHooks hooks;
@@ -99,7 +96,24 @@ void StartDiscovery(CQeltaConfigView& view) {
   };
   hooks.listShowsBaseStations = [form] { return form->listShowsBaseStations.load(); };
   hooks.ignoreTempAddresses = [form] { return form->ignoreTempAddresses.load() != 0; };
-  net.discovery.SetHooks(std::move(hooks));
+  return hooks;
+}
+
+}  // namespace
+
+NetworkState& Network(CQeltaConfigView& view) {
+  if (!view.network) {
+    view.network = std::make_shared<NetworkState>(view);
+    // Probes and their silent-station rows work before (or without) the discovery thread.
+    view.network->discovery.SetHooks(FormDiscoveryHooks(view));
+  }
+  return *view.network;
+}
+
+void StartDiscovery(CQeltaConfigView& view) {
+  NetworkState& net = Network(view);
+  view.discoveryIntervalMs = kDiscoveryIntervalMs;
+  net.discovery.SetHooks(FormDiscoveryHooks(view));
   net.discovery.StartDiscovery();
 }
 
