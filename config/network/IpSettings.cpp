@@ -237,7 +237,7 @@ void RecoverIpSettings(CQeltaConfigView& view) {
   Table(view).count = 0;
   view.outputList().DeleteAllRows();
   view.selectedBaseStation = nullptr;
-  view.AddOutputRow("Reboot sent", macText, ids::kImageStep);
+  view.AddOutputRow("Reboot sent", macText, ids::kImageStep, RowKind::Success);  // done
 }
 
 }  // namespace qelta::network

@@ -45,7 +45,8 @@ bool RebootByDatagram(CQeltaConfigView& view, const BaseStationRecord& station) 
   Table(view).count = 0;
   view.outputList().DeleteAllRows();
   view.selectedBaseStation = nullptr;
-  view.AddOutputRow("Reboot sent", "MAC: " + FormatMac(station.mac), ids::kImageStep);
+  view.AddOutputRow("Reboot sent", "MAC: " + FormatMac(station.mac), ids::kImageStep,
+                    RowKind::Success);  // the request is out: done
   return true;
 }
 

@@ -91,7 +91,6 @@ class CliBench {
   }
 
   void Start(const BenchSpec& s) {
-    spec = s;
     {
       SettingsStore store(RealFileAccess(), settingsFile);
       ASSERT_EQ(store.Create(), 0);
@@ -216,7 +215,6 @@ class CliBench {
   }
 
   std::string root, settingsFile;
-  BenchSpec spec;
   FailingWrites files;
   std::unique_ptr<sim::SimDevice> terminal;
   std::vector<uint8_t> terminalBefore;  // its memory before the run

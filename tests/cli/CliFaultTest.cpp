@@ -112,7 +112,7 @@ const FaultCase kCases[] = {
      {"read-out", "{readout}"},
      {"failure:Reading parameters failed"},
      1,
-     15,
+     25,
      KeptReadout},
     {"DeviceReportSilentTerminal",
      [](BenchSpec& s) { s.terminalFaults.silent = true; },
@@ -172,6 +172,15 @@ const FaultCase kCases[] = {
      [](const CliBench& b) {
        EXPECT_EQ(b.StationByte(0, 13), 1);
        EXPECT_EQ(b.StationByte(1, 13), 5);
+     }},
+    {"ChannelShownOfADeafStation",
+     [](BenchSpec& s) { s.stations = 1, s.station0Faults.silent = true; },
+     {"channel", "--station", "127.0.0.2"},
+     {"failure:BS-1"},  // the station's row tells the failed read
+     1,
+     20,
+     [](const CliBench& b) {
+       EXPECT_EQ(b.out.find(R"("result":"Channel")"), std::string::npos) << b.out;  // none shown
      }},
     {"EthernetDefaultsOnAHungWebInterface",
      [](BenchSpec& s) { s.stations = 1, s.webSilent = true; },
