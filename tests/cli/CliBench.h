@@ -48,7 +48,7 @@ class FailingWrites : public PosixFileAccess {
 };
 
 // What a case sets up before the bench starts.
-struct BenchSpec {
+struct BenchSetup {
   bool terminal = true;  // the hand terminal on COM1
   sim::FaultKnobs terminalFaults;
   bool terminalGone = false;       // COM1 names a device that is not there
@@ -90,7 +90,7 @@ class CliBench {
     fs::remove_all(root, ignored);
   }
 
-  void Start(const BenchSpec& s) {
+  void Start(const BenchSetup& s) {
     {
       SettingsStore store(RealFileAccess(), settingsFile);
       ASSERT_EQ(store.Create(), 0);

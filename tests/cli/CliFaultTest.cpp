@@ -17,7 +17,7 @@ const char* kKeptReadout = "LCD_CONTRAST:11\n";
 
 struct FaultCase {
   const char* name;
-  std::function<void(BenchSpec&)> fault;
+  std::function<void(BenchSetup&)> fault;
   std::vector<std::string> args;
   std::vector<std::string> rows;  // "kind:name", in order, among the final rows
   int status;
@@ -51,21 +51,21 @@ const FaultCase kCases[] = {
        EXPECT_EQ(b.TerminalByte(143), 7);
      }},
     {"UploadSilentTerminal",
-     [](BenchSpec& s) { s.terminalFaults.silent = true; },
+     [](BenchSetup& s) { s.terminalFaults.silent = true; },
      {"upload", "{small}"},
      {"failure: Qelta device not found"},
      1,
      10,
      TerminalUntouched},
     {"UploadAnswersOnlyTheSecondTransmission",
-     [](BenchSpec& s) { s.terminalFaults.answer_second_only = true; },
+     [](BenchSetup& s) { s.terminalFaults.answer_second_only = true; },
      {"upload", "{small}"},
      {"success:File END"},
      0,
      25,
      SmallWritten},
     {"UploadCorruptAnswers",
-     [](BenchSpec& s) { s.terminalFaults.corrupt_answers = true; },
+     [](BenchSetup& s) { s.terminalFaults.corrupt_answers = true; },
      {"upload", "{small}"},
      {"failure: Qelta device not found"},
      1,
@@ -73,14 +73,14 @@ const FaultCase kCases[] = {
      TerminalUntouched},
     // The identification's answer is not where the link reads it: the terminal is not written.
     {"UploadGarbageBeforeAnswers",
-     [](BenchSpec& s) { s.terminalFaults.garbage_before_answer = 6; },
+     [](BenchSetup& s) { s.terminalFaults.garbage_before_answer = 6; },
      {"upload", "{small}"},
      {"failure: Qelta device not found"},
      1,
      15,
      TerminalUntouched},
     {"UploadLineDropsMidway",
-     [](BenchSpec& s) { s.terminalFaults.drop_after_frames = 3; },
+     [](BenchSetup& s) { s.terminalFaults.drop_after_frames = 3; },
      {"upload", "{small}"},
      {"failure:Communication failure!", "failure:Operation cancelled!"},
      1,
@@ -90,7 +90,7 @@ const FaultCase kCases[] = {
        EXPECT_EQ(b.TerminalByte(143), b.terminalBefore[143]);  // not reached: the rows say so
      }},
     {"UploadTerminalGone",
-     [](BenchSpec& s) { s.terminalGone = true; },
+     [](BenchSetup& s) { s.terminalGone = true; },
      {"upload", "{small}"},
      {"failure: not available!"},
      1,
@@ -108,21 +108,21 @@ const FaultCase kCases[] = {
        EXPECT_NE(file.find("LCD_CONTRAST:"), std::string::npos) << file;
      }},
     {"ReadOutLineDropsAfterIdentification",
-     [](BenchSpec& s) { s.terminalFaults.drop_after_frames = 2; },
+     [](BenchSetup& s) { s.terminalFaults.drop_after_frames = 2; },
      {"read-out", "{readout}"},
      {"failure:Reading parameters failed"},
      1,
      25,
      KeptReadout},
     {"DeviceReportSilentTerminal",
-     [](BenchSpec& s) { s.terminalFaults.silent = true; },
+     [](BenchSetup& s) { s.terminalFaults.silent = true; },
      {"device-report"},
      {"failure:Cannot find Tolvi device, dev=-2"},
      1,
      10,
      nullptr},
     {"ComPortSettingsCannotBeWritten",
-     [](BenchSpec& s) { s.settingsUnwritable = true; },
+     [](BenchSetup& s) { s.settingsUnwritable = true; },
      {"com-port", "3"},
      {},
      1,
@@ -134,28 +134,28 @@ const FaultCase kCases[] = {
 
     // --- base stations and their modules ------------------------------------------------------
     {"UploadToAStationThatIsNotThere",
-     [](BenchSpec& s) { s.terminal = false; },
+     [](BenchSetup& s) { s.terminal = false; },
      {"upload", "{small}", "--station", "127.0.0.9"},
      {"failure:Address: 127.0.0.9"},
      1,
      10,
      nullptr},
     {"ResetThroughARefusedTunnel",
-     [](BenchSpec& s) { s.stations = 2, s.station0Refused = true; },
+     [](BenchSetup& s) { s.stations = 2, s.station0Refused = true; },
      {"bs-reset", "127.0.0.2", "127.0.0.3"},
      {"failure:Connect error", "information:Ready"},
      1,
      15,
      [](const CliBench& b) { EXPECT_EQ(b.stations[0]->Activity().resets, 0u); }},
     {"ResetThroughAHeldTunnel",
-     [](BenchSpec& s) { s.stations = 1, s.station0Held = true; },
+     [](BenchSetup& s) { s.stations = 1, s.station0Held = true; },
      {"bs-reset", "127.0.0.2"},
      {"failure:Connect error", "information:Ready"},
      1,
      15,
      [](const CliBench& b) { EXPECT_EQ(b.stations[0]->Activity().resets, 0u); }},
     {"ResetASilentModule",
-     [](BenchSpec& s) { s.stations = 2, s.station0Silent = true; },
+     [](BenchSetup& s) { s.stations = 2, s.station0Silent = true; },
      {"bs-reset", "127.0.0.2"},
      {},
      1,
@@ -164,7 +164,7 @@ const FaultCase kCases[] = {
        EXPECT_NE(b.err.find("no base station at 127.0.0.2"), std::string::npos) << b.err;
      }},
     {"ChannelOnADeafStation",
-     [](BenchSpec& s) { s.stations = 2, s.station0Faults.silent = true; },
+     [](BenchSetup& s) { s.stations = 2, s.station0Faults.silent = true; },
      {"channel", "5", "--station", "127.0.0.2", "--station", "127.0.0.3"},
      {"failure:Channel set error -1.", "success:Channel is set"},
      1,
@@ -174,7 +174,7 @@ const FaultCase kCases[] = {
        EXPECT_EQ(b.StationByte(1, 13), 5);
      }},
     {"ChannelShownOfADeafStation",
-     [](BenchSpec& s) { s.stations = 1, s.station0Faults.silent = true; },
+     [](BenchSetup& s) { s.stations = 1, s.station0Faults.silent = true; },
      {"channel", "--station", "127.0.0.2"},
      {"failure:BS-1"},  // the station's row tells the failed read
      1,
@@ -183,7 +183,7 @@ const FaultCase kCases[] = {
        EXPECT_EQ(b.out.find(R"("result":"Channel")"), std::string::npos) << b.out;  // none shown
      }},
     {"EthernetDefaultsOnAHungWebInterface",
-     [](BenchSpec& s) { s.stations = 1, s.webSilent = true; },
+     [](BenchSetup& s) { s.stations = 1, s.webSilent = true; },
      {"bs-eth-defaults", "127.0.0.2"},
      {},
      1,
@@ -193,28 +193,28 @@ const FaultCase kCases[] = {
        EXPECT_FALSE(b.web[0]->Settings().dhcp);
      }},
     {"EthernetDefaultsRefusedWith403",
-     [](BenchSpec& s) { s.stations = 1, s.webStatus = 403; },
+     [](BenchSetup& s) { s.stations = 1, s.webStatus = 403; },
      {"bs-eth-defaults", "127.0.0.2"},
      {"failure:Done"},
      1,
      15,
      nullptr},
     {"EthernetDefaultsFailingWith500",
-     [](BenchSpec& s) { s.stations = 1, s.webStatus = 500; },
+     [](BenchSetup& s) { s.stations = 1, s.webStatus = 500; },
      {"bs-eth-defaults", "127.0.0.2"},
      {"failure:Done"},
      1,
      15,
      nullptr},
     {"DescriptionRefusedWith403",
-     [](BenchSpec& s) { s.stations = 1, s.webStatus = 403; },
+     [](BenchSetup& s) { s.stations = 1, s.webStatus = 403; },
      {"bs-describe", "127.0.0.2", "--description", "Hall 3"},
      {"failure:Login file"},
      1,
      15,
      [](const CliBench& b) { EXPECT_EQ(b.web[0]->Settings().description, ""); }},
     {"IpAddressRefusedByTheDialog",
-     [](BenchSpec& s) { s.stations = 1; },
+     [](BenchSetup& s) { s.stations = 1; },
      {"--yes", "bs-ip", "127.0.0.2", "--ip", "0.0.0.0"},
      {},
      1,
@@ -224,7 +224,7 @@ const FaultCase kCases[] = {
        EXPECT_TRUE(b.web[0]->Requests().empty());
      }},
     {"ListWithGarbageDiscoveryAnswers",
-     [](BenchSpec& s) {
+     [](BenchSetup& s) {
        s.terminal = false, s.stations = 2, s.malformed = sim::MalformedAnswer::kGarbage;
      },
      {"bs-list"},
@@ -242,7 +242,7 @@ class CliFaultTest : public ::testing::TestWithParam<FaultCase>, public CliBench
 
 TEST_P(CliFaultTest, EndsWithItsRowsStatusAndState) {
   const FaultCase& c = GetParam();
-  BenchSpec s;
+  BenchSetup s;
   if (c.fault) c.fault(s);
   ASSERT_NO_FATAL_FAILURE(Start(s));
   std::vector<std::string> args;
