@@ -60,7 +60,8 @@ void SetSerialDeviceCommId(CQeltaConfigView& view, uint32_t requested) {
     view.ui().Beep();
   } else {
     link.Reset();
-    view.AddOutputRow("commID written successful. Resetting...", "", ids::kImageStep);
+    view.AddOutputRow("commID written successful. Resetting...", "", ids::kImageStep,
+                      RowKind::Success);
     SleepMs(kCommIdResetWaitMs);
     ReadDeviceInfo(view);
     ShowCommIdField(view, taken.after);

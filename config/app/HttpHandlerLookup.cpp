@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -157,24 +158,55 @@ std::string DesktopEntryExec(const std::string& contents) {
   return {};
 }
 
-HttpHandlerAnswer XdgHttpHandlerLookup::Query() {
+HttpHandlerAnswer ResolveHttpHandler(const std::string& desktopEntry,
+                                     const std::vector<std::string>& dataDirs, IFileAccess& files,
+                                     const std::string& xdgOpen) {
   HttpHandlerAnswer answer;
-  std::string desktop = Trim(RunAndCapture({"xdg-settings", "get", "default-web-browser"}, 3000));
-  if (desktop.empty())
-    desktop = Trim(RunAndCapture({"xdg-mime", "query", "default", "x-scheme-handler/http"}, 3000));
   // Only a plain file name is accepted: the answer names a .desktop file, never a path.
-  if (desktop.empty() || desktop.find('/') != std::string::npos) {
-    answer.associationError = ENOENT;
+  if (desktopEntry.empty() || desktopEntry.find('/') != std::string::npos) {
+    if (xdgOpen.empty()) {
+      answer.associationError = ENOENT;
+      return answer;
+    }
+    // Quoted as an Exec value, so a path with blanks stays one argument.
+    std::string quoted = "\"";
+    for (char c : xdgOpen) {
+      if (c == '"' || c == '\\' || c == '`' || c == '$') quoted += '\\';
+      quoted += c;
+    }
+    answer.command = quoted + "\" %u";
     return answer;
   }
-  IFileAccess& files = RealFileAccess();
-  for (const auto& dir : DesktopDirs()) {
+  for (const auto& dir : dataDirs) {
     std::string contents;
-    if (files.ReadFile(dir + "/applications/" + desktop, contents, 1 << 20) != 0) continue;
+    if (files.ReadFile(dir + "/applications/" + desktopEntry, contents, 1 << 20) != 0) continue;
     answer.command = DesktopEntryExec(contents);
     answer.valueError = answer.command.empty() ? ENODATA : 0;
     return answer;
   }
   answer.valueError = ENOENT;
   return answer;
+}
+
+std::string FindProgram(const std::string& name, const std::string& searchPath) {
+  std::stringstream folders(searchPath);
+  std::string folder;
+  while (std::getline(folders, folder, ':')) {
+    if (folder.empty() || folder[0] != '/') continue;  // the working folder is never searched
+    const std::string candidate = folder + "/" + name;
+    struct stat st {};
+    if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+  }
+  return {};
+}
+
+HttpHandlerAnswer XdgHttpHandlerLookup::Query() {
+  std::string desktop = Trim(RunAndCapture({"xdg-settings", "get", "default-web-browser"}, 3000));
+  if (desktop.empty())
+    desktop = Trim(RunAndCapture({"xdg-mime", "query", "default", "x-scheme-handler/http"}, 3000));
+  const char* path = std::getenv("PATH");
+  return ResolveHttpHandler(desktop, DesktopDirs(), RealFileAccess(),
+                            FindProgram("xdg-open", path ? path : "/usr/local/bin:/usr/bin:/bin"));
 }

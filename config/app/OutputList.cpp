@@ -42,6 +42,15 @@ bool OutputList::SetImage(int row, int image, qelta::RowKind kind) {
   return true;
 }
 
+bool OutputList::SetKind(int row, qelta::RowKind kind) {
+  if (!ValidRow(row)) return false;
+  OutputRow& current = rows_[static_cast<std::size_t>(row)];
+  if (current.kind == kind) return true;
+  current.kind = kind;
+  Notify({OutputListChange::KindChanged, row, -1});
+  return true;
+}
+
 bool OutputList::SetItem(int row, BaseStationRecord* item) {
   if (!ValidRow(row)) return false;
   rows_[static_cast<std::size_t>(row)].item = item;

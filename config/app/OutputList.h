@@ -24,7 +24,17 @@ struct OutputRow {
 };
 
 struct OutputListChange {
-  enum Kind { RowAdded, TextChanged, ImageChanged, ItemChanged, SelectionChanged, Cleared };
+  // KindChanged: only what the row says changed, not what it shows (the window and the session
+  // log ignore it).
+  enum Kind {
+    RowAdded,
+    TextChanged,
+    ImageChanged,
+    KindChanged,
+    ItemChanged,
+    SelectionChanged,
+    Cleared
+  };
   Kind kind;
   int row = -1;     // -1 for Cleared
   int column = -1;  // for TextChanged
@@ -48,6 +58,8 @@ class OutputList {
   // A new image brings the kind it implies.
   bool SetImage(int row, int image);
   bool SetImage(int row, int image, qelta::RowKind kind);
+  // What a row says, its image unchanged (a station row that now tells a failed operation).
+  bool SetKind(int row, qelta::RowKind kind);
   bool SetItem(int row, BaseStationRecord* item);
   bool SetSelected(int row, bool selected);
   void SelectOnly(int row);  // selects one row (or none for -1) and makes it the selection mark

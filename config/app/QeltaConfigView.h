@@ -69,6 +69,11 @@ struct FormEnvironment {
   std::string settingsFile;  // empty: SettingsStore::DefaultPath()
   WorkingFolderPlan workingFolder;
   bool changeDirectory = true;  // make the working folder the current directory
+  // A front end that never opens a web page skips asking the desktop for its browser.
+  bool lookUpBrowser = true;
+  // Discovery runs from the form's construction; a front end that works on base stations in only
+  // some of its commands starts it itself (hooks().startDiscovery) when one of them runs.
+  bool discoveryAtConstruction = true;
 };
 
 class CQeltaConfigView {

@@ -297,7 +297,8 @@ void SetBaseStationChannel(CQeltaConfigView& view) {
     const std::string text = ChannelReadError(channel);
     view.Message(text, "Channel error", MessageButtons::Ok, MessageIcon::None);
     more(text);
-    link.Disconnect();  // the module's tunnel is not kept from other clients
+    list.SetKind(row, RowKind::Failure);  // the station row now tells the failed read
+    link.Disconnect();                    // the module's tunnel is not kept from other clients
     return;
   }
   SleepMs(kRadioWaitMs);
@@ -309,9 +310,11 @@ void SetBaseStationChannel(CQeltaConfigView& view) {
     if (WriteChannel(link, kStationOverTcp, chosen) == chosen) {
       link.Reset();
       more("Channel: " + std::to_string(chosen));
+      list.SetKind(row, RowKind::Success);
     } else {
       view.Message("Channel set error", "Error", MessageButtons::Ok, MessageIcon::Error);
       more("Set error");
+      list.SetKind(row, RowKind::Failure);
     }
   }
   link.Disconnect();

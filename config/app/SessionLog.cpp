@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "app/ControlCharacters.h"
+
 namespace {
 
 std::string Now() {
@@ -23,8 +25,13 @@ std::string SessionLog::OneLine(const std::string& text) {
 }
 
 std::string SessionLog::FormatLine(const std::string& time, const OutputRow& row) {
-  return time + "\t" + std::to_string(row.image) + "\t" + OneLine(row.text[0]) + "\t" +
-         OneLine(row.text[1]) + "\t" + OneLine(row.text[2]) + "\n";
+  return time + "\t" + std::to_string(row.image) + "\t" + LogText(row.text[0]) + "\t" +
+         LogText(row.text[1]) + "\t" + LogText(row.text[2]) + "\n";
+}
+
+std::string SessionLog::LogText(const std::string& text) {
+  // A device's or a file's control characters must not rewrite the terminal that shows the log.
+  return qelta::EscapeControlCharacters(OneLine(text));
 }
 
 void SessionLog::LogRow(const OutputRow& row) {

@@ -1,6 +1,7 @@
 // The session log "QeltaConfig.log" in the working folder: one line per added row and per later
 // change of a row: local time, image index and the three columns, tab-separated. Tabs and line
-// breaks inside texts are written as blanks so a line stays one row.
+// breaks inside texts are written as blanks so a line stays one row; other control characters
+// as \xHH.
 #pragma once
 
 #include <string>
@@ -26,6 +27,8 @@ class SessionLog {
   static std::string FormatLine(const std::string& time, const OutputRow& row);
   // A column's text with its tabs and line breaks as blanks, for one-line records.
   static std::string OneLine(const std::string& text);
+  // A column as the log writes it: one line, control characters escaped.
+  static std::string LogText(const std::string& text);
 
  private:
   IFileAccess& files_;

@@ -1,6 +1,7 @@
-// The command line's shared context: the scripted UI port, the form once it exists, the output
-// streams and the command's outcome. Subcommands of every area register through a CliRegistrar:
-// they add their options to the CLI11 app and, when chosen, set the action to run on the form.
+// The command line's shared context: the scripted UI port, the form once it exists, the printer of
+// the output list and the command's outcome. Subcommands of every area register through a
+// CliRegistrar: they add their options to the CLI11 app and, when chosen, set the action to run
+// on the form.
 #pragma once
 
 #include <signal.h>
@@ -14,29 +15,49 @@
 
 #include "app/QeltaConfigView.h"
 #include "fleet/FleetSettings.h"
+#include "cli/RowOutput.h"
 #include "ui/ScriptedUi.h"
 
 namespace CLI {
 class App;
 }
 
+// The exit statuses of qeltaconfig-cli.
+namespace cli_exit {
+inline constexpr int kDone = 0;      // done, no failure and no warning row
+inline constexpr int kFailed = 1;    // a failure row, or an error stopped the command
+inline constexpr int kUsage = 2;     // the command line itself was wrong; nothing was done
+inline constexpr int kWarnings = 3;  // done, with warning rows only
+}  // namespace cli_exit
+
 struct CliContext {
   CliContext(std::ostream& o, std::ostream& e) : out(o), err(e) {}
 
-  std::ostream& out;
+  std::ostream& out;  // written through `printer` only
   std::ostream& err;
   qelta::ScriptedUi ui;
   std::unique_ptr<CQeltaConfigView> form;  // created after the options are parsed
+  std::unique_ptr<qelta::cli::RowPrinter> printer;
 
   // The chosen subcommand's work on the initialised form; returns false when an error stopped it
-  // (it has told why through Fail).
+  // (it has told why through Fail or UsageError).
   std::function<bool(CliContext&)> action;
 
-  // Reports an error that stops the command (exit code 1).
+  // A value the command reports ("ComPort=4"); `separator` between name and value, an empty
+  // separator shows the value alone (json names it all the same).
+  void Result(const std::string& name, const std::string& value,
+              const std::string& separator = "=");
+  // Reports an error that stops the command (exit status 1).
   bool Fail(const std::string& text);
+  // Reports a command line that cannot be right (exit status 2); nothing has been done.
+  bool UsageError(const std::string& text);
+  // Anything written to the terminal besides the printer's rows (stderr lines, a progress bar).
+  void NoteForeignOutput() {
+    if (printer) printer->ForeignOutput();
+  }
 
-  bool failureRowAdded = false;
   bool commandFailed = false;
+  bool usageError = false;
 };
 
 // A file named on the command line, taken from the folder the command was started in: the form
@@ -87,20 +108,22 @@ struct StationChoice {
   std::vector<std::string> addresses;
   bool all = false;
 };
-// Waits until discovery has finished a cycle (at most waitMs) and shows the table in the list.
+// Starts discovery (the command line runs it only for commands on base stations), waits until it
+// has finished a cycle (at most waitMs) and shows the table in the list.
 bool ShowStations(CliContext& c, int waitMs);
 // Selects the rows of the chosen stations; false (with the reason) when one is not in the list.
 bool SelectStations(CliContext& c, const StationChoice& choice);
-// The module subcommands (defaults, reboot, IP settings, recovery, description), registered with
-// the other base station subcommands.
+// The module subcommands (defaults, reboot, IP settings, recovery, description, view), registered
+// with the other base station subcommands.
 void RegisterWebSubcommands(CLI::App& app, CliContext& ctx);
 
 // Every area's registrars (config/cli/CliCommands.cpp: each area adds its line there).
 std::vector<CliRegistrar> AllCliRegistrars();
 
 // Runs the command line: parses, creates and initialises the form through the scripted port,
-// runs the chosen command and returns the exit code: 0 success, 1 when a failure row (image 0)
-// was added or an error stopped the command, CLI11's code for a usage error.
-// `env` lets tests keep the settings and the working folder in a temporary place.
+// runs the chosen command and returns its exit status (cli_exit). Global options are accepted
+// before and after the subcommand. `env` lets tests keep the settings and the working folder in
+// a temporary place; `terminal` describes standard output (the program passes StdoutTerminal()).
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-           const std::vector<CliRegistrar>& registrars, FormEnvironment env = {});
+           const std::vector<CliRegistrar>& registrars, FormEnvironment env = {},
+           const qelta::cli::TerminalInfo& terminal = {});

@@ -28,7 +28,7 @@ void AddOptions(CLI::App* cmd, DefaultsChoice& choice, const char* fileHelp) {
 }
 
 bool Choose(CliContext& c, const StationChoice& choice) {
-  if (choice.addresses.empty() && !choice.all) return c.Fail("name stations or give --all");
+  if (choice.addresses.empty() && !choice.all) return c.UsageError("name stations or give --all");
   if (!ShowStations(c, choice.waitMs) || !SelectStations(c, choice)) return false;
   c.form->OnListClick();
   return true;

@@ -87,7 +87,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
           c.ui.QueueDialogAnswer("CMultiCommIdDlg", DialogValue("start", options.id));
         }
         if (!Run(c, ids::kSetNewCommIdButton)) return false;
-        c.out << "NextCommID=" << f.controls().Text(ids::kCommIdField) << '\n';
+        c.Result("NextCommID", f.controls().Text(ids::kCommIdField));
         return true;
       };
     });
@@ -112,7 +112,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
         const bool onStations = options.targets.OnStations();
         if (onStations && !options.channel &&
             (options.targets.all || options.targets.stations.size() != 1))
-          return c.Fail("the channel is shown for one station at a time");
+          return c.UsageError("the channel is shown for one station at a time");
         if (onStations && !ChooseStations(c, options.targets)) return false;
         const std::size_t dialogs = c.ui.Dialogs().size();
         c.ui.QueueDialogAnswer("CBSChannelDlg", options.channel
@@ -122,8 +122,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
         if (onStations) command = options.channel ? ids::kCmdSameChannel : ids::kCmdChannel;
         if (!Run(c, command)) return false;
         if (!options.channel && c.ui.Dialogs().size() > dialogs)
-          c.out << "Channel=" << c.ui.Dialogs().back().finalState.Value(qelta::kChannelField)
-                << '\n';
+          c.Result("Channel", c.ui.Dialogs().back().finalState.Value(qelta::kChannelField));
         return true;
       };
     });

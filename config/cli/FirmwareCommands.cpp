@@ -76,7 +76,7 @@ struct FirmwareOptions {
 bool LoadFirmware(CliContext& c, const FirmwareOptions& o) {
   CQeltaConfigView& form = *c.form;
   if (o.comPort != 0) {
-    if (o.comPort < 1 || o.comPort > 32767) return c.Fail("the COM port must be 1 to 32767");
+    if (o.comPort < 1 || o.comPort > 32767) return c.UsageError("the COM port must be 1 to 32767");
     form.comPort = o.comPort;  // this run only; the stored choice stays
   }
   if (o.file.empty()) return c.Fail("no usable path for the firmware image");
@@ -97,6 +97,7 @@ bool LoadFirmware(CliContext& c, const FirmwareOptions& o) {
   if (ran) c.ui.FireTimers();
   face.RemoveChangeListener(listener);
   printer->Finish();
+  c.NoteForeignOutput();  // the bar's lines sit between the rows
   if (!ran) return c.Fail("the firmware upload is not available");
   if (form.pendingBoot) return c.Fail("the firmware upload did not start");
   return true;

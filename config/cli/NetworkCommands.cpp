@@ -1,5 +1,5 @@
 // The base station subcommands of the command line: list the stations discovery finds, and reset
-// stations chosen by address. Each run first lets discovery complete a cycle, then shows the
+// stations chosen by address. Each run starts discovery, lets it complete a cycle, then shows the
 // stations in the list exactly as "View base stations" does.
 #include <CLI/CLI.hpp>
 #include <chrono>
@@ -12,11 +12,13 @@
 
 using namespace qelta::network;
 
-// Waits until discovery has finished a cycle (at most waitMs) and shows the table in the list.
 bool ShowStations(CliContext& c, int waitMs) {
   CQeltaConfigView& f = *c.form;
   BaseStationDiscovery& discovery = Network(f).discovery;
   const uint64_t start = discovery.CycleCount();
+  // Commands that never reach a base station send nothing onto the network: discovery starts
+  // here, with the first command that needs the table.
+  if (!discovery.Running() && f.hooks().startDiscovery) f.hooks().startDiscovery(f);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   while (discovery.CycleCount() == start && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -59,8 +61,12 @@ void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx) {
     const int waitMs = *listWait;
     ctx.action = [waitMs](CliContext& c) {
       if (!ShowStations(c, waitMs)) return false;
-      NamedMutexGuard hold(ListLock(*c.form), 1000);
-      c.out << "BaseStations=" << Table(*c.form).count << '\n';
+      uint32_t count = 0;
+      {
+        NamedMutexGuard hold(ListLock(*c.form), 1000);
+        count = Table(*c.form).count;
+      }
+      c.Result("BaseStations", std::to_string(count));
       return true;
     };
   });
@@ -74,7 +80,8 @@ void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx) {
   cmd->callback([&ctx, reset] {
     const StationChoice choice = *reset;
     ctx.action = [choice](CliContext& c) {
-      if (choice.addresses.empty() && !choice.all) return c.Fail("name stations or give --all");
+      if (choice.addresses.empty() && !choice.all)
+        return c.UsageError("name stations or give --all");
       if (!ShowStations(c, choice.waitMs)) return false;
       if (!SelectStations(c, choice)) return false;
       return c.form->RunCommand(ids::kCmdResetBaseStations) ||

@@ -35,7 +35,7 @@ bool RunOnForm(CliContext& c, int command, const std::string& station) {
   CQeltaConfigView& form = *c.form;
   BaseStationRecord record{};
   if (!station.empty() && !ParseStation(station, record)) {
-    return c.Fail("a station is address[:port], not \"" + station + "\"");
+    return c.UsageError("a station is address[:port], not \"" + station + "\"");
   }
   const size_t messagesBefore = c.ui.Messages().size();
   BaseStationRecord* savedSelection = form.selectedBaseStation;
@@ -81,7 +81,7 @@ void RegisterParamsSubcommands(CLI::App& app, CliContext& ctx) {
       c.ui.QueueFileDialogResult(path);
       // No editor on the command line: the file is the result.
       c.ui.SetProcessLauncher([&c](const qelta::ProcessRequest& request) {
-        c.out << "written: " << request.argv.back() << '\n';
+        c.Result("written", request.argv.back(), ": ");
         return 0;
       });
       if (!RunOnForm(c, ids::kGetConfigButton, "")) return false;

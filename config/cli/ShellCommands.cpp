@@ -4,27 +4,36 @@
 
 #include <CLI/CLI.hpp>
 #include <memory>
-#include <ostream>
 
 #include "app/SettingsKey.h"
 #include "cli/CliContext.h"
+
+namespace {
+
+// The number stored under `name` now, read afresh from the settings file.
+std::optional<uint32_t> StoredNumber(CQeltaConfigView& form, const std::string& name) {
+  SettingsDocument doc;
+  if (form.settings().Open(doc) != 0) return std::nullopt;
+  return ReadNumberValue(doc, name);
+}
+
+}  // namespace
 
 void RegisterShellSubcommands(CLI::App& app, CliContext& ctx) {
   CLI::App* settings = app.add_subcommand("settings", "Show the loaded settings");
   settings->callback([&ctx] {
     ctx.action = [](CliContext& c) {
       CQeltaConfigView& f = *c.form;
-      c.out << "SettingsFile=" << f.settings().Path() << '\n'
-            << "GetSettingsPath=" << f.settingsPath << '\n'
-            << "EthUsernameDigiME=" << f.ethUser << '\n'
-            << "IgnoreNetTempIP=" << f.ignoreTempAddresses.load() << '\n'
-            << "UIService=" << f.uiService << '\n'
-            << "UIProduction=" << f.uiProduction << '\n'
-            << "ComPort=" << f.comPort << '\n'
-            << "ComDevice=" << f.link().ResolveComPort(static_cast<int16_t>(f.comPort)) << '\n'
-            << "CommID=" << f.controls().Text(ids::kCommIdField) << '\n'
-            << "Browser=" << f.browserCommand << '\n'
-            << "WorkingFolder=" << f.programDir << '\n';
+      c.Result("SettingsFile", f.settings().Path());
+      c.Result("GetSettingsPath", f.settingsPath);
+      c.Result("EthUsernameDigiME", f.ethUser);
+      c.Result("IgnoreNetTempIP", std::to_string(f.ignoreTempAddresses.load()));
+      c.Result("UIService", std::to_string(f.uiService));
+      c.Result("UIProduction", std::to_string(f.uiProduction));
+      c.Result("ComPort", std::to_string(f.comPort));
+      c.Result("ComDevice", f.link().ResolveComPort(static_cast<int16_t>(f.comPort)));
+      c.Result("CommID", f.controls().Text(ids::kCommIdField));
+      c.Result("WorkingFolder", f.programDir);
       // The password is not shown: the settings file is private to its user for its sake.
       return true;
     };
@@ -37,10 +46,14 @@ void RegisterShellSubcommands(CLI::App& app, CliContext& ctx) {
   com->callback([&ctx, port] {
     int n = *port;
     ctx.action = [n](CliContext& c) {
-      if (n < 1 || n > 8) return c.Fail("the COM port must be 1 to 8");
+      if (n < 1 || n > 8) return c.UsageError("the COM port must be 1 to 8");
       if (!c.form->RunCommand(ids::kCmdCom1 + n - 1)) return c.Fail("COM port command missing");
       if (c.form->comPort != n) return c.Fail("the COM port could not be chosen");
-      c.out << "ComPort=" << n << '\n';
+      // The choice counts only once it is in the settings file: the next run reads it there.
+      if (StoredNumber(*c.form, "ComPort") != static_cast<uint32_t>(n))
+        return c.Fail("COM" + std::to_string(n) + " could not be stored in " +
+                      c.form->settings().Path() + "; the stored COM port is unchanged");
+      c.Result("ComPort", std::to_string(n));
       return true;
     };
   });
@@ -55,15 +68,17 @@ void RegisterShellSubcommands(CLI::App& app, CliContext& ctx) {
   dev->callback([&ctx, mapping] {
     auto m = *mapping;
     ctx.action = [m](CliContext& c) {
-      if (m.first < 1 || m.first > 32767) return c.Fail("the COM port must be 1 to 32767");
+      if (m.first < 1 || m.first > 32767) return c.UsageError("the COM port must be 1 to 32767");
       if (int e = c.form->SetComDevice(m.first, m.second))
         return c.Fail("could not store the mapping, error " + std::to_string(e));
-      const std::string device = c.form->link().ResolveComPort(static_cast<int16_t>(m.first));
-      c.out << "COM" << m.first << "=" << device << '\n';
+      c.Result("COM" + std::to_string(m.first),
+               c.form->link().ResolveComPort(static_cast<int16_t>(m.first)));
       // A by-id name stays valid while the adapter is unplugged; say so rather than refuse it.
-      if (!m.second.empty() && ::access(m.second.c_str(), F_OK) != 0)
+      if (!m.second.empty() && ::access(m.second.c_str(), F_OK) != 0) {
+        c.NoteForeignOutput();
         c.err << "note: " << m.second << " does not exist now; it is looked up when COM" << m.first
               << " is opened\n";
+      }
       return true;
     };
   });
@@ -77,8 +92,10 @@ void RegisterShellSubcommands(CLI::App& app, CliContext& ctx) {
       const auto& dialogs = c.ui.Dialogs();
       if (dialogs.empty() || dialogs.back().name != "CAboutDlg")
         return c.Fail("the about box was not shown");
-      c.out << dialogs.back().finalState.title << '\n';
-      for (const auto& field : dialogs.back().finalState.fields) c.out << field.value << '\n';
+      // The texts alone, one a line; json names them.
+      c.Result("title", dialogs.back().finalState.title, "");
+      for (const auto& field : dialogs.back().finalState.fields)
+        c.Result(field.name, field.value, "");
       return true;
     };
   });

@@ -1,7 +1,8 @@
 // The Ethernet module subcommands of the command line, on stations chosen by address: default
-// settings, reboot, IP settings, IP recovery and description. Each shows the stations as "View
-// base stations" does, selects the chosen ones and runs the menu command; the dialogs take the
-// values given here (or through --dialog), questions are answered with --yes.
+// settings, reboot, IP settings, IP recovery, description and the view of a module's settings. Each
+// shows the stations as "View base stations" does, selects the chosen ones and runs the menu
+// command; the dialogs take the values given here (or through --dialog), questions are answered
+// with --yes.
 #include <CLI/CLI.hpp>
 #include <memory>
 
@@ -38,7 +39,7 @@ void AddStationOptions(CLI::App* cmd, StationChoice& choice, bool many) {
 // Shows and selects the stations; for one station it also becomes the selected base station, as
 // a click on its row makes it.
 bool Choose(CliContext& c, const StationChoice& choice) {
-  if (choice.addresses.empty() && !choice.all) return c.Fail("name stations or give --all");
+  if (choice.addresses.empty() && !choice.all) return c.UsageError("name stations or give --all");
   if (!ShowStations(c, choice.waitMs) || !SelectStations(c, choice)) return false;
   c.form->OnListClick();
   return true;
@@ -78,7 +79,19 @@ void RegisterWebSubcommands(CLI::App& app, CliContext& ctx) {
   AddStationOptions(cmd, *defaults, true);
   cmd->callback([&ctx, defaults] {
     ctx.action = [choice = *defaults](CliContext& c) {
-      return Choose(c, choice) && Run(c, ids::kCmdUploadDefaultEthernet);
+      if (!Choose(c, choice)) return false;
+      // One station is the single-station menu's command, several the many-stations one.
+      return Run(c, c.form->selectedBaseStation ? ids::kCmdSetDefaultEthernet
+                                                : ids::kCmdUploadDefaultEthernet);
+    };
+  });
+
+  auto view = std::make_shared<StationChoice>();
+  cmd = app.add_subcommand("bs-view", "View a station's Ethernet settings");
+  AddStationOptions(cmd, *view, false);
+  cmd->callback([&ctx, view] {
+    ctx.action = [choice = *view](CliContext& c) {
+      return Choose(c, choice) && Run(c, ids::kCmdViewEthernetSettings);
     };
   });
 

@@ -30,11 +30,12 @@ void StationBlock::SetText(int row, int column, const std::string& text) {
   events_.push_back(std::move(e));
 }
 
-void StationBlock::SetImage(int row, int image) {
+void StationBlock::SetImage(int row, int image, RowKind kind) {
   BlockEvent e;
   e.kind = BlockEvent::kSetImage;
   e.row = row;
   e.image = image;
+  e.rowKind = kind;
   events_.push_back(std::move(e));
 }
 
@@ -64,7 +65,7 @@ void StationBlock::Replay(CQeltaConfigView& view) const {
         list.SetText(rowOf(e.row), e.column, e.first);
         break;
       case BlockEvent::kSetImage:
-        list.SetImage(rowOf(e.row), e.image);
+        list.SetImage(rowOf(e.row), e.image, e.rowKind);
         break;
       case BlockEvent::kDeleteAllRows:
         list.DeleteAllRows();
@@ -155,9 +156,9 @@ void WorkerScope::SetText(int row, int column, const std::string& text) {
   if (block_) block_->SetText(row, column, text);
 }
 
-void WorkerScope::SetImage(int row, int image) {
-  if (KindOfImage(image) == RowKind::Failure) NoteFailure();
-  if (block_) block_->SetImage(row, image);
+void WorkerScope::SetImage(int row, int image, RowKind kind) {
+  if (kind == RowKind::Failure) NoteFailure();
+  if (block_) block_->SetImage(row, image, kind);
 }
 
 void WorkerScope::DeleteAllRows() {

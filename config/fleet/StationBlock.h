@@ -50,7 +50,7 @@ class StationBlock {
 
   int AddRow(const std::string& name, const std::string& value, int image, RowKind kind);
   void SetText(int row, int column, const std::string& text);
-  void SetImage(int row, int image);
+  void SetImage(int row, int image, RowKind kind);
   void Add(BlockEvent event) { events_.push_back(std::move(event)); }
 
   const std::vector<BlockEvent>& Events() const { return events_; }
@@ -106,7 +106,8 @@ class WorkerScope final : public StationScope {
   int AddRow(const std::string& name, const std::string& value, int image, RowKind kind) override;
   int FormRow(int index) override { return index; }
   void SetText(int row, int column, const std::string& text) override;
-  void SetImage(int row, int image) override;
+  void SetImage(int row, int image, RowKind kind) override;
+  using StationScope::SetImage;
   void DeleteAllRows() override;
   bool CheckPresence(const BaseStationRecord& record) override;
   void ClearSilent() override;

@@ -62,9 +62,9 @@ void FormScope::SetText(int row, int column, const std::string& text) {
   view().outputList().SetText(row, column, text);
 }
 
-void FormScope::SetImage(int row, int image) {
-  if (KindOfImage(image) == RowKind::Failure) NoteFailure();
-  view().outputList().SetImage(row, image);
+void FormScope::SetImage(int row, int image, RowKind kind) {
+  if (kind == RowKind::Failure) NoteFailure();
+  view().outputList().SetImage(row, image, kind);
 }
 
 void FormScope::DeleteAllRows() { view().outputList().DeleteAllRows(); }

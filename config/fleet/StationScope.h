@@ -52,7 +52,8 @@ class StationScope {
   }
   virtual int FormRow(int index) = 0;
   virtual void SetText(int row, int column, const std::string& text) = 0;
-  virtual void SetImage(int row, int image) = 0;
+  virtual void SetImage(int row, int image, RowKind kind) = 0;
+  void SetImage(int row, int image) { SetImage(row, image, KindOfImage(image)); }
   virtual void DeleteAllRows() = 0;
 
   // The silent list: CheckPresence probes the station and, when it does not answer, remembers it
@@ -134,7 +135,8 @@ class FormScope final : public StationScope {
   int AddRow(const std::string& name, const std::string& value, int image, RowKind kind) override;
   int FormRow(int index) override { return index; }
   void SetText(int row, int column, const std::string& text) override;
-  void SetImage(int row, int image) override;
+  void SetImage(int row, int image, RowKind kind) override;
+  using StationScope::SetImage;
   void DeleteAllRows() override;
   bool CheckPresence(const BaseStationRecord& record) override;
   void ClearSilent() override;

@@ -72,6 +72,8 @@ void OutputListModel::onChange(const OutputList& list, const OutputListChange& c
         emit dataChanged(index(change.row, first), index(change.row, last));
       }
       break;
+    case OutputListChange::KindChanged:
+      break;  // the window shows the image; the kind is for scripts
     case OutputListChange::SelectionChanged:
       emit selectionChangedByForm(change.row);
       break;

@@ -70,14 +70,11 @@ void RunChosen(CQeltaConfigView& view, int command) {
 
 }  // namespace
 
-NetworkState& Network(CQeltaConfigView& view) {
-  if (!view.network) view.network = std::make_shared<NetworkState>(view);
-  return *view.network;
-}
+namespace {
 
-void StartDiscovery(CQeltaConfigView& view) {
-  NetworkState& net = Network(view);
-  view.discoveryIntervalMs = kDiscoveryIntervalMs;
+// What the discovery component shows goes to the form: its rows (the silent stations), its
+// status text and its error boxes.
+DiscoveryHooks FormDiscoveryHooks(CQeltaConfigView& view) {
   std::weak_ptr<NetworkState> weak = view.network;
   qelta::UiPort* ui = &view.ui();
   DiscoveryHooks hooks;
@@ -100,7 +97,24 @@ void StartDiscovery(CQeltaConfigView& view) {
   };
   hooks.listShowsBaseStations = [form] { return form->listShowsBaseStations.load(); };
   hooks.ignoreTempAddresses = [form] { return form->ignoreTempAddresses.load() != 0; };
-  net.discovery.SetHooks(std::move(hooks));
+  return hooks;
+}
+
+}  // namespace
+
+NetworkState& Network(CQeltaConfigView& view) {
+  if (!view.network) {
+    view.network = std::make_shared<NetworkState>(view);
+    // Probes and their silent-station rows work before (or without) the discovery thread.
+    view.network->discovery.SetHooks(FormDiscoveryHooks(view));
+  }
+  return *view.network;
+}
+
+void StartDiscovery(CQeltaConfigView& view) {
+  NetworkState& net = Network(view);
+  view.discoveryIntervalMs = kDiscoveryIntervalMs;
+  net.discovery.SetHooks(FormDiscoveryHooks(view));
   net.discovery.StartDiscovery();
 }
 
@@ -217,7 +231,10 @@ void ViewBaseStations(CQeltaConfigView& view) {
   }
 
   report.Line("End view %s\n", LocalTimeLine().c_str());
+  // A station of the table that no longer answers is told, not failed: nothing was asked of it.
+  const int firstSilent = list.RowCount();
   ReportSilentBaseStations(view, "");
+  for (int row = firstSilent; row < list.RowCount(); ++row) list.SetKind(row, RowKind::Warning);
 }
 
 void ClearBaseStationList(CQeltaConfigView& view) {
@@ -309,7 +326,11 @@ void ResetBaseStations(CQeltaConfigView& view) {
   run.Phase([&selection, progress](fleet::StationScope& s, std::size_t i) {
     const BaseStationRecord& station = selection[i];
     if (s.CheckPresence(station)) return;  // remembered in the silent list
-    if (s.Link().ConnectTCP(station.address, station.port) != 0) return;
+    if (s.Link().ConnectTCP(station.address, station.port) != 0) {
+      // A tunnel that refused: this station was not reset.
+      s.AddRow("Connect error", station.addressText, ids::kImageFailure);
+      return;
+    }
     const int row = s.FormRow(progress);
     s.SetText(row, 0, "Resetting...");
     s.SetImage(row, ids::kImageStep);

@@ -73,7 +73,7 @@ void EditDescription(CQeltaConfigView& view) {
   bool httpFailed = false;
   session.SetUserAgent();
   const WebResult page = GetLoginPage(session, station, answer);
-  view.AddOutputRow("Login file", HttpRow(page.status), ids::kImageSuccess);
+  view.AddOutputRow("Login file", HttpRow(page.status), ids::kImageSuccess, page.Kind());
   if (!page.Ok()) {
     // Nothing reached the module: say so instead of ending on the success image above.
     view.AddOutputRow("Login failure", "", ids::kImageFailure);
@@ -90,7 +90,7 @@ void EditDescription(CQeltaConfigView& view) {
                        "&contact=&location=" + FormEncode(location) + "&Submit=Apply",
                    answer);
       view.AddOutputRow("Set description and location", StatusRow(set),
-                        set.Ok() ? ids::kImageSuccess : ids::kImageFailure);
+                        set.Ok() ? ids::kImageSuccess : ids::kImageFailure, set.Kind());
       httpFailed = httpFailed || IsHttpError(set.status);
       if (set.Ok() && !hostName.empty() &&
           SetHostName(view, &session, &station, hostName, answer) == 0 && !httpFailed) {

@@ -166,7 +166,7 @@ void EditIpSettings(CQeltaConfigView& view) {
   }
 
   const WebResult page = GetLoginPage(session, station, answer);
-  view.AddOutputRow("Login file", HttpRow(page.status), ids::kImageSuccess);
+  view.AddOutputRow("Login file", HttpRow(page.status), ids::kImageSuccess, page.Kind());
   const WebResult login = PostLogin(session, station, LoginBody(view), answer);
   if (!login.Ok()) {
     view.AddOutputRow("Login failure", "", ids::kImageFailure);
@@ -178,7 +178,7 @@ void EditIpSettings(CQeltaConfigView& view) {
                                              "&gw_addr=" + gateway + "&Submit=Apply";
   const WebResult setup = PostForm(session, station, kNetworkFormPath, body, answer);
   view.AddOutputRow(s.mode == 0 ? "DHCP setup" : "IP address setup", StatusRow(setup),
-                    setup.Ok() ? ids::kImageSuccess : ids::kImageFailure);
+                    setup.Ok() ? ids::kImageSuccess : ids::kImageFailure, setup.Kind());
   if (!setup.Ok()) {
     view.AddOutputRow("IP setup failure", "", ids::kImageFailure);
     return;
@@ -187,7 +187,7 @@ void EditIpSettings(CQeltaConfigView& view) {
 
   const WebResult reboot = PostForm(session, station, kRebootFormPath, kRebootBody, answer);
   view.AddOutputRow("Restarting base station.", reboot.Word(),
-                    reboot.Ok() ? ids::kImageSuccess : ids::kImageFailure);
+                    reboot.Ok() ? ids::kImageSuccess : ids::kImageFailure, reboot.Kind());
 
   NamedMutexGuard hold(ListLock(view), kTableClearLockWaitMs);
   if (hold.Owned()) Table(view) = BaseStationList{};
@@ -237,7 +237,7 @@ void RecoverIpSettings(CQeltaConfigView& view) {
   Table(view).count = 0;
   view.outputList().DeleteAllRows();
   view.selectedBaseStation = nullptr;
-  view.AddOutputRow("Reboot sent", macText, ids::kImageStep);
+  view.AddOutputRow("Reboot sent", macText, ids::kImageStep, RowKind::Success);  // done
 }
 
 }  // namespace qelta::network

@@ -182,7 +182,7 @@ int SetHostName(CQeltaConfigView& view, WebSession* session, const BaseStationRe
   const WebResult r = PostForm(*session, *record, kAdvancedNetworkFormPath,
                                "host_name=" + FormEncode(hostName) + "&Submit=Apply", answer);
   view.AddOutputRow("Set host name", StatusText(r.Word(), r.status),
-                    r.Ok() ? ids::kImageSuccess : ids::kImageFailure);
+                    r.Ok() ? ids::kImageSuccess : ids::kImageFailure, r.Kind());
   view.ui().KeepPainting();
   return r.Ok() && !IsHttpError(r.status) ? 0 : -1;
 }
@@ -194,7 +194,7 @@ void LogoutFromModule(CQeltaConfigView& view, WebSession* session) {
   FILE* file = std::fopen(path.c_str(), "w+");
   const WebResult r = session->Get(LogoutUrl(*station), file);
   const int row = view.AddOutputRow("Log out", StatusText(r.Word(), r.status),
-                                    r.Ok() ? ids::kImageSuccess : ids::kImageFailure);
+                                    r.Ok() ? ids::kImageSuccess : ids::kImageFailure, r.Kind());
   if (!r.Ok()) view.outputList().SetText(row, 2, r.ErrorText());
   view.ui().KeepPainting();
   if (file) std::fclose(file);

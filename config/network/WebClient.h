@@ -73,6 +73,11 @@ struct WebResult {
   std::string ErrorText() const;
   // "OK" or "FAILED".
   const char* Word() const { return Ok() ? "OK" : "FAILED"; }
+  // What the request's row says, whatever image it shows: a transfer that failed or an HTTP
+  // error status (a refused login, a form the module did not take) is a failure.
+  qelta::RowKind Kind() const {
+    return Ok() && !IsHttpError(status) ? qelta::RowKind::Success : qelta::RowKind::Failure;
+  }
 };
 
 // One libcurl easy handle, created for one operation and cleaned up with it. The cookie engine is

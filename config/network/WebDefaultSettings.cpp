@@ -99,17 +99,22 @@ void DefaultsForStation(fleet::StationScope& s, const BaseStationRecord& station
   s.SetText(progress, 1, Printf("OK (%ld)", login.status));
 
   unsigned long errors = 0;
+  // Forms the module answered with an HTTP error: the image stays, the kind tells it.
+  bool refused = login.Kind() == RowKind::Failure;
   for (const DefaultStep& step : kDefaultSteps) {
     const WebResult r =
         PostForm(session, station, step.path, step.body, step.gpio ? gpioAnswers : answers);
+    refused = refused || r.Kind() == RowKind::Failure;
     s.SetText(progress, 0, step.text);
-    s.SetImage(progress, r.Ok() ? ids::kImageStep : ids::kImageFailure);
+    s.SetImage(progress, r.Ok() ? ids::kImageStep : ids::kImageFailure,
+               r.Kind() == RowKind::Failure ? RowKind::Failure : RowKind::Step);
     s.SetText(progress, 1, std::string(r.Word()) + Printf(" (%ld)", r.status));
     if (!r.Ok()) ++errors;
     s.Ui().KeepPainting();
   }
   s.SetText(progress, 0, "Done");
-  s.SetImage(progress, errors == 0 ? ids::kImageSuccess : ids::kImageFailure);
+  s.SetImage(progress, errors == 0 ? ids::kImageSuccess : ids::kImageFailure,
+             refused ? RowKind::Failure : RowKind::Success);
   s.SetText(progress, 1, station.addressText);
   s.SetText(progress, 2, errors ? "Errors: " + std::to_string(errors) : std::string("No errors"));
   s.Ui().KeepPainting();

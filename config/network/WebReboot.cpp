@@ -33,7 +33,8 @@ bool RebootByDatagram(fleet::StationScope& s, const BaseStationRecord& station) 
   Table(view).count = 0;
   s.DeleteAllRows();
   s.OnForm([](CQeltaConfigView& form) { form.selectedBaseStation = nullptr; });
-  s.AddRow("Reboot sent", "MAC: " + FormatMac(station.mac), ids::kImageStep);
+  s.AddRow("Reboot sent", "MAC: " + FormatMac(station.mac), ids::kImageStep,
+           RowKind::Success);  // the request is out: done
   return true;
 }
 
@@ -46,12 +47,13 @@ void RebootByWebForm(fleet::StationScope& s, WebSession& session,
 
   bool loggedIn = false;
   const WebResult page = GetLoginPage(session, station, answers);
-  s.AddRow(ResponseRow(page.status), "", ids::kImageSuccess);
+  // The responses show the success image whatever they were; their kind tells the truth.
+  s.AddRow(ResponseRow(page.status), "", ids::kImageSuccess, page.Kind());
   if (page.Ok()) {
-    s.AddRow("Logging in.", "", ids::kImageSuccess);
+    s.AddRow("Logging in.", "", ids::kImageSuccess, RowKind::Step);
     session.SetHeaderFile(headers);
     const WebResult login = PostLogin(session, station, loginBody, answers);
-    s.AddRow(ResponseRow(login.status), "", ids::kImageSuccess);
+    s.AddRow(ResponseRow(login.status), "", ids::kImageSuccess, login.Kind());
     loggedIn = login.Ok();
   }
   if (!loggedIn) {
@@ -64,7 +66,7 @@ void RebootByWebForm(fleet::StationScope& s, WebSession& session,
 
   const WebResult reboot = PostForm(session, station, kRebootFormPath, kRebootBody, answers);
   s.AddRow("Restarting base station.", reboot.Word(),
-           reboot.Ok() ? ids::kImageSuccess : ids::kImageFailure);
+           reboot.Ok() ? ids::kImageSuccess : ids::kImageFailure, reboot.Kind());
   session.SetHeaderFile(nullptr);
 
   {

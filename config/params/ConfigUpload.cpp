@@ -66,6 +66,7 @@ UploadEnd FileUpload::Run(const std::string& path) {
     rows_.SetRowText(rows_.RowCount() - 1, 2, reader_.FailureText());
     return UploadEnd::kFileNotOpened;
   }
+  bool failed = false;
   while (auto line = reader_.Next()) {
     if (line->empty() || (*line)[0] == '\n' || (*line)[0] == '\r') continue;
     const ColonFields fields = SplitColonFields(*line);
@@ -86,7 +87,10 @@ UploadEnd FileUpload::Run(const std::string& path) {
     } else {
       isBlock = false;
     }
-    if (!blockOk) break;
+    if (!blockOk) {
+      failed = true;
+      break;
+    }
     if (isBlock) continue;
     if (!writer_.WriteParameter(fields.first, fields.second)) {
       rows_.AddOutputRow("Communication failure!", "", kImageFailure);
@@ -101,8 +105,10 @@ UploadEnd FileUpload::Run(const std::string& path) {
     rows_.AddOutputRow("Communication failure!", "", kImageFailure);
     rows_.AddOutputRow("Operation cancelled!", "", kImageFailure);
     link_.Disconnect();
+    failed = true;
   }
-  rows_.AddOutputRow("File END", " ", kImageInfo);
+  // The end of the file is the upload's done row when every block and key went in.
+  rows_.AddOutputRow("File END", " ", kImageInfo, failed ? RowKind::Information : RowKind::Success);
   reader_.Close();
   link_.Reset();
   link_.Disconnect();

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "params/ColonFields.h"
 #include "params/ConfigUpload.h"
@@ -10,6 +9,7 @@
 #include "params/ParameterReadout.h"
 #include "params/ParameterWriter.h"
 #include "params/ReadSetup.h"
+#include "params/ReadoutTarget.h"
 
 namespace qelta {
 
@@ -167,13 +167,15 @@ void ReadParameters(ParamsForm& form) {
   form.rows.SetRowText(1, 1, "OK");
   form.rows.SetRowText(1, 2, Format("Device=%hd.", device));
 
-  std::ofstream file(*path, std::ios::out | std::ios::trunc);
-  if (!file) {
+  // Opened before the read, emptied only when the read-out is complete.
+  ReadoutTarget file;
+  if (file.Open(*path) != 0) {
     ErrorBox(form, "Cannot open file. Name:" + *path, "File open error");
     return;
   }
   form.rows.DeleteAllRows();
-  form.rows.InsertRow(0, "Reading device parameters...", kImageSuccess);
+  // The progress row, whatever its picture.
+  form.rows.InsertRow(0, "Reading device parameters...", kImageSuccess, RowKind::Step);
 
   ReadoutImage image{};
   bool failed = false;
@@ -203,15 +205,14 @@ void ReadParameters(ParamsForm& form) {
         Format("%lu parameters read OK.", static_cast<unsigned long>(form.state.selection.size())),
         *path, kImageSuccess);
     content += FunctionKeySection(keys);
-    file << content;
-    file.close();
-    if (!file) {
+    if (!file.Commit(content)) {
       // The device was read but the file did not take it: say so rather than open a stub.
       form.rows.AddOutputRow("Cannot write file", *path, kImageFailure);
     } else {
       StartEditor(form, *path);
     }
   } else {
+    file.Abandon();
     form.rows.InsertRow(0, "Reading parameters failed", kImageNone, RowKind::Failure);
   }
   form.link.Disconnect();
@@ -247,7 +248,10 @@ std::optional<std::string> DeviceInfoItemValue(DeviceInfoContext& c, const std::
   if (has("CHANNEL")) {
     const int16_t channel =
         c.baseStation ? c.link.ReadEepromVal(13, 0) : c.link.ReadEepromVal(125, 2);
-    if (channel == -1) return std::string("Channel read error");
+    if (channel == -1) {
+      c.itemFailed = true;
+      return std::string("Channel read error");
+    }
     return std::to_string(channel);
   }
   if (has("RSSI_CALIB")) {
@@ -341,8 +345,10 @@ void ReadDeviceInfo(ParamsForm& form) {
     if (!sectionOpen) continue;
     if (fields.first == "END") break;
     // Every line of the open section is an item line, a blank one too.
+    context.itemFailed = false;
     if (auto value = DeviceInfoItemValue(context, fields.second)) {
-      form.rows.AddOutputRow(fields.first, *value, kImageInfo);
+      form.rows.AddOutputRow(fields.first, *value, kImageInfo,
+                             context.itemFailed ? RowKind::Failure : RowKind::Information);
     }
   }
   if (!sectionOpen) {

@@ -26,6 +26,7 @@ struct DeviceInfoContext {
   bool baseStation = false;
   int16_t deviceType = 0;
   bool production = false;
+  bool itemFailed = false;  // set when the last item's value could not be read
 };
 std::optional<std::string> DeviceInfoItemValue(DeviceInfoContext& context, const std::string& item);
 // "1, cal=80" when the calibration byte lies in a radio type's window, else "undefined (cal=70)".

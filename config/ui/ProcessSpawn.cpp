@@ -2,6 +2,7 @@
 // adopted by init and never stays a zombie of ours, and a close-on-exec pipe that carries the
 // errno of a failed exec back to the caller.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,9 @@ int SpawnDetached(const ProcessRequest& request) {
   for (const auto& a : request.argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   const char* dir = request.workingDir.empty() ? nullptr : request.workingDir.c_str();
+  struct sigaction defaultPipe {};
+  defaultPipe.sa_handler = SIG_DFL;
+  sigemptyset(&defaultPipe.sa_mask);
 
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return errno;
@@ -40,6 +44,8 @@ int SpawnDetached(const ProcessRequest& request) {
     }
     if (child == 0) {
       setsid();
+      // The command line ignores SIGPIPE for itself; a program it starts gets the default back.
+      sigaction(SIGPIPE, &defaultPipe, nullptr);
       if (dir && chdir(dir) != 0) {
         int e = errno;
         (void)!write(fds[1], &e, sizeof e);

@@ -245,4 +245,39 @@ TEST_F(XdgLookupTest, NoHandlerOrAPathAsAnswerIsNoAssociation) {
   EXPECT_EQ(XdgHttpHandlerLookup().Query().associationError, ENOENT);
 }
 
+// Without a registered handler, an installed xdg-open is the association: the window greets
+// only a machine that has neither with the error.
+TEST_F(XdgLookupTest, WithoutAHandlerXdgOpenIsTheAssociation) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> tools;
+    std::string message;  // "" for none
+    std::string command;
+  };
+  const std::string xdgOpen = root + "/tools/xdg-open";
+  const Case cases[] = {
+      {"neither", {}, "Default browser open error: 2, 2", ""},
+      {"xdg-open only", {"xdg-open"}, "", xdgOpen},
+      {"a path as handler, xdg-open", {"xdg-open", "xdg-settings"}, "", xdgOpen},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(root + "/tools");
+    std::filesystem::create_directories(root + "/tools");
+    for (const auto& tool : c.tools) Tool(tool, tool == "xdg-settings" ? "/etc/passwd" : "");
+    XdgHttpHandlerLookup lookup;
+    FormEnvironment env = Env();
+    env.browserLookup = &lookup;
+    ui.ClearRecords();
+    CQeltaConfigView view(ui, env);
+    view.InitialiseForm();
+    EXPECT_EQ(MessageTexts().empty() ? "" : MessageTexts()[0], c.message) << c.name;
+    EXPECT_EQ(view.browserCommand, c.command) << c.name;
+    EXPECT_TRUE(view.browserArgs.empty()) << c.name;
+  }
+  // A file that is not executable, and a relative folder, are not the program.
+  std::ofstream(root + "/plain") << "";
+  EXPECT_EQ(FindProgram("plain", root + ":tools"), "");
+  EXPECT_EQ(FindProgram("xdg-open", "tools:" + root + "/tools"), xdgOpen);
+}
+
 }  // namespace

@@ -87,7 +87,7 @@ TEST_F(NetworkCliTest, ResetsTheStationsNamedByAddress) {
 
   EXPECT_EQ(Run({"bs-reset", "127.0.0.99"}), 1);
   EXPECT_NE(err.str().find("no base station at 127.0.0.99"), std::string::npos) << err.str();
-  EXPECT_EQ(Run({"bs-reset"}), 1);
+  EXPECT_EQ(Run({"bs-reset"}), 2);  // a usage error
   EXPECT_EQ(Resets(0), 1u);
 }
 

@@ -245,7 +245,7 @@ TEST_F(ParamsFormTest, CommandLineSubcommands) {
 
   // A file that is not there is a failure row, and so a failed command.
   EXPECT_EQ(run({"upload", root + "/missing.pcg"}), 1);
-  EXPECT_EQ(run({"upload", "x.pcg", "--station", "not-an-address"}), 1);
+  EXPECT_EQ(run({"upload", "x.pcg", "--station", "not-an-address"}), 2);  // a usage error
   unsetenv("HALVEX_COM1");
 }
 

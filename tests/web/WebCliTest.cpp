@@ -78,9 +78,18 @@ TEST_F(WebCliTest, StationsChosenByAddressGetTheirForms) {
   EXPECT_NE(err.str().find("[Verify]"), std::string::npos) << err.str();
   EXPECT_EQ(host.Stats(1).restarts, 0u);
 
+  // One station: the single-station command, without the many-stations count row.
   ASSERT_EQ(Run({"bs-eth-defaults", "127.0.0.3"}), 0) << err.str() << out.str();
   EXPECT_EQ(web[1]->Bodies("Forms/network_config_1"),
             std::vector<std::string>{"rbDHCP=on&Submit=Apply"});
+  EXPECT_EQ(out.str().find("Uploading to"), std::string::npos) << out.str();
+  ASSERT_EQ(Run({"bs-eth-defaults", "127.0.0.2", "127.0.0.3"}), 0) << err.str() << out.str();
+  EXPECT_NE(out.str().find("Uploading to 2 base stations."), std::string::npos) << out.str();
+
+  // View Ethernet settings: the record's rows, then the module's own settings.
+  ASSERT_EQ(Run({"bs-view", "127.0.0.3"}), 0) << err.str() << out.str();
+  EXPECT_NE(out.str().find("\tSettings @ 127.0.0.3\t"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("\tLog out\tOK (200)"), std::string::npos) << out.str();
   // A failure row makes the exit code 1.
   web[1]->Stop();
   EXPECT_EQ(Run({"bs-describe", "127.0.0.3", "--description", "x"}), 1);

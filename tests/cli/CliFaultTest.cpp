@@ -1,0 +1,280 @@
+// The command line against faults: each row of the table names the command, the fault, the rows
+// it must end with (their kinds and names, in order), its exit status, a bound on its time, and
+// what the device memory, the settings and the files must hold afterwards. Whatever the fault,
+// nothing may be left half-done without a failure row. A new fault is one more row.
+#include <functional>
+
+#include "CliBench.h"
+
+namespace cli_test {
+namespace {
+
+// The files a case names: {small} three plain parameters, {warn} a value out of its range,
+// {readout} a read-out target that already holds a file.
+const char* kSmallPcg = "LCD_CONTRAST:60\nBACKLIT:1\nEXTRAID:7\n";
+const char* kWarnPcg = "LCD_CONTRAST:150\nEXTRAID:7\n";
+const char* kKeptReadout = "LCD_CONTRAST:11\n";
+
+struct FaultCase {
+  const char* name;
+  std::function<void(BenchSetup&)> fault;
+  std::vector<std::string> args;
+  std::vector<std::string> rows;  // "kind:name", in order, among the final rows
+  int status;
+  double seconds;                              // the run ends within this time
+  std::function<void(const CliBench&)> after;  // memory, settings and files afterwards
+};
+
+// The case's name in test listings (instead of its bytes).
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+// The small file's values in the terminal, or none of them.
+void SmallWritten(const CliBench& b) {
+  EXPECT_EQ(b.TerminalByte(121), 60);
+  EXPECT_EQ(b.TerminalByte(122), 1);
+  EXPECT_EQ(b.TerminalByte(143), 7);
+}
+void TerminalUntouched(const CliBench& b) { EXPECT_EQ(b.terminal->Extended(), b.terminalBefore); }
+void KeptReadout(const CliBench& b) { EXPECT_EQ(b.Read(b.root + "/readout.pcg"), kKeptReadout); }
+
+const FaultCase kCases[] = {
+    // --- the hand terminal on the serial port -------------------------------------------------
+    {"UploadClean", nullptr, {"upload", "{small}"}, {"success:File END"}, 0, 15, SmallWritten},
+    {"UploadValueOutOfRange",
+     nullptr,
+     {"upload", "{warn}"},
+     {"warning:Warning! LCD contrast value too big", "success:File END"},
+     3,
+     15,
+     [](const CliBench& b) {
+       EXPECT_EQ(b.TerminalByte(121), 50);  // the default took the value's place
+       EXPECT_EQ(b.TerminalByte(143), 7);
+     }},
+    {"UploadSilentTerminal",
+     [](BenchSetup& s) { s.terminalFaults.silent = true; },
+     {"upload", "{small}"},
+     {"failure: Qelta device not found"},
+     1,
+     10,
+     TerminalUntouched},
+    {"UploadAnswersOnlyTheSecondTransmission",
+     [](BenchSetup& s) { s.terminalFaults.answer_second_only = true; },
+     {"upload", "{small}"},
+     {"success:File END"},
+     0,
+     25,
+     SmallWritten},
+    {"UploadCorruptAnswers",
+     [](BenchSetup& s) { s.terminalFaults.corrupt_answers = true; },
+     {"upload", "{small}"},
+     {"failure: Qelta device not found"},
+     1,
+     10,
+     TerminalUntouched},
+    // The identification's answer is not where the link reads it: the terminal is not written.
+    {"UploadGarbageBeforeAnswers",
+     [](BenchSetup& s) { s.terminalFaults.garbage_before_answer = 6; },
+     {"upload", "{small}"},
+     {"failure: Qelta device not found"},
+     1,
+     15,
+     TerminalUntouched},
+    {"UploadLineDropsMidway",
+     [](BenchSetup& s) { s.terminalFaults.drop_after_frames = 3; },
+     {"upload", "{small}"},
+     {"failure:Communication failure!", "failure:Operation cancelled!"},
+     1,
+     15,
+     [](const CliBench& b) {
+       EXPECT_EQ(b.TerminalByte(121), 60);
+       EXPECT_EQ(b.TerminalByte(143), b.terminalBefore[143]);  // not reached: the rows say so
+     }},
+    {"UploadTerminalGone",
+     [](BenchSetup& s) { s.terminalGone = true; },
+     {"upload", "{small}"},
+     {"failure: not available!"},
+     1,
+     5,
+     nullptr},
+    {"ReadOutClean",
+     nullptr,
+     {"read-out", "{readout}"},
+     {},
+     0,
+     20,
+     [](const CliBench& b) {
+       const std::string file = b.Read(b.root + "/readout.pcg");
+       EXPECT_NE(file, kKeptReadout);
+       EXPECT_NE(file.find("LCD_CONTRAST:"), std::string::npos) << file;
+     }},
+    {"ReadOutLineDropsAfterIdentification",
+     [](BenchSetup& s) { s.terminalFaults.drop_after_frames = 2; },
+     {"read-out", "{readout}"},
+     {"failure:Reading parameters failed"},
+     1,
+     25,
+     KeptReadout},
+    {"DeviceReportSilentTerminal",
+     [](BenchSetup& s) { s.terminalFaults.silent = true; },
+     {"device-report"},
+     {"failure:Cannot find Tolvi device, dev=-2"},
+     1,
+     10,
+     nullptr},
+    {"ComPortSettingsCannotBeWritten",
+     [](BenchSetup& s) { s.settingsUnwritable = true; },
+     {"com-port", "3"},
+     {},
+     1,
+     5,
+     [](const CliBench& b) {
+       EXPECT_EQ(b.StoredNumber("ComPort"), 1u);
+       EXPECT_EQ(b.out.find("ComPort"), std::string::npos) << b.out;  // no new port claimed
+     }},
+
+    // --- base stations and their modules ------------------------------------------------------
+    {"UploadToAStationThatIsNotThere",
+     [](BenchSetup& s) { s.terminal = false; },
+     {"upload", "{small}", "--station", "127.0.0.9"},
+     {"failure:Address: 127.0.0.9"},
+     1,
+     10,
+     nullptr},
+    {"ResetThroughARefusedTunnel",
+     [](BenchSetup& s) { s.stations = 2, s.station0Refused = true; },
+     {"bs-reset", "127.0.0.2", "127.0.0.3"},
+     {"failure:Connect error", "information:Ready"},
+     1,
+     15,
+     [](const CliBench& b) { EXPECT_EQ(b.stations[0]->Activity().resets, 0u); }},
+    {"ResetThroughAHeldTunnel",
+     [](BenchSetup& s) { s.stations = 1, s.station0Held = true; },
+     {"bs-reset", "127.0.0.2"},
+     {"failure:Connect error", "information:Ready"},
+     1,
+     15,
+     [](const CliBench& b) { EXPECT_EQ(b.stations[0]->Activity().resets, 0u); }},
+    {"ResetASilentModule",
+     [](BenchSetup& s) { s.stations = 2, s.station0Silent = true; },
+     {"bs-reset", "127.0.0.2"},
+     {},
+     1,
+     10,
+     [](const CliBench& b) {
+       EXPECT_NE(b.err.find("no base station at 127.0.0.2"), std::string::npos) << b.err;
+     }},
+    {"ChannelOnADeafStation",
+     [](BenchSetup& s) { s.stations = 2, s.station0Faults.silent = true; },
+     {"channel", "5", "--station", "127.0.0.2", "--station", "127.0.0.3"},
+     {"failure:Channel set error -1.", "success:Channel is set"},
+     1,
+     20,
+     [](const CliBench& b) {
+       EXPECT_EQ(b.StationByte(0, 13), 1);
+       EXPECT_EQ(b.StationByte(1, 13), 5);
+     }},
+    {"ChannelShownOfADeafStation",
+     [](BenchSetup& s) { s.stations = 1, s.station0Faults.silent = true; },
+     {"channel", "--station", "127.0.0.2"},
+     {"failure:BS-1"},  // the station's row tells the failed read
+     1,
+     20,
+     [](const CliBench& b) {
+       EXPECT_EQ(b.out.find(R"("result":"Channel")"), std::string::npos) << b.out;  // none shown
+     }},
+    {"EthernetDefaultsOnAHungWebInterface",
+     [](BenchSetup& s) { s.stations = 1, s.webSilent = true; },
+     {"bs-eth-defaults", "127.0.0.2"},
+     {},
+     1,
+     15,
+     [](const CliBench& b) {
+       EXPECT_NE(b.err.find("[HTTP error]"), std::string::npos) << b.err;
+       EXPECT_FALSE(b.web[0]->Settings().dhcp);
+     }},
+    {"EthernetDefaultsRefusedWith403",
+     [](BenchSetup& s) { s.stations = 1, s.webStatus = 403; },
+     {"bs-eth-defaults", "127.0.0.2"},
+     {"failure:Done"},
+     1,
+     15,
+     nullptr},
+    {"EthernetDefaultsFailingWith500",
+     [](BenchSetup& s) { s.stations = 1, s.webStatus = 500; },
+     {"bs-eth-defaults", "127.0.0.2"},
+     {"failure:Done"},
+     1,
+     15,
+     nullptr},
+    {"DescriptionRefusedWith403",
+     [](BenchSetup& s) { s.stations = 1, s.webStatus = 403; },
+     {"bs-describe", "127.0.0.2", "--description", "Hall 3"},
+     {"failure:Login file"},
+     1,
+     15,
+     [](const CliBench& b) { EXPECT_EQ(b.web[0]->Settings().description, ""); }},
+    {"IpAddressRefusedByTheDialog",
+     [](BenchSetup& s) { s.stations = 1; },
+     {"--yes", "bs-ip", "127.0.0.2", "--ip", "0.0.0.0"},
+     {},
+     1,
+     10,
+     [](const CliBench& b) {
+       EXPECT_NE(b.err.find("CIPSettingsDlg were refused"), std::string::npos) << b.err;
+       EXPECT_TRUE(b.web[0]->Requests().empty());
+     }},
+    {"ListWithGarbageDiscoveryAnswers",
+     [](BenchSetup& s) {
+       s.terminal = false, s.stations = 2, s.malformed = sim::MalformedAnswer::kGarbage;
+     },
+     {"bs-list"},
+     {},
+     0,
+     10,
+     nullptr},
+};
+
+class CliFaultTest : public ::testing::TestWithParam<FaultCase>, public CliBench {
+ protected:
+  void SetUp() override { SetUpBench(); }
+  void TearDown() override { TearDownBench(); }
+};
+
+TEST_P(CliFaultTest, EndsWithItsRowsStatusAndState) {
+  const FaultCase& c = GetParam();
+  BenchSetup s;
+  if (c.fault) c.fault(s);
+  ASSERT_NO_FATAL_FAILURE(Start(s));
+  std::vector<std::string> args;
+  for (const std::string& a : c.args) {
+    if (a == "{small}") {
+      args.push_back(Write("small.pcg", kSmallPcg));
+    } else if (a == "{warn}") {
+      args.push_back(Write("warn.pcg", kWarnPcg));
+    } else if (a == "{readout}") {
+      args.push_back(Write("readout.pcg", kKeptReadout));
+    } else {
+      args.push_back(a);
+    }
+  }
+  status = RunCommand(args);
+  EXPECT_EQ(status, c.status) << Dump();
+  EXPECT_TRUE(HasRowsInOrder(c.rows)) << Dump();
+  EXPECT_LE(seconds, c.seconds);
+  // A run that did not end cleanly has a failure row or said why on stderr.
+  if (status == 1) {
+    EXPECT_TRUE(HasKind("failure") || err.find("error") != std::string::npos) << Dump();
+  }
+  if (status == 0) {
+    EXPECT_FALSE(HasKind("failure") || HasKind("warning")) << Dump();
+  }
+  if (c.after) c.after(*this);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, CliFaultTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<FaultCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace cli_test
