@@ -31,6 +31,9 @@ class ParamLink {
   virtual bool SendAndWait(int16_t* buf, int16_t length, int16_t waitTime) = 0;
   // A wait that is part of the device conversation (after a reset).
   virtual void Pause(int milliseconds) = 0;
+  // What the upload performs from now on (a file line, a function key), told before its link
+  // calls so that a recording link can say what caused each write. The device link ignores it.
+  virtual void SetCurrentSource(const std::string& /*source*/) {}
 };
 
 // Forwards every call to a link object unchanged.
