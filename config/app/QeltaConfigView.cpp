@@ -44,7 +44,7 @@ CQeltaConfigView::CQeltaConfigView(qelta::UiPort& ui, FormEnvironment env, FormH
   DefineControls();
   RegisterShellCommands();
   ignoreTempAddresses = 1;
-  if (hooks_.startDiscovery) hooks_.startDiscovery(*this);
+  if (env_.discoveryAtConstruction && hooks_.startDiscovery) hooks_.startDiscovery(*this);
   // Control 1000: kept for the form's whole life. Messages the library would show in its own
   // message boxes appear on the form's window.
   link_ = std::make_unique<CHalvexCtrl>();

@@ -69,6 +69,9 @@ struct FormEnvironment {
   std::string settingsFile;  // empty: SettingsStore::DefaultPath()
   WorkingFolderPlan workingFolder;
   bool changeDirectory = true;  // make the working folder the current directory
+  // Discovery runs from the form's construction; a front end that works on base stations in only
+  // some of its commands starts it itself (hooks().startDiscovery) when one of them runs.
+  bool discoveryAtConstruction = true;
 };
 
 class CQeltaConfigView {

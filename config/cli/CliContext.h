@@ -37,6 +37,8 @@ struct CliContext {
 
   bool failureRowAdded = false;
   bool commandFailed = false;
+  // Set by a command that reaches no base station (a dry run): discovery is not started.
+  bool withoutDiscovery = false;
 };
 
 // A file named on the command line, taken from the folder the command was started in: the form

@@ -127,6 +127,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   });
 
   if (!settingsFile.empty()) env.settingsFile = settingsFile;
+  if (ctx.withoutDiscovery) env.discoveryAtConstruction = false;
   ctx.form = CreateMainForm(ctx.ui, std::move(env));
   CliFleetMonitor fleetMonitor(err, &err == &std::cerr && isatty(STDERR_FILENO) == 1);
   qelta::fleet::SetMonitor(*ctx.form, &fleetMonitor);
