@@ -60,7 +60,8 @@ constexpr int kCmdSetRadioType = 32804;
 constexpr int kCmdDeviceChannel = 32805;
 constexpr int kCmdDeviceRadioType = 32807;
 constexpr int kCmdIpRecovery = 32808;
-constexpr int kCmdLinkSettings = 32810;  // "Link settings..." (the link control's property page)
+constexpr int kCmdLinkSettings = 32810;     // "Link settings..." (the link control's property page)
+constexpr int kCmdCheckConfigFile = 32811;  // "Check configuration file" (a dry run of "Set")
 
 // Images of the output list.
 constexpr int kImageFailure = 0;

@@ -103,6 +103,7 @@ void CQeltaConfigView::DefineControls() {
 std::vector<std::pair<std::string, qelta::MenuModel>> CQeltaConfigView::MainMenu() {
   qelta::MenuModel file;
   file.AddItem(ids::kCmdOpenConfigFile, "&Open Configuration File...");
+  file.AddItem(ids::kCmdCheckConfigFile, "Check configuration file");
   file.AddItem(ids::kCmdFirmwareUpdate, "FirmWare update...");
   file.AddSeparator();
   file.AddItem(ids::kCmdAbout, "&About QeltaConfig...");

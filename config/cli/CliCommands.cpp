@@ -2,6 +2,7 @@
 #include "cli/CliContext.h"
 
 void RegisterParamsSubcommands(CLI::App& app, CliContext& ctx);
+void RegisterCheckSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterFirmwareSubcommands(CLI::App& app, CliContext& ctx);
@@ -9,7 +10,7 @@ void RegisterDefaultsSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterPortsSubcommands(CLI::App& app, CliContext& ctx);
 
 std::vector<CliRegistrar> AllCliRegistrars() {
-  return {RegisterShellSubcommands,  RegisterParamsSubcommands,   RegisterNetworkSubcommands,
-          RegisterDeviceSubcommands, RegisterDefaultsSubcommands, RegisterFirmwareSubcommands,
-          RegisterPortsSubcommands};
+  return {RegisterShellSubcommands,    RegisterParamsSubcommands, RegisterCheckSubcommands,
+          RegisterNetworkSubcommands,  RegisterDeviceSubcommands, RegisterDefaultsSubcommands,
+          RegisterFirmwareSubcommands, RegisterPortsSubcommands};
 }

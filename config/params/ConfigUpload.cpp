@@ -1,6 +1,8 @@
 #include "params/ConfigUpload.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "params/ColonFields.h"
@@ -53,12 +55,33 @@ class FileUpload {
   bool StringBlock(const ColonFields& fields);
   bool SetBlock(const ColonFields& fields);
   bool SystemByte(const ColonFields& fields);
+  // The next piece of the file, keeping count of the file's lines.
+  std::optional<std::string> NextPiece();
+  // Tells the link which line is performed now: "line 12: LCD_CONTRAST:60".
+  void NoteSource(const std::string& piece);
 
   ParamLink& link_;
   OutputRows& rows_;
   ParameterWriter& writer_;
   LineReader reader_;
+  int lineNumber_ = 0;      // line of the piece read last
+  int nextLineNumber_ = 1;  // line the next piece belongs to
 };
+
+std::optional<std::string> FileUpload::NextPiece() {
+  auto piece = reader_.Next();
+  if (piece) {
+    lineNumber_ = nextLineNumber_;
+    if (!piece->empty() && piece->back() == '\n') ++nextLineNumber_;
+  }
+  return piece;
+}
+
+void FileUpload::NoteSource(const std::string& piece) {
+  std::string text = piece;
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  link_.SetCurrentSource("line " + std::to_string(lineNumber_) + ": " + text);
+}
 
 UploadEnd FileUpload::Run(const std::string& path) {
   if (!reader_.Open(path)) {
@@ -67,10 +90,11 @@ UploadEnd FileUpload::Run(const std::string& path) {
     return UploadEnd::kFileNotOpened;
   }
   bool failed = false;
-  while (auto line = reader_.Next()) {
+  while (auto line = NextPiece()) {
     if (line->empty() || (*line)[0] == '\n' || (*line)[0] == '\r') continue;
     const ColonFields fields = SplitColonFields(*line);
     if (fields.first == "/") continue;
+    NoteSource(*line);
     bool blockOk = true;
     bool isBlock = true;
     if (fields.first == "DATABLOCK") {
@@ -119,7 +143,7 @@ bool FileUpload::DataBlock(const ColonFields& fields) {
   const int16_t page = writer_.TargetPage();
   const auto start = static_cast<uint16_t>(ParseDecimal(fields.second));
   uint32_t n = 0;
-  while (auto line = reader_.Next()) {
+  while (auto line = NextPiece()) {
     if (SplitColonFields(*line).first == "DATABLOCK_END") break;
     for (uint8_t byte : ParseDataLine(*line)) {
       if (n < static_cast<uint32_t>(kMaxBlockBytes) + 1) {
@@ -154,7 +178,7 @@ bool FileUpload::LaserParam(const ColonFields& fields) {
 bool FileUpload::StringBlock(const ColonFields& fields) {
   const int16_t page = writer_.TargetPage();
   const auto address = static_cast<uint16_t>(ParseDecimal(fields.second));
-  auto line = reader_.Next();
+  auto line = NextPiece();
   if (!line) {
     // The text line is missing: nothing to write, and the file is malformed.
     rows_.AddOutputRow("WriteString to eeprom fail", "", kImageFailure);

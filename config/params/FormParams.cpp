@@ -5,6 +5,7 @@
 
 #include "app/QeltaConfigView.h"
 #include "network/BaseStationListOps.h"
+#include "params/ConfigCheck.h"
 #include "params/ParamsOperations.h"
 
 namespace qelta {
@@ -136,6 +137,7 @@ void InstallParamsCommands(CQeltaConfigView& view) {
   view.SetCommandHandler(ids::kGetConfigButton, run(&ReadParameters));
   view.SetCommandHandler(ids::kReadDeviceInfoButton, run(&ReadDeviceInfo));
   view.SetCommandHandler(ids::kCmdDeviceInfo, run(&ReadDeviceInfo));
+  view.SetCommandHandler(ids::kCmdCheckConfigFile, run(&CheckConfigurationFile));
 }
 
 void LoadReadSetupForForm(CQeltaConfigView& view) {

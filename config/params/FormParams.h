@@ -28,7 +28,7 @@ class FormParams {
 void UploadConfiguration(CQeltaConfigView& view);
 void ReadDeviceInfo(CQeltaConfigView& view);
 
-// Routes buttons 1029, 1012, 1032, 1015 and command 32793 to the operations.
+// Routes buttons 1029, 1012, 1032, 1015 and commands 32793 and 32811 to the operations.
 void InstallParamsCommands(CQeltaConfigView& view);
 // The read-out list loader the form runs at the end of LoadSettings.
 void LoadReadSetupForForm(CQeltaConfigView& view);

@@ -33,6 +33,9 @@ class ParamLink {
   virtual void Pause(int milliseconds) = 0;
   // Why the last Connect failed ("port is busy (used by PID 4242)"); empty when unknown.
   virtual std::string LastFailure() const { return {}; }
+  // What the upload performs from now on (a file line, a function key), told before its link
+  // calls so that a recording link can say what caused each write. The device link ignores it.
+  virtual void SetCurrentSource(const std::string& /*source*/) {}
 };
 
 // Forwards every call to a link object unchanged.

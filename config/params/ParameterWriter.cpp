@@ -109,6 +109,7 @@ bool ParameterWriter::WriteFunctionKeys() {
   for (int n = 1; n <= kFunctionKeyCount; ++n) {
     const FunctionKeyEntry& key = keys_[n - 1];
     if (key.text.empty()) continue;
+    link_.SetCurrentSource("F" + std::to_string(n) + "TXT (end of file)");
     rows_.AddOutputRow("F-key: " + std::to_string(n), "", kImageStep);
     // A slot holds 15 characters; the carriage return of a sending key must still fit.
     std::string text = key.text;

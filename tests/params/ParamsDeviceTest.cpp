@@ -4,96 +4,11 @@
 
 #include <map>
 
-#include "FakeDevice.h"
-#include "TestForm.h"
-#include "device/SimDevice.h"
-#include "halvex/HalvexCtrl.h"
+#include "SimLinkForm.h"
 #include "params/ParamsOperations.h"
-#include "transport/DeviceRunner.h"
-#include "transport/PtyEndpoint.h"
 
 namespace qelta::test {
 namespace {
-
-using sim::SimDevice;
-
-const std::string kDataDir = QELTA_DATA_DIR "/";
-
-class SimLine {
- public:
-  explicit SimLine(uint8_t type, uint16_t id = 0) : device_(Identity(type, id)) {
-    auto pty = std::make_unique<sim::PtyEndpoint>();
-    EXPECT_TRUE(pty->Ok()) << pty->Error();
-    path_ = pty->SlavePath();
-    runner_ = std::make_unique<sim::DeviceRunner>(device_, std::move(pty));
-    runner_->Start();
-  }
-  SimDevice& device() { return device_; }
-  const std::string& path() const { return path_; }
-  std::vector<uint8_t> Extended() { return device_.Extended(); }
-  void Poke(size_t address, const std::string& bytes, sim::MemoryArea area) {
-    device_.WithMemory([&](sim::DeviceMemory& memory) {
-      auto span = memory.Area(area);
-      std::copy(bytes.begin(), bytes.end(), span.begin() + static_cast<long>(address));
-    });
-  }
-
- private:
-  static sim::DeviceIdentity Identity(uint8_t type, uint16_t id) {
-    sim::DeviceIdentity identity;
-    identity.type = type;
-    identity.id = id;
-    return identity;
-  }
-  SimDevice device_;
-  std::unique_ptr<sim::DeviceRunner> runner_;
-  std::string path_;
-};
-
-// The form of the program around a real link object.
-struct LinkForm {
-  CHalvexCtrl link;
-  HalvexParamLink paramLink{link};
-  FakeRows rows;
-  ScriptedUi ui;
-  ParamsState state;
-  TempFolder folder;
-  int32_t comPort = 3;
-  int16_t eepromPage = 0;
-  bool deviceMenuEnabled = false;
-  std::atomic<bool> listShowsBaseStations{false};
-  std::string configFilePath;
-  std::string programDir = kDataDir;
-  std::string startDir;
-  int32_t uiProduction = 1;
-  ParamsForm form{.link = paramLink,
-                  .rows = rows,
-                  .ui = ui,
-                  .state = state,
-                  .comPort = comPort,
-                  .eepromPage = eepromPage,
-                  .deviceMenuEnabled = deviceMenuEnabled,
-                  .listShowsBaseStations = listShowsBaseStations,
-                  .configFilePath = configFilePath,
-                  .programDir = programDir,
-                  .startDir = startDir,
-                  .uiProduction = uiProduction,
-                  .stations = {},
-                  .storeSettingsPath = {},
-                  .editorCommand = {"editor"}};
-
-  void Attach(int port, const SimLine& line) {
-    link.SetComPortPath(static_cast<int16_t>(port), line.path());
-    comPort = port;
-  }
-  std::vector<std::string> FailureRows() const {
-    std::vector<std::string> failures;
-    for (const Row& row : rows.rows) {
-      if (row.image == kImageFailure) failures.push_back(row.name);
-    }
-    return failures;
-  }
-};
 
 // What the example file means, written out by hand: address -> byte on the terminal's page 2.
 std::map<size_t, uint8_t> ExampleTerminalBytes() {

@@ -13,6 +13,7 @@
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
 #include "network/BaseStationListOps.h"
+#include "params/ConfigCheck.h"
 #include "params/FormParams.h"
 #include "params/ParamsState.h"
 #include "transport/DeviceRunner.h"
@@ -247,6 +248,78 @@ TEST_F(ParamsFormTest, CommandLineSubcommands) {
   EXPECT_EQ(run({"upload", root + "/missing.pcg"}), 1);
   EXPECT_EQ(run({"upload", "x.pcg", "--station", "not-an-address"}), 2);  // a usage error
   unsetenv("HALVEX_COM1");
+}
+
+// "Check configuration file": rows of the dry run, then the writes; the form keeps its file and
+// state, and any cancelled or refused answer shows nothing.
+TEST_F(ParamsFormTest, CheckFromTheFileMenu) {
+  CQeltaConfigView& view = StartForm();
+  const std::string station = kDataDir + "examples/base_station_channel.pcg";
+  struct Case {
+    std::optional<std::string> file;
+    std::optional<std::string> type;  // nullopt: the type dialog is cancelled
+    std::vector<std::string> rows;    // "name|value|more"
+  };
+  const Case cases[] = {
+      {station,
+       "9 base station",
+       {"Check configuration file|base_station_channel.pcg|device type 9", "Writing CHANNEL:3\n||",
+        "Writing SYSTEM:12||", "Writing END:\n||", "File END| |", "Memory writes|2|",
+        "0:13|03|line 2: CHANNEL:3", "0:12|01|line 3: SYSTEM:12:1"}},
+      {station, std::nullopt, {}},
+      {station, "7", {}},  // refused by the dialog, which is then cancelled
+      {std::nullopt, std::nullopt, {}},
+  };
+  for (const Case& c : cases) {
+    view.outputList().DeleteAllRows();
+    ui.QueueFileDialogResult(c.file);
+    if (c.type) {
+      ScriptedUi::DialogAnswer answer;
+      answer.values["type"] = *c.type;
+      ui.QueueDialogAnswer("CDeviceTypeDlg", answer);
+    }
+    ASSERT_TRUE(view.RunCommand(ids::kCmdCheckConfigFile));
+    std::vector<std::string> rows;
+    for (const OutputRow& r : view.outputList().Rows())
+      rows.push_back(r.text[0] + "|" + r.text[1] + "|" + r.text[2]);
+    EXPECT_EQ(rows, c.rows);
+    EXPECT_EQ(view.configFilePath, "");
+    EXPECT_FALSE(view.controls().Enabled(ids::kSetConfigButton));
+    EXPECT_FALSE(view.deviceMenuEnabled);
+  }
+  EXPECT_NE(CQeltaConfigView::MainMenu().front().second.Find(ids::kCmdCheckConfigFile), nullptr);
+}
+
+TEST_F(ParamsFormTest, CheckOnTheCommandLine) {
+  std::string items;
+  for (int i = 0; i < 256; ++i) items += i % 64 == 63 ? "1,\n" : "1,";
+  std::ofstream(root + "/big.pcg") << "DATABLOCK:0\n" << items;
+  struct Case {
+    std::vector<std::string> args;
+    int exit;
+    std::vector<std::string> lines;  // in this order in the output
+  };
+  const Case cases[] = {
+      {{"check", kDataDir + "examples/raw_blocks.pcg"},
+       0,
+       {"\tFile END\t",
+        "\nw\t2\t300\t313\t01 02 1F 01 2C 41 42 0A FF 51 65 6C 74 61\tline 4: DATABLOCK:300\n",
+        "\nw\t2\t353\t353\t00\tline 9: STRING_BLOCK:340\n"}},
+      {{"check", root + "/big.pcg"}, 1, {"\tDATABLOCK > 255 bytes\t256\t"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> argv{"qeltaconfig-cli"};
+    for (const auto& a : c.args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    EXPECT_EQ(
+        RunCli(static_cast<int>(argv.size()), argv.data(), out, err, AllCliRegistrars(), Env()),
+        c.exit);
+    size_t at = 0;
+    for (const std::string& line : c.lines) {
+      at = out.str().find(line, at);
+      ASSERT_NE(at, std::string::npos) << line << " in\n" << out.str();
+    }
+  }
 }
 
 }  // namespace

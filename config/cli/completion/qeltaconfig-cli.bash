@@ -10,7 +10,7 @@ _qeltaconfig_cli_devices() {
 _qeltaconfig_cli() {
   local cur=${COMP_WORDS[COMP_CWORD]}
   local prev=${COMP_WORDS[COMP_CWORD-1]}
-  local commands="settings com-port com-device ports about upload read-out device-report
+  local commands="settings com-port com-device ports about check upload read-out device-report
     firmware comm-id channel radio-type bs-list bs-view bs-reset bs-defaults bs-set-config
     bs-eth-defaults bs-reboot bs-ip bs-recover bs-describe"
   local globals="--yes --answer --dialog --cancel-dialog --file --settings --config-file
@@ -35,6 +35,9 @@ _qeltaconfig_cli() {
     --jobs)
       COMPREPLY=($(compgen -W "1 2 4 8 16 32 64" -- "$cur"))
       return ;;
+    --type)
+      COMPREPLY=($(compgen -W "8 9" -- "$cur"))
+      return ;;
     --dialog | --cancel-dialog | --station | --wait | --com | --ip | --mask | --gateway | \
       --host-name | --description | --location)
       return ;;
@@ -46,8 +49,8 @@ _qeltaconfig_cli() {
     word=${COMP_WORDS[i]}
     case $word in
       --dialog | --cancel-dialog | --file | --settings | --config-file | --output | --answer | \
-        --jobs | --station | --wait | --com | --radio-type | --ip | --mask | --gateway | --host-name | \
-        --description | --location)
+        --jobs | --station | --wait | --com | --radio-type | --type | --ip | --mask | --gateway | \
+        --host-name | --description | --location)
         ((i++)) ;;
       -*) ;;
       *)
@@ -67,6 +70,7 @@ _qeltaconfig_cli() {
   local options=""
   case $command in
     upload | device-report) options="--station" ;;
+    check) options="--type" ;;
     firmware) options="--com" ;;
     comm-id | channel | radio-type) options="--station --all --wait" ;;
     bs-list | bs-view) options="--wait" ;;
@@ -86,7 +90,7 @@ _qeltaconfig_cli() {
       [ "$position" -eq 0 ] && COMPREPLY=($(compgen -W "1 2 3 4 5 6 7 8" -- "$cur")) ;;
     com-device)
       [ "$position" -eq 1 ] && COMPREPLY=($(compgen -W "$(_qeltaconfig_cli_devices)" -- "$cur")) ;;
-    upload | bs-defaults | bs-set-config)
+    check | upload | bs-defaults | bs-set-config)
       [ "$position" -eq 0 ] &&
         COMPREPLY=($(compgen -f -X '!*.pcg' -- "$cur") $(compgen -d -- "$cur")) ;;
     read-out)

@@ -1,0 +1,45 @@
+// `check`: the configuration upload against a device model, with no device and no network. It
+// prints the upload's rows as every command does, then the memory writes the upload would make.
+#include <CLI/CLI.hpp>
+#include <memory>
+
+#include "cli/CliContext.h"
+#include "cli/WriteTable.h"
+#include "params/ConfigCheck.h"
+#include "params/FormParams.h"
+
+namespace {
+
+struct CheckOptions {
+  std::string file;
+  int type = qelta::kCheckTypeTerminal;
+};
+
+void PrintWrites(CliContext& c, const std::vector<qelta::RecordedWrite>& writes) {
+  for (const qelta::RecordedWrite& write : writes) c.out << qelta::cli::WriteRowsLine(write);
+  c.out.flush();
+}
+
+}  // namespace
+
+void RegisterCheckSubcommands(CLI::App& app, CliContext& ctx) {
+  auto options = std::make_shared<CheckOptions>();
+  CLI::App* check = app.add_subcommand(
+      "check",
+      "Check a configuration file (.pcg) without a device: the rows an upload would post and "
+      "the memory writes it would make");
+  check->add_option("file", options->file, "The configuration file")->required();
+  check
+      ->add_option("--type", options->type,
+                   "Device type: 8 hand terminal (default), 9 base station")
+      ->check(CLI::IsMember({"8", "9"}));
+  check->callback([&ctx, options] {
+    const std::string path = PathFromStartFolder(options->file);
+    const auto type = static_cast<int16_t>(options->type);
+    ctx.action = [path, type](CliContext& c) {
+      qelta::FormParams binding(*c.form);
+      PrintWrites(c, qelta::CheckConfiguration(binding.form(), path, type));
+      return true;
+    };
+  });
+}

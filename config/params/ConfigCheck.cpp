@@ -1,0 +1,118 @@
+#include "params/ConfigCheck.h"
+
+#include <atomic>
+#include <cstdio>
+
+#include "params/DecimalValue.h"
+#include "params/ParamsOperations.h"
+
+namespace qelta {
+
+namespace {
+
+constexpr const char* kTypeDialogName = "CDeviceTypeDlg";
+constexpr int kTypeField = 1;
+
+DialogModel DeviceTypeDialog() {
+  DialogModel dialog;
+  dialog.name = kTypeDialogName;
+  dialog.title = "Check configuration file";
+  DialogField type;
+  type.controlId = kTypeField;
+  type.name = "type";
+  type.label = "Device type";
+  type.kind = FieldKind::Choice;
+  type.choices = {"8 hand terminal", "9 base station"};
+  type.value = type.choices.front();
+  dialog.Add(std::move(type));
+  dialog.validate = [](DialogModel& d) -> std::string {
+    const int32_t value = ParseDecimal(d.Value(kTypeField));
+    if (value == kCheckTypeTerminal || value == kCheckTypeBaseStation) return "";
+    return "The device type is 8 (hand terminal) or 9 (base station).";
+  };
+  return dialog;
+}
+
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::vector<RecordedWrite> CheckConfiguration(ParamsForm& form, const std::string& path,
+                                              int16_t deviceType) {
+  RecordingParamLink device(deviceType);
+  // The dry run works on copies: the form's page, flags and function-key table stay as they are,
+  // and the keys' send flags are those a real upload would find.
+  ParamsState state = form.state;
+  int32_t comPort = form.comPort;
+  int16_t eepromPage = form.eepromPage;
+  bool deviceMenuEnabled = form.deviceMenuEnabled;
+  std::atomic<bool> noStationList{false};
+  std::string configFilePath = path;
+  ParamsForm dryRun{.link = device,
+                    .rows = form.rows,
+                    .ui = form.ui,
+                    .state = state,
+                    .comPort = comPort,
+                    .eepromPage = eepromPage,
+                    .deviceMenuEnabled = deviceMenuEnabled,
+                    .listShowsBaseStations = noStationList,
+                    .configFilePath = configFilePath,
+                    .programDir = form.programDir,
+                    .startDir = form.startDir,
+                    .uiProduction = form.uiProduction,
+                    .stations = {},
+                    .storeSettingsPath = {},
+                    .editorCommand = {}};
+  UploadConfiguration(dryRun);
+  return device.Writes();
+}
+
+std::string WriteAddressText(const RecordedWrite& write) {
+  std::string text = std::to_string(write.page) + ":" + std::to_string(write.address);
+  if (write.bytes.size() > 1) text += "-" + std::to_string(write.address + write.bytes.size() - 1);
+  return text;
+}
+
+std::string HexBytes(const std::vector<uint8_t>& bytes) {
+  std::string text;
+  text.reserve(bytes.size() * 3);
+  for (uint8_t byte : bytes) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02X", byte);
+    if (!text.empty()) text += ' ';
+    text += hex;
+  }
+  return text;
+}
+
+std::string WriteSourceText(const RecordedWrite& write) {
+  if (!write.refused) return write.source;
+  return write.source + " (refused: outside the device's memory)";
+}
+
+void CheckConfigurationFile(ParamsForm& form) {
+  FileDialogRequest request;
+  request.initialName = "*.pcg";
+  request.defaultExt = "pcg";
+  request.filter = "QeltaC Files (*.pcg)";
+  request.hideReadOnly = true;
+  const std::optional<std::string> path = form.ui.FileDialog(request);
+  if (!path || path->empty()) return;
+  DialogModel dialog = DeviceTypeDialog();
+  if (!form.ui.RunDialog(dialog)) return;
+  const auto type = static_cast<int16_t>(ParseDecimal(dialog.Value(kTypeField)));
+
+  form.rows.AddOutputRow("Check configuration file", BaseName(*path), kImageInfo);
+  form.rows.SetRowText(form.rows.RowCount() - 1, 2, "device type " + std::to_string(type));
+  const std::vector<RecordedWrite> writes = CheckConfiguration(form, *path, type);
+  form.rows.AddOutputRow("Memory writes", std::to_string(writes.size()), kImageInfo);
+  for (const RecordedWrite& write : writes) {
+    form.rows.AddOutputRow(WriteAddressText(write), HexBytes(write.bytes), kImageStep);
+    form.rows.SetRowText(form.rows.RowCount() - 1, 2, WriteSourceText(write));
+  }
+}
+
+}  // namespace qelta
