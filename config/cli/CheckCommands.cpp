@@ -15,9 +15,19 @@ struct CheckOptions {
   int type = qelta::kCheckTypeTerminal;
 };
 
-void PrintWrites(CliContext& c, const std::vector<qelta::RecordedWrite>& writes) {
-  for (const qelta::RecordedWrite& write : writes) c.out << qelta::cli::WriteRowsLine(write);
-  c.out.flush();
+// The writes follow the rows, in the run's output format.
+void PrintWrites(CliContext& c, std::vector<qelta::RecordedWrite> writes) {
+  c.afterRows = [writes = std::move(writes)](CliContext& ctx) {
+    using qelta::cli::OutputFormat;
+    if (ctx.format == OutputFormat::Text) {
+      ctx.out << qelta::cli::WriteTableText(writes);
+    } else {
+      for (const qelta::RecordedWrite& write : writes)
+        ctx.out << (ctx.format == OutputFormat::Json ? qelta::cli::WriteJsonLine(write)
+                                                      : qelta::cli::WriteRowsLine(write));
+    }
+    ctx.out.flush();
+  };
 }
 
 }  // namespace

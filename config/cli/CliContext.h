@@ -38,6 +38,9 @@ struct CliContext {
   qelta::ScriptedUi ui;
   std::unique_ptr<CQeltaConfigView> form;  // created after the options are parsed
   std::unique_ptr<qelta::cli::RowPrinter> printer;
+  qelta::cli::OutputFormat format = qelta::cli::OutputFormat::Rows;
+  // What the command prints after its rows, once they are all final (e.g. check's memory writes).
+  std::function<void(CliContext&)> afterRows;
 
   // The chosen subcommand's work on the initialised form; returns false when an error stopped it
   // (it has told why through Fail or UsageError).

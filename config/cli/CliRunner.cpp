@@ -187,6 +187,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   OutputFormat format = terminal.isTerminal ? OutputFormat::Text : OutputFormat::Rows;
   if (!options.output.empty()) qelta::cli::ParseOutputFormat(options.output, format);
   ctx.printer = qelta::cli::MakeRowPrinter(format, out, err, terminal);
+  ctx.format = format;
 
   if (!QueueAnswers(ctx, options)) return cli_exit::kUsage;
   const std::string configFile = PathFromStartFolder(options.configFile);
@@ -241,6 +242,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   running = false;
   ok = trace.Report(ctx) && ok;
   follower.Finish();
+  if (ctx.afterRows) ctx.afterRows(ctx);
   ctx.form.reset();
 
   if (ctx.usageError) return cli_exit::kUsage;

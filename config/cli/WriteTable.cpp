@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/SessionLog.h"
+#include "cli/RowOutput.h"
 
 namespace qelta::cli {
 
@@ -22,6 +23,15 @@ std::string WriteRowsLine(const RecordedWrite& write) {
   return "w\t" + std::to_string(write.page) + "\t" + std::to_string(write.address) + "\t" +
          std::to_string(last) + "\t" + HexBytes(write.bytes) + "\t" +
          SessionLog::OneLine(WriteSourceText(write)) + "\n";
+}
+
+std::string WriteJsonLine(const RecordedWrite& write) {
+  const std::size_t last = write.address + (write.bytes.empty() ? 0 : write.bytes.size() - 1);
+  return "{\"write\":{\"page\":" + std::to_string(write.page) +
+         ",\"first\":" + std::to_string(write.address) + ",\"last\":" + std::to_string(last) +
+         ",\"bytes\":" + JsonString(HexBytes(write.bytes)) +
+         ",\"source\":" + JsonString(WriteSourceText(write)) +
+         ",\"refused\":" + (write.refused ? "true" : "false") + "}}\n";
 }
 
 std::string WriteTableText(const std::vector<RecordedWrite>& writes) {

@@ -3,6 +3,8 @@
 //  rows  one line per write: "w<TAB>PAGE<TAB>FIRST<TAB>LAST<TAB>BYTES<TAB>SOURCE", the bytes in
 //        hexadecimal separated by blanks (a tag like the rows' "+" and "~", so that a script tells
 //        the lines apart).
+//  json  one object per write: {"write":{"page":..,"first":..,"last":..,"bytes":"01 02",
+//        "source":"..","refused":false}}.
 //  text  for people: a header line, then "PAGE:FIRST-LAST  BYTES  SOURCE" with 16 bytes a line
 //        and the columns aligned.
 //
@@ -17,6 +19,7 @@
 namespace qelta::cli {
 
 std::string WriteRowsLine(const RecordedWrite& write);
+std::string WriteJsonLine(const RecordedWrite& write);
 std::string WriteTableText(const std::vector<RecordedWrite>& writes);
 
 }  // namespace qelta::cli

@@ -306,6 +306,15 @@ TEST_F(ParamsFormTest, CheckOnTheCommandLine) {
         "\nw\t2\t300\t313\t01 02 1F 01 2C 41 42 0A FF 51 65 6C 74 61\tline 4: DATABLOCK:300\n",
         "\nw\t2\t353\t353\t00\tline 9: STRING_BLOCK:340\n"}},
       {{"check", root + "/big.pcg"}, 1, {"\tDATABLOCK > 255 bytes\t256\t"}},
+      {{"--output", "json", "check", kDataDir + "examples/raw_blocks.pcg"},
+       0,
+       {"\"name\":\"File END\"",
+        "\n{\"write\":{\"page\":2,\"first\":300,\"last\":313,\"bytes\":\"01 02 1F 01 2C 41 42 "
+        "0A FF 51 65 6C 74 61\",\"source\":\"line 4: DATABLOCK:300\",\"refused\":false}}\n"}},
+      {{"check", "--output", "text", kDataDir + "examples/raw_blocks.pcg"},
+       0,
+       {"File END\n", "\nAddress ", "01 02 1F 01 2C 41 42 0A FF 51 65 6C 74 61",
+        "line 9: STRING_BLOCK:340\n"}},
   };
   for (const Case& c : cases) {
     std::vector<const char*> argv{"qeltaconfig-cli"};
