@@ -2,15 +2,19 @@
 
 #include <unistd.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
+#include <algorithm>
 
 namespace qelta::gui {
 namespace {
 constexpr char kRaiseRequest[] = "raise\n";
 constexpr char kRaiseAnswer[] = "ok\n";
+constexpr int kConnectRetryMs = 50;
 }  // namespace
 
 QString defaultInstanceFolder() {
@@ -75,14 +79,23 @@ void SingleInstance::onNewConnection() {
   }
 }
 
-bool SingleInstance::signalRunning(int timeoutMs) const {
+bool SingleInstance::signalRunning(int totalMs) const {
+  const QDeadlineTimer deadline(totalMs);
+  const auto left = [&deadline] { return static_cast<int>(deadline.remainingTime()); };
   QLocalSocket socket;
-  socket.connectToServer(socketPath());
-  if (!socket.waitForConnected(timeoutMs)) return false;
+  // The running copy takes the lock a moment before it listens: until then there is no socket
+  // (or only the one its predecessor left), so try again until the time is up.
+  for (;;) {
+    socket.connectToServer(socketPath());
+    if (socket.waitForConnected(left())) break;
+    socket.abort();
+    if (deadline.hasExpired()) return false;
+    QThread::msleep(static_cast<unsigned long>(std::min(kConnectRetryMs, left())));
+  }
   socket.write(kRaiseRequest);
-  if (!socket.waitForBytesWritten(timeoutMs)) return false;
+  if (!socket.waitForBytesWritten(left())) return false;
   while (!socket.canReadLine()) {
-    if (!socket.waitForReadyRead(timeoutMs)) return false;
+    if (deadline.hasExpired() || !socket.waitForReadyRead(left())) return false;
   }
   return socket.readLine(64) == kRaiseAnswer;
 }

@@ -26,8 +26,14 @@ class SingleInstance : public QObject {
     kUnavailable,  // no lock could be made here (the folder or file cannot be written)
   };
   Outcome acquire();
-  // For a second start: asks the running copy to come forward. True when it acknowledged.
-  bool signalRunning(int timeoutMs = 2000) const;
+
+  // How long a second start waits for the running copy's answer, all in all. The running copy
+  // listens as soon as it holds the lock but answers only once its window's event loop runs, and
+  // its start-up (settings, the desktop's browser look-up) takes seconds on a busy machine.
+  static constexpr int kAnswerWaitMs = 30000;
+  // For a second start: asks the running copy to come forward, waiting at most `totalMs` in all
+  // for it to listen and answer. True when it acknowledged.
+  bool signalRunning(int totalMs = kAnswerWaitMs) const;
 
   QString lockPath() const { return folder_ + QStringLiteral("/qeltaconfig.lock"); }
   QString socketPath() const { return folder_ + QStringLiteral("/qeltaconfig.sock"); }

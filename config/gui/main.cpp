@@ -2,12 +2,34 @@
 // window forward and ends. A file named on the command line is opened as the document.
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <cstdio>
 
 #include "gui/MainWindow.h"
 #include "gui/QtUiPort.h"
 #include "gui/SignalQuit.h"
 #include "gui/SingleInstance.h"
+
+namespace {
+
+// How long the box about a copy that does not answer stays up unless closed earlier: whoever
+// started this second copy (a person, a file manager, a script) gets it back.
+constexpr int kNotAnsweringBoxMs = 60000;
+
+// Said on stderr always, and in a box where a person can see one (not on the offscreen or
+// minimal platforms, where nobody could ever close it).
+void tellNotAnswering(const QString& lockPath) {
+  const QString text =
+      QStringLiteral("QeltaConfig is already running (lock %1) but does not answer.").arg(lockPath);
+  std::fprintf(stderr, "qeltaconfig: %s\n", qPrintable(text));
+  const QString platform = QGuiApplication::platformName();
+  if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return;
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("QeltaConfig"), text, QMessageBox::Ok);
+  QTimer::singleShot(kNotAnsweringBoxMs, &box, &QMessageBox::reject);
+  box.exec();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -22,10 +44,7 @@ int main(int argc, char** argv) {
     case qelta::gui::SingleInstance::Outcome::kRunning:
       if (instance.signalRunning()) return 0;
       // The lock's owner lives but does not answer: two copies would fight over the serial port.
-      QMessageBox::critical(nullptr, QStringLiteral("QeltaConfig"),
-                            QStringLiteral("QeltaConfig is already running (lock %1) but does not "
-                                           "answer.")
-                                .arg(instance.lockPath()));
+      tellNotAnswering(instance.lockPath());
       return 1;
     case qelta::gui::SingleInstance::Outcome::kUnavailable:
       std::fprintf(stderr, "qeltaconfig: cannot take the single-instance lock %s; going on\n",

@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# End to end: the real qeltaconfig program, started twice for one user. The second start must hand
-# over to the first and end at once; a termination signal must end the first in order (even with
-# its start-up message still open), after which the lock is free for the next start.
-#   second_start.sh PATH/TO/qeltaconfig
+# End to end: the real qeltaconfig program, started twice for one user. A second start while the
+# first is still starting up must wait for it and hand over; against a first copy that cannot
+# answer (stopped) it must give up within its bound, on stderr, without a box nobody can close.
+# A termination signal must end the first in order, after which the lock is free for the next
+# start.
+#   second_start.sh PATH/TO/qeltaconfig        (inside scripts/netns: the window multicasts)
 set -u
+if [ "${QELTA_NETNS:-}" != "1" ]; then
+  echo "second_start.sh: run it inside scripts/netns" >&2
+  exit 2
+fi
 program="$1"
 home=$(mktemp -d)
 trap 'kill -KILL $first $third 2>/dev/null; rm -rf "$home"' EXIT
@@ -24,22 +30,39 @@ wait_end() {
 }
 # Waits for the first copy's socket (it listens once the lock is taken).
 wait_socket() {
-  for _ in $(seq 100); do [ -S "$home/run/qeltaconfig.sock" ] && return 0; sleep 0.1; done
+  for _ in $(seq 300); do [ -S "$home/run/qeltaconfig.sock" ] && return 0; sleep 0.1; done
   return 1
 }
+# The program's own bound for a second start's wait (SingleInstance::kAnswerWaitMs), and ours
+# above it: a loaded machine may take most of it.
+answer_wait=30
+end_bound=$(((answer_wait + 15) * 10))
 
 "$program" >"$home/first.log" 2>&1 &
 first=$!
 wait_socket || fail "the first copy never took the lock"
 
+# At once: the first copy is still setting up its window and answers only when that is done.
 "$program" "$home/second.pcg" >"$home/second.log" 2>&1 &
 second=$!
-wait_end $second 50 || fail "the second start did not end"
-[ "$status" -eq 0 ] || fail "the second start ended with $status"
+wait_end $second $end_bound || fail "the second start did not end"
+[ "$status" -eq 0 ] || fail "the second start ended with $status: $(cat "$home/second.log")"
 kill -0 $first 2>/dev/null || fail "the first copy ended when the second started"
 
+# A first copy that cannot answer: the next start gives up after its bound, and says so.
+kill -STOP $first
+started=$(date +%s)
+"$program" >"$home/stopped.log" 2>&1 &
+second=$!
+wait_end $second $end_bound || fail "the start beside a stopped copy did not end"
+waited=$(($(date +%s) - started))
+kill -CONT $first
+[ "$status" -eq 1 ] || fail "the start beside a stopped copy ended with $status"
+[ "$waited" -ge $((answer_wait - 1)) ] || fail "the start beside a stopped copy gave up after ${waited}s"
+grep -q "does not answer" "$home/stopped.log" || fail "no word of the copy that does not answer"
+
 kill -TERM $first
-wait_end $first 100 || fail "the first copy did not end on SIGTERM"
+wait_end $first 300 || fail "the first copy did not end on SIGTERM"
 [ "$status" -eq 0 ] || fail "the first copy ended with $status on SIGTERM"
 
 # The lock is free again: the next start is a first copy of its own.
@@ -48,5 +71,5 @@ rm -f "$home/run/qeltaconfig.sock"
 third=$!
 wait_socket || fail "the lock was not free after the first copy ended"
 kill -TERM $third
-wait_end $third 100 || fail "the third copy did not end on SIGTERM"
+wait_end $third 300 || fail "the third copy did not end on SIGTERM"
 echo "PASS"
