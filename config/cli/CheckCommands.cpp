@@ -24,7 +24,7 @@ void PrintWrites(CliContext& c, std::vector<qelta::RecordedWrite> writes) {
     } else {
       for (const qelta::RecordedWrite& write : writes)
         ctx.out << (ctx.format == OutputFormat::Json ? qelta::cli::WriteJsonLine(write)
-                                                      : qelta::cli::WriteRowsLine(write));
+                                                     : qelta::cli::WriteRowsLine(write));
     }
     ctx.out.flush();
   };

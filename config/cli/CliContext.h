@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "app/QeltaConfigView.h"
-#include "fleet/FleetSettings.h"
 #include "cli/RowOutput.h"
+#include "fleet/FleetSettings.h"
 #include "ui/ScriptedUi.h"
 
 namespace CLI {
@@ -77,7 +77,8 @@ using CliRegistrar = std::function<void(CLI::App& app, CliContext& ctx)>;
 // The progress of multi-station runs on stderr, and SIGINT as their Cancel while one runs.
 class CliFleetMonitor final : public qelta::fleet::FleetMonitor {
  public:
-  CliFleetMonitor(std::ostream& err, bool terminal);
+  // `wrote` is told of every line the monitor writes, so that rows printed in place know.
+  CliFleetMonitor(std::ostream& err, bool terminal, std::function<void()> wrote = {});
   ~CliFleetMonitor() override;
   CliFleetMonitor(const CliFleetMonitor&) = delete;
   CliFleetMonitor& operator=(const CliFleetMonitor&) = delete;
@@ -90,6 +91,7 @@ class CliFleetMonitor final : public qelta::fleet::FleetMonitor {
   void RestoreInterrupt();
   std::ostream& err_;
   bool terminal_;
+  std::function<void()> wrote_;
   bool drawn_ = false;
   bool installed_ = false;
   struct sigaction previous_ {};

@@ -218,7 +218,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   env.lookUpBrowser = false;
   env.discoveryAtConstruction = false;
   ctx.form = CreateMainForm(ctx.ui, std::move(env));
-  CliFleetMonitor fleetMonitor(err, &err == &std::cerr && isatty(STDERR_FILENO) == 1);
+  CliFleetMonitor fleetMonitor(err, &err == &std::cerr && isatty(STDERR_FILENO) == 1,
+                               [&ctx] { ctx.NoteForeignOutput(); });
   qelta::fleet::SetMonitor(*ctx.form, &fleetMonitor);
   qelta::fleet::SetJobsOverride(*ctx.form, options.jobs);
   qelta::cli::RowFollower follower(ctx.form->outputList(), *ctx.printer);

@@ -21,8 +21,8 @@ constexpr std::size_t kPlainStepPercent = 10;
 
 }  // namespace
 
-CliFleetMonitor::CliFleetMonitor(std::ostream& err, bool terminal)
-    : err_(err), terminal_(terminal) {}
+CliFleetMonitor::CliFleetMonitor(std::ostream& err, bool terminal, std::function<void()> wrote)
+    : err_(err), terminal_(terminal), wrote_(std::move(wrote)) {}
 
 CliFleetMonitor::~CliFleetMonitor() { RestoreInterrupt(); }
 
@@ -60,6 +60,7 @@ void CliFleetMonitor::Progress(const qelta::fleet::FleetProgress& p) {
     err_ << "\r" << step << "stations " << p.done << '/' << p.total << ", " << failures
          << (p.cancelled ? ", cancelled" : "") << "   " << std::flush;
     drawn_ = true;
+    if (wrote_) wrote_();
     return;
   }
   if (p.phase != lastPhase_) lastPercent_ = -1;
@@ -72,13 +73,20 @@ void CliFleetMonitor::Progress(const qelta::fleet::FleetProgress& p) {
   err_ << step << "stations: " << percent << "% (" << p.done << '/' << p.total << "), " << failures
        << '\n'
        << std::flush;
+  if (wrote_) wrote_();
 }
 
 void CliFleetMonitor::RunEnded(const qelta::fleet::FleetProgress& p) {
   RestoreInterrupt();
-  if (terminal_ && drawn_) err_ << '\n' << std::flush;
+  if (terminal_ && drawn_) {
+    err_ << '\n' << std::flush;
+    if (wrote_) wrote_();
+  }
   drawn_ = false;
-  if (p.cancelled) err_ << "stations: cancelled\n" << std::flush;
+  if (p.cancelled) {
+    err_ << "stations: cancelled\n" << std::flush;
+    if (wrote_) wrote_();
+  }
 }
 
 bool CliFleetMonitor::CancelRequested() { return interrupted != 0; }

@@ -98,7 +98,8 @@ class TextPrinter final : public RowPrinter {
   }
 
   void PrintRow(const PrintedRow& r) {
-    Write(Fitted(r.row) + "\n");
+    // From the line's start, over whatever stands there (a progress line on stderr).
+    Write("\r\x1b[2K" + Fitted(r.row) + "\n");
     lineOf_[r.index] = printed_++;
   }
 
