@@ -82,11 +82,13 @@ bool PtyEndpoint::Write(std::span<const std::uint8_t> bytes) {
 }
 
 void PtyEndpoint::HangUp() {
-  // Closing the master throws away what the link has not read yet; give it a moment to take the
-  // last answer, as a line that drops after a frame would have delivered it. (Written bytes reach
-  // the slave's queue a little later, hence the first pause.)
-  if (slave_keepalive_ >= 0) usleep(20000);
-  for (int i = 0; i < 50 && slave_keepalive_ >= 0; ++i) {
+  // Closing the master throws away what the link has not read yet; let it take the last answer
+  // first, as a line that drops after a frame would have delivered it. Written bytes reach the
+  // slave's queue through the kernel's buffer work, which a busy machine may run late: a poll of
+  // the slave waits for that work, so the count of waiting bytes is true afterwards.
+  for (int i = 0; i < 200 && slave_keepalive_ >= 0; ++i) {
+    pollfd p{slave_keepalive_, POLLIN, 0};
+    poll(&p, 1, 0);
     int waiting = 0;
     if (ioctl(slave_keepalive_, FIONREAD, &waiting) != 0 || waiting == 0) break;
     usleep(10000);
