@@ -221,28 +221,44 @@ TEST_F(Exchange, CapturedBytesGoToTheRingNotToTheReplyOrTheHost) {
   EXPECT_FALSE(ctrl_.GetCOMbuf(out, 10));  // the other 20 were discarded
 }
 
+// Until the receive worker has put every byte written so far into the capture ring: its write
+// position is where the bytes end (a busy machine may take its time).
+bool RingWrittenUpTo(const CHalvexCtrl::Impl& d, int32_t position) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (;;) {
+    {
+      std::lock_guard lock(d.ringMutex);
+      if (d.ringWrite == position) return true;
+    }
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
 TEST_F(Exchange, TheRingWrapsAndKeepsTheNewestThousandBytesInOrder) {
   Open();
   auto& d = ctrl_.impl();
   d.SetCapture(true);
   pair_->Peer().Write(Bytes(700, 0));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(RingWrittenUpTo(d, 700));
   std::vector<int16_t> out(1000, -1);
   ASSERT_EQ(d.TakeCaptured(1000, out.data()), 700);
 
   // The next capture starts where the last one ended and wraps at 1000.
   pair_->Peer().Write(Bytes(500, 7));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(RingWrittenUpTo(d, 200));
   ASSERT_EQ(d.TakeCaptured(1000, out.data()), 500);
   for (int i = 0; i < 500; ++i) ASSERT_EQ(out[static_cast<size_t>(i)], (7 + i) % 256) << i;
 
-  // More than 1000 bytes: the oldest are overwritten, the rest comes out oldest first.
+  // More than 1000 bytes: the oldest are overwritten, the rest comes out oldest first. Each part
+  // ends at a write position the ring passes only once: 600, 0 (after 1000) and 400.
+  const int32_t partEnds[] = {600, 0, 400};
   for (int part = 0; part < 3; ++part) {
     Frame f(400);
     for (int i = 0; i < 400; ++i)
       f[static_cast<size_t>(i)] = static_cast<uint8_t>((part * 400 + i) / 5);
     pair_->Peer().Write(f);
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    ASSERT_TRUE(RingWrittenUpTo(d, partEnds[part])) << part;
   }
   std::vector<int16_t> all(1200, -1);
   ASSERT_EQ(d.TakeCaptured(1200, all.data()), 1000);
