@@ -50,8 +50,9 @@ void GuiTest::TearDown() {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-std::unique_ptr<MainWindow> GuiTest::makeWindow() {
+std::unique_ptr<MainWindow> GuiTest::makeWindow(bool discovery) {
   FormEnvironment env;
+  env.discoveryAtConstruction = discovery;
   env.browserLookup = &browser_;
   env.workingFolder.exePath = path(QStringLiteral("bin/qeltaconfig")).toStdString();
   return std::make_unique<MainWindow>(env);

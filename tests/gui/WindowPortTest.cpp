@@ -274,7 +274,7 @@ TEST_F(GuiTest, ClosingDuringAnOperationWaitsForItsEnd) {
 }
 
 TEST_F(GuiTest, TasksPostedFromAnotherThreadRunOnTheFormThreadInOrder) {
-  auto w = makeWindow();
+  auto w = makeWindow(false);
   QtUiPort& port = w->port();
   std::vector<int> order;  // touched on the GUI thread only
   const auto gui = std::this_thread::get_id();
