@@ -111,9 +111,9 @@ TEST(SimulatedModule, DiscoveryIsAnsweredForTheAllOnesMacOrTheModulesOwn) {
   test::RequireNamespace();
   sim::ModuleHost host;
   test::StartModules(host, 2);
-  auto request = [](std::vector<uint8_t> filter) {
+  auto request = [](const std::vector<uint8_t>& filter) {
     std::vector<uint8_t> d = {'D', 'I', 'G', 'I', 0, 1, 0, static_cast<uint8_t>(filter.size())};
-    d.insert(d.end(), filter.begin(), filter.end());
+    for (const uint8_t byte : filter) d.push_back(byte);
     return d;
   };
   const sim::ModuleMac own = host.Identity(0).mac, other = host.Identity(1).mac;
