@@ -1,9 +1,9 @@
 #include "params/FormParams.h"
 
 #include <cstdio>
-#include <sstream>
 
 #include "app/QeltaConfigView.h"
+#include "app/TextEditor.h"
 #include "network/BaseStationListOps.h"
 #include "params/ConfigCheck.h"
 #include "params/ParamsOperations.h"
@@ -37,21 +37,6 @@ class FormRows final : public OutputRows {
  private:
   CQeltaConfigView& view_;
 };
-
-// The user's text editor: the "TextEditor" setting (a command, split at blanks) when there is one,
-// otherwise the desktop's choice through xdg-open.
-std::vector<std::string> EditorCommand(CQeltaConfigView& view) {
-  SettingsDocument doc;
-  std::vector<std::string> argv;
-  if (view.settings().Open(doc) == 0) {
-    if (auto text = ReadTextValue(doc, "TextEditor", 1000)) {
-      std::istringstream words(*text);
-      for (std::string word; words >> word;) argv.push_back(word);
-    }
-  }
-  if (argv.empty()) argv.push_back("xdg-open");
-  return argv;
-}
 
 // The base station table's selection and probes.
 StationAccess Stations(CQeltaConfigView& view) {
@@ -109,7 +94,7 @@ FormParams::FormParams(CQeltaConfigView& view) : adapters_(std::make_unique<Adap
       .uiProduction = view.uiProduction,
       .stations = Stations(view),
       .storeSettingsPath = [&view] { view.StoreSettingsPath(); },
-      .editorCommand = EditorCommand(view),
+      .editorCommand = TextEditorCommand(view),
   });
 }
 
