@@ -216,10 +216,11 @@ bool Configure(ModuleHost::Module& m, const ModuleRequest& r) {
 
 // Answers whether the datagram moved the module to another address.
 bool HandleDatagram(ModuleHost::Module& m, int replyFd, const uint8_t* data, size_t length,
-                    const sockaddr_in& from) {
+                    const sockaddr_in& from, bool viaGroup) {
   const auto request = ParseModuleRequest(data, length);
   if (!request) return false;
   if (request->type == RequestType::kDiscovery) {
+    if (!viaGroup && m.options.probeSilent) return false;
     if (DiscoveryIsFor(*request, m.options.identity)) Answer(m, replyFd, from);
     return false;
   }
@@ -470,13 +471,13 @@ void ModuleHost::Run() {
             // Every module hears the group and answers from its own address.
             for (size_t i = 0; i < modules_.size(); ++i) {
               Module& m = *modules_[i];
-              if (HandleDatagram(m, m.udp, buffer, static_cast<size_t>(n), from))
+              if (HandleDatagram(m, m.udp, buffer, static_cast<size_t>(n), from, true))
                 moved.emplace_back(i, m.options.identity);
             }
           } else {
             Module& m = *modules_[s.module];
             if (m.udp != fds[k].fd) break;  // closed by a restart meanwhile
-            if (HandleDatagram(m, m.udp, buffer, static_cast<size_t>(n), from))
+            if (HandleDatagram(m, m.udp, buffer, static_cast<size_t>(n), from, false))
               moved.emplace_back(s.module, m.options.identity);
           }
         }

@@ -27,6 +27,9 @@ struct ModuleOptions {
   bool silent = false;      // answers nothing at all (switched off)
   bool tcpRefused = false;  // the tunnel refuses connections
   bool tunnelHeld = false;  // another client holds the tunnel: new connections are refused
+  // Answers discovery requests to the group only, never one sent to its own address: a station
+  // that discovery lists but that fails every probe.
+  bool probeSilent = false;
   MalformedAnswer malformed = MalformedAnswer::kNone;
   int restartMs = 1500;  // silence after a configuration or reboot request
   // TCP forwarding of the serial line: 0 sends every byte on at once; otherwise the bytes are
