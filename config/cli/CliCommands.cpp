@@ -8,9 +8,10 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterFirmwareSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterDefaultsSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterPortsSubcommands(CLI::App& app, CliContext& ctx);
+void RegisterInventorySubcommands(CLI::App& app, CliContext& ctx);
 
 std::vector<CliRegistrar> AllCliRegistrars() {
   return {RegisterShellSubcommands,    RegisterParamsSubcommands, RegisterCheckSubcommands,
           RegisterNetworkSubcommands,  RegisterDeviceSubcommands, RegisterDefaultsSubcommands,
-          RegisterFirmwareSubcommands, RegisterPortsSubcommands};
+          RegisterFirmwareSubcommands, RegisterPortsSubcommands,  RegisterInventorySubcommands};
 }

@@ -12,7 +12,7 @@ _qeltaconfig_cli() {
   local prev=${COMP_WORDS[COMP_CWORD-1]}
   local commands="settings com-port com-device ports about check upload read-out device-report
     firmware comm-id channel radio-type bs-list bs-view bs-reset bs-defaults bs-set-config
-    bs-eth-defaults bs-reboot bs-ip bs-recover bs-describe"
+    bs-eth-defaults bs-reboot bs-ip bs-recover bs-describe bs-inventory"
   local globals="--yes --answer --dialog --cancel-dialog --file --settings --config-file
     --output --jobs --help"
 
@@ -23,7 +23,7 @@ _qeltaconfig_cli() {
     --answer)
       COMPREPLY=($(compgen -W "ok cancel" -- "$cur"))
       return ;;
-    --file | --settings)
+    --file | --settings | --csv)
       COMPREPLY=($(compgen -f -- "$cur"))
       return ;;
     --config-file)
@@ -50,7 +50,7 @@ _qeltaconfig_cli() {
     case $word in
       --dialog | --cancel-dialog | --file | --settings | --config-file | --output | --answer | \
         --jobs | --station | --wait | --com | --radio-type | --type | --ip | --mask | --gateway | \
-        --host-name | --description | --location)
+        --host-name | --description | --location | --csv)
         ((i++)) ;;
       -*) ;;
       *)
@@ -79,6 +79,7 @@ _qeltaconfig_cli() {
     bs-ip) options="--wait --dhcp --ip --mask --gateway --host-name" ;;
     bs-recover) options="--wait --dhcp --ip --mask --gateway" ;;
     bs-describe) options="--wait --description --location --host-name" ;;
+    bs-inventory) options="--all --wait --csv" ;;
   esac
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$options $globals" -- "$cur"))

@@ -1,0 +1,285 @@
+#include "fleet/Inventory.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "app/CommIdAssignment.h"
+#include "app/QeltaConfigView.h"
+#include "app/RadioChannel.h"
+#include "fleet/FleetRun.h"
+#include "network/BaseStationDiscovery.h"
+#include "network/BaseStationListOps.h"
+#include "network/EthernetSettingsDocument.h"
+#include "network/WebClient.h"
+
+namespace qelta::fleet {
+namespace {
+
+constexpr int kConnectWaitMs = 20;  // paces the first frame after the tunnel opens
+constexpr const char* kLinkFailureText = "Connection Error";
+constexpr int kImageSilent = 5;
+
+constexpr InventoryColumn kTunnelColumns[] = {kInvDeviceType, kInvSoftware, kInvId,
+                                              kInvDate,       kInvChannel,  kInvCommId};
+constexpr InventoryColumn kWebColumns[] = {kInvBaud,    kInvDataBits,    kInvStopBits,
+                                           kInvParity,  kInvFlowControl, kInvDescription,
+                                           kInvLocation};
+
+// The settings reader's labels and the columns they fill.
+struct BackupLabel {
+  const char* label;
+  InventoryColumn column;
+};
+constexpr BackupLabel kBackupLabels[] = {
+    {"Serial baud rate:", kInvBaud},    {"Data bits:", kInvDataBits},
+    {"Stop bits:", kInvStopBits},       {"Parity:", kInvParity},
+    {"Flow control:", kInvFlowControl}, {"Description:", kInvDescription},
+    {"Location:", kInvLocation}};
+
+std::string Dotted(uint32_t hostOrder) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", hostOrder >> 24, (hostOrder >> 16) & 0xFF,
+                (hostOrder >> 8) & 0xFF, hostOrder & 0xFF);
+  return text;
+}
+
+// The download of the settings backup, kept in memory: nothing on disk that a station working at
+// the same time could overwrite, and no more than kMaxBackupBytes (a write beyond fails, which
+// stops the transfer).
+class BackupBuffer {
+ public:
+  BackupBuffer() {
+    cookie_io_functions_t io{};
+    io.write = &BackupBuffer::Write;
+    file_ = fopencookie(this, "w", io);
+  }
+  ~BackupBuffer() { Close(); }
+  BackupBuffer(const BackupBuffer&) = delete;
+  BackupBuffer& operator=(const BackupBuffer&) = delete;
+
+  FILE* get() const { return file_; }
+  // Flushes what the stream still holds; the bytes are complete afterwards.
+  void Close() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+  }
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  static ssize_t Write(void* cookie, const char* data, size_t size) {
+    auto* self = static_cast<BackupBuffer*>(cookie);
+    if (self->bytes_.size() + size > kMaxBackupBytes) return -1;
+    self->bytes_.append(data, size);
+    return static_cast<ssize_t>(size);
+  }
+  FILE* file_ = nullptr;
+  std::string bytes_;
+};
+
+// Device type, software version, ID, date, channel and comm ID through the module's tunnel. The
+// configurator never fills the link's device-information cache, so each identity call asks the
+// station itself.
+void ReadThroughTunnel(CHalvexCtrl& link, const BaseStationRecord& station, InventoryRecord& r) {
+  auto fail = [&r](InventoryColumn c) {
+    r.cells[c] = kNoAnswer;
+    r.tunnelFailed = true;
+  };
+  if (link.ConnectTCP(station.address, station.port) != 0) {
+    for (InventoryColumn c : kTunnelColumns) fail(c);
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(kConnectWaitMs));
+  const int16_t type = link.GetDevice();
+  if (type < 0) {
+    for (InventoryColumn c : kTunnelColumns) fail(c);
+    link.Disconnect();
+    return;
+  }
+  r.cells[kInvDeviceType] = std::to_string(type);
+  auto text = [&](InventoryColumn c, const std::string& value) {
+    if (value == kLinkFailureText) {
+      fail(c);
+    } else {
+      r.cells[c] = value;
+    }
+  };
+  text(kInvSoftware, link.GetSWVersion());
+  text(kInvId, link.GetID());
+  text(kInvDate, link.GetManfDate());
+  const int16_t channel = ReadChannel(link, kStationOverTcp);
+  if (channel < 0) {
+    fail(kInvChannel);
+  } else {
+    r.cells[kInvChannel] = std::to_string(channel);
+  }
+  const int16_t high = link.ReadEepromVal(kCommIdAddressHigh, 0);
+  const int16_t low = link.ReadEepromVal(kCommIdAddressLow, 0);
+  if (high < 0 || low < 0) {
+    fail(kInvCommId);
+  } else {
+    r.cells[kInvCommId] = std::to_string(high * 256 + low);
+  }
+  link.Disconnect();
+}
+
+// Serial settings, description and location from the module's backup, through the worker's own
+// session: login, download, logout. The pages' answers are not needed and go nowhere, so that
+// stations worked on at once leave no files behind that could meet.
+void ReadModuleBackup(StationScope& s, const BaseStationRecord& station,
+                      const std::string& loginBody, InventoryRecord& r) {
+  using namespace network;
+  WebSession& session = s.Web();
+  bool ok = session.Valid() && GetLoginPage(session, station, nullptr).Ok() &&
+            PostLogin(session, station, loginBody, nullptr).Ok();
+  if (ok) {
+    BackupBuffer backup;
+    const WebResult got = Download(session, station, kBackupPath, backup.get());
+    backup.Close();
+    ok = got.Ok() && !IsHttpError(got.status) &&
+         ReadBackupColumns(backup.Bytes().data(), backup.Bytes().size(), r);
+    // The module keeps a login until it is logged out; nothing of the answer is needed.
+    session.Get(LogoutUrl(station), nullptr);
+  }
+  if (ok) return;
+  r.webFailed = true;
+  // Columns the document filled before it failed keep their values.
+  for (InventoryColumn c : kWebColumns)
+    if (r.cells[c].empty()) r.cells[c] = kNoAnswer;
+}
+
+void InventoryForStation(StationScope& s, const BaseStationRecord& station,
+                         const std::string& loginBody, InventoryRecord& r) {
+  r.started = true;
+  const std::string name = station.name[0] ? station.name : "Base station";
+  if (!network::BaseStationDiscovery::ProbeBaseStation(station.address)) {
+    r.probeFailed = true;
+    for (InventoryColumn c : kTunnelColumns) r.cells[c] = kNoAnswer;
+    for (InventoryColumn c : kWebColumns) r.cells[c] = kNoAnswer;
+  } else {
+    ReadThroughTunnel(s.Link(), station, r);
+    ReadModuleBackup(s, station, loginBody, r);
+  }
+  r.cells[kInvStatus] = r.StatusText();
+  const int image = r.probeFailed ? kImageSilent
+                    : r.Failed()  ? ids::kImageFailure
+                                  : ids::kImageSuccess;
+  const int row = s.AddRow(name, station.addressText, image);
+  s.SetText(row, 2, InventorySummary(r));
+}
+
+}  // namespace
+
+std::string InventoryRecord::StatusText() const {
+  if (!started) return kInventoryNotStarted;
+  std::string parts;
+  auto add = [&parts](bool failed, const char* part) {
+    if (!failed) return;
+    if (!parts.empty()) parts += ", ";
+    parts += part;
+  };
+  add(probeFailed, "probe");
+  add(tunnelFailed, "tunnel");
+  add(webFailed, "web");
+  return parts.empty() ? std::string(kInventoryDone) : std::string(kNoAnswer) + " (" + parts + ")";
+}
+
+InventoryRecord DiscoveryPart(const BaseStationRecord& station) {
+  InventoryRecord r;
+  r.cells[kInvName] = station.name;
+  r.cells[kInvAddress] = station.addressText;
+  if (station.macValid) r.cells[kInvMac] = network::FormatMac(station.mac);
+  if (station.maskValid) r.cells[kInvMask] = Dotted(station.mask);
+  if (station.gatewayValid) r.cells[kInvGateway] = Dotted(station.gateway);
+  r.cells[kInvDhcp] = station.dhcp ? "on" : "off";
+  r.cells[kInvStatus] = r.StatusText();
+  return r;
+}
+
+bool ReadBackupColumns(const char* data, std::size_t size, InventoryRecord& record) {
+  if (data == nullptr || size == 0 || size > kMaxBackupBytes) return false;
+  network::EthernetSettingsReader reader(
+      [&record](const std::string& label, const std::string& text) {
+        for (const BackupLabel& l : kBackupLabels)
+          if (label == l.label) record.cells[l.column] = text;
+      });
+  reader.wholeTexts = true;
+  reader.Reset();
+  return network::ShowSettingsDocument(data, static_cast<long>(size), reader) == 0;
+}
+
+std::string InventorySummary(const InventoryRecord& record) {
+  std::string text;
+  for (std::size_t c = kInvDeviceType; c < kInventoryColumns; ++c) {
+    if (!text.empty()) text += "; ";
+    text += kInventoryHeader[c];
+    text += ": ";
+    text += record.cells[c];
+  }
+  return text;
+}
+
+std::vector<InventoryRecord> CollectInventory(CQeltaConfigView& view,
+                                              const BaseStationRecord* stations,
+                                              std::size_t count) {
+  std::vector<InventoryRecord> records;
+  if (stations == nullptr) count = 0;
+  records.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) records.push_back(DiscoveryPart(stations[i]));
+  if (count == 0) return records;
+  const std::string loginBody = network::LoginBody(view);
+  FleetRun run(view, StationNames(stations, count));
+  // Each station's work fills its own record only; the run has ended (its workers joined) before
+  // the records are read.
+  run.Phase([stations, &records, &loginBody](StationScope& s, std::size_t i) {
+    InventoryForStation(s, stations[i], loginBody, records[i]);
+  });
+  for (InventoryRecord& r : records) r.cells[kInvStatus] = r.StatusText();
+  return records;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+std::string InventoryCsv(const std::vector<InventoryRecord>& records) {
+  auto line = [](auto&& cell) {
+    std::string text;
+    for (std::size_t c = 0; c < kInventoryColumns; ++c) {
+      if (c) text += ',';
+      text += CsvField(cell(c));
+    }
+    return text + "\r\n";
+  };
+  std::string csv = line([](std::size_t c) { return std::string(kInventoryHeader[c]); });
+  for (const InventoryRecord& r : records) csv += line([&r](std::size_t c) { return r.cells[c]; });
+  return csv;
+}
+
+bool RunInventory(CQeltaConfigView& view, const BaseStationRecord* stations, std::size_t count,
+                  const std::string& csvPath, std::vector<InventoryRecord>* out) {
+  std::vector<InventoryRecord> records = CollectInventory(view, stations, count);
+  bool written = true;
+  if (!csvPath.empty()) {
+    const int error = view.files().WriteFileAtomic(csvPath, InventoryCsv(records), 0644);
+    written = error == 0;
+    if (written) {
+      view.AddOutputRow("Inventory written", csvPath, ids::kImageSuccess);
+    } else {
+      const int row = view.AddOutputRow("Cannot write inventory", csvPath, ids::kImageFailure);
+      view.outputList().SetText(row, 2, std::strerror(error));
+    }
+  }
+  if (out) *out = std::move(records);
+  return written;
+}
+
+}  // namespace qelta::fleet

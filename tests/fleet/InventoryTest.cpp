@@ -1,0 +1,279 @@
+// The fleet inventory against simulated stations: good ones, ones that discovery lists but that
+// fail their probe, one whose tunnel refuses, one without a web interface. The CSV is read back
+// with an RFC 4180 reader of the test's own and checked cell by cell; one station at a time and
+// eight at once write the same file.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <utility>
+
+#include "app/HttpHandlerLookup.h"
+#include "app/SettingsStore.h"
+#include "cli/CliContext.h"
+#include "device/SimDevice.h"
+#include "fleet/Inventory.h"
+#include "module/SimulatedModule.h"
+#include "module/WebInterface.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Table = std::vector<std::vector<std::string>>;
+
+// RFC 4180: records end in CRLF; a quoted field may hold commas, CR, LF and doubled quotes.
+// Anything else (a bare LF, a quote in an unquoted field or after a closing one, no final CRLF)
+// is not CSV: nullopt.
+std::optional<Table> ReadCsv(const std::string& text) {
+  Table rows(1);
+  std::string field;
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == '"') {
+      for (++i; i < text.size() && (text[i] != '"' || text.compare(i, 2, "\"\"") == 0); ++i) {
+        if (text[i] == '"') ++i;
+        field += text[i];
+      }
+      if (i++ >= text.size() || (text[i] != ',' && text[i] != '\r')) return std::nullopt;
+    }
+    while (i < text.size() && text[i] != ',' && text[i] != '\r') {
+      if (text[i] == '"' || text[i] == '\n') return std::nullopt;
+      field += text[i++];
+    }
+    if (i >= text.size()) return std::nullopt;
+    rows.back().push_back(std::exchange(field, {}));
+    if (text[i++] == ',') continue;
+    if (text[i++] != '\n') return std::nullopt;
+    if (i < text.size()) rows.emplace_back();
+  }
+  return rows;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A CSV row written as "a|b|c"; "~" stands for "no answer".
+std::vector<std::string> Cells(const std::string& row) {
+  std::vector<std::string> cells;
+  std::stringstream in(row);
+  for (std::string cell; std::getline(in, cell, '|');)
+    cells.push_back(cell == "~" ? "no answer" : cell);
+  if (!row.empty() && row.back() == '|') cells.emplace_back();
+  return cells;
+}
+
+const std::vector<std::string> kHeader = Cells(
+    "Name|Address|MAC|Subnet mask|Gateway|DHCP|Device type|Software version|ID|Date|Channel|"
+    "Comm ID|Baud rate|Data bits|Stop bits|Parity|Flow control|Description|Location|Status");
+
+TEST(InventoryCsvTest, FieldsAreQuotedWhenTheyMustBe) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain text", "plain text"},
+      {"", ""},
+      {"a,b", "\"a,b\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"line\nfeed", "\"line\nfeed\""},
+      {"carriage\rreturn", "\"carriage\rreturn\""},
+      {"'single'; tab\t", "'single'; tab\t"},
+  };
+  for (const auto& [text, field] : cases) EXPECT_EQ(qelta::fleet::CsvField(text), field) << text;
+}
+
+// --- Against simulated stations ------------------------------------------------------------------
+
+enum class Kind { kGood, kProbeSilent, kRefused, kWebFails };
+
+struct Station {
+  Kind kind;
+  std::string row;  // the CSV row; the simulated station is made from it
+};
+
+// In list order, 127.0.0.2 upwards.
+const Station kStations[] = {
+    {Kind::kGood,
+     "BS-1|127.0.0.2|00-40-9D-00-00-00|255.0.0.0|127.0.0.1|off|9|7|201|15.6.24|3|10001|9600|8|1|"
+     "even|none|Hall 3, gate \"north\"|Dock B|OK"},
+    {Kind::kGood,
+     "Line 2, \"east\"\r\nspare|127.0.0.3||255.255.255.0|127.0.0.1|on|9|8|202|1.2.25|7|0|38400|8|"
+     "1|none|none||Shelf 4|OK"},
+    {Kind::kProbeSilent,
+     "BS-3|127.0.0.4|00-40-9D-00-00-02|255.0.0.0|127.0.0.1|off|~|~|~|~|~|~|~|~|~|~|~|~|~|"
+     "no answer (probe)"},
+    {Kind::kRefused,
+     "BS-4|127.0.0.5|00-40-9D-00-00-03|255.0.0.0|127.0.0.1|off|~|~|~|~|~|~|4800|8|1|odd|none|"
+     "Gate, west|Yard|no answer (tunnel)"},
+    {Kind::kWebFails,
+     "BS-5|127.0.0.6|00-40-9D-00-00-04|255.0.0.0|127.0.0.1|off|9|12|205|28.2.23|5|65535|~|~|~|~|"
+     "~|~|~|no answer (web)"},
+    {Kind::kGood,
+     "BS-6|127.0.0.7|00-40-9D-00-00-05|255.0.0.0|127.0.0.1|off|9|3|206|9.9.19|6|4660|115200|8|1|"
+     "none|none|Loading bay seven, the far end by the gate||OK"},
+    {Kind::kProbeSilent,
+     "BS-7|127.0.0.8|00-40-9D-00-00-06|255.0.0.0|127.0.0.1|off|~|~|~|~|~|~|~|~|~|~|~|~|~|"
+     "no answer (probe)"},
+    {Kind::kGood,
+     "BS-8|127.0.0.9|00-40-9D-00-00-07|255.0.0.0|127.0.0.1|off|9|255|65535|31.12.99|0|256|1200|"
+     "8|1|mark|none|x|y|OK"},
+};
+constexpr std::size_t kCount = std::size(kStations);
+
+class NoBrowser : public IHttpHandlerLookup {
+ public:
+  HttpHandlerAnswer Query() override { return {0, 0, "/usr/bin/testbrowser %u"}; }
+};
+
+class InventoryStationsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* inside = std::getenv("QELTA_NETNS");
+    ASSERT_TRUE(inside && std::string(inside) == "1") << "run inside scripts/netns";
+    std::string pattern = (fs::temp_directory_path() / "qelta-inventory-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root = pattern;
+    fs::create_directories(root + "/bin");
+    settings = root + "/QeltaConfigurator.conf";
+    setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
+    ASSERT_EQ(SettingsStore(RealFileAccess(), settings).Create(), 0);
+
+    for (std::size_t i = 0; i < kCount; ++i) {
+      const std::vector<std::string> c = Cells(kStations[i].row);
+      const Kind kind = kStations[i].kind;
+      auto number = [&c](std::size_t k) { return c[k] == "no answer" ? 1 : std::stoi(c[k]); };
+      qelta::sim::ModuleOptions m;
+      m.identity = qelta::sim::SampleIdentity(i);
+      m.identity.name = c[0];
+      m.identity.hasMac = !c[2].empty();
+      ASSERT_TRUE(qelta::sim::ParseDottedAddress(c[3], m.identity.mask));
+      m.identity.dhcp = c[5] == "on";
+      m.tcpRefused = kind == Kind::kRefused;
+      m.probeSilent = kind == Kind::kProbeSilent;
+      m.forwardIdleMs = 5;
+      qelta::sim::DeviceIdentity device;
+      device.version = static_cast<uint8_t>(number(7));
+      device.id = static_cast<uint16_t>(number(8));
+      device.date = qelta::sim::ParseDeviceDate(c[9]).value_or(device.date);
+      m.baseStation = std::make_shared<qelta::sim::SimDevice>(device);
+      m.baseStation->WithMemory([&](qelta::sim::DeviceMemory& memory) {
+        auto page0 = memory.Area(qelta::sim::MemoryArea::kPage0);
+        page0[1] = static_cast<uint8_t>(number(11) >> 8);
+        page0[2] = static_cast<uint8_t>(number(11));
+        page0[13] = static_cast<uint8_t>(number(10));
+      });
+      host.AddModule(m);
+      web.emplace_back();
+      if (kind == Kind::kWebFails) continue;  // nothing listens on port 80
+      qelta::sim::WebInterfaceOptions w;
+      w.address = m.identity.address;
+      if (kind != Kind::kProbeSilent) {
+        w.settings.baud = c[12];
+        w.settings.parity = c[15];
+        w.settings.description = c[17];
+        w.settings.location = c[18];
+      }
+      w.threads = 2;
+      web.back() = std::make_unique<qelta::sim::ModuleWebServer>(w);
+      std::string error;
+      ASSERT_TRUE(web.back()->Start(&error)) << error;
+    }
+    std::string error;
+    ASSERT_TRUE(host.Start(&error)) << error;
+  }
+  void TearDown() override {
+    for (auto& w : web)
+      if (w) w->Stop();
+    host.Stop();
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
+
+  FormEnvironment Env() {
+    FormEnvironment env;
+    env.browserLookup = &browser;
+    env.settingsFile = settings;
+    env.workingFolder.exePath = root + "/bin/qeltaconfig";
+    env.changeDirectory = false;
+    return env;
+  }
+
+  int Cli(std::vector<std::string> args) {
+    out.str("");
+    err.str("");
+    args.insert(args.begin(), {"qeltaconfig-cli", "--settings", settings});
+    args.insert(args.end(), {"--wait", "3000"});
+    std::vector<const char*> argv;
+    for (const auto& a : args) argv.push_back(a.c_str());
+    return RunCli(static_cast<int>(argv.size()), argv.data(), out, err, AllCliRegistrars(), Env());
+  }
+
+  // The file must hold the header and these stations' rows, in this order.
+  void ExpectCsv(const std::string& path, const std::vector<std::size_t>& which) {
+    const std::string text = ReadFile(path);
+    const auto table = ReadCsv(text);
+    ASSERT_TRUE(table) << "not CSV:\n" << text;
+    ASSERT_EQ(table->size(), which.size() + 1) << text;
+    EXPECT_EQ((*table)[0], kHeader);
+    for (std::size_t k = 0; k < which.size(); ++k) {
+      const std::vector<std::string> want = Cells(kStations[which[k]].row);
+      const std::vector<std::string>& got = (*table)[k + 1];
+      ASSERT_EQ(got.size(), want.size()) << "row " << k + 1;
+      for (std::size_t c = 0; c < want.size(); ++c)
+        EXPECT_EQ(got[c], want[c]) << "station " << want[1] << ", column " << kHeader[c];
+    }
+  }
+
+  std::string root, settings;
+  NoBrowser browser;
+  qelta::sim::ModuleHost host;
+  std::vector<std::unique_ptr<qelta::sim::ModuleWebServer>> web;
+  std::ostringstream out, err;
+};
+
+const std::vector<std::size_t> kAll = {0, 1, 2, 3, 4, 5, 6, 7};
+
+TEST_F(InventoryStationsTest, OneAtATimeAndEightAtOnceWriteTheExpectedCsv) {
+  const std::string csv = root + "/inventory.csv";
+  std::string files[2], rows[2];
+  for (int k = 0; k < 2; ++k) {
+    const std::string jobs = k == 0 ? "1" : "8";
+    SCOPED_TRACE("--jobs " + jobs);
+    // Stations that did not answer are failure rows: the run fails.
+    EXPECT_EQ(Cli({"--jobs", jobs, "bs-inventory", "--all", "--csv", csv}), 1) << err.str();
+    ExpectCsv(csv, kAll);
+    files[k] = ReadFile(csv);
+    rows[k] = out.str();
+    EXPECT_NE(rows[k].find("Inventory written"), std::string::npos) << rows[k];
+  }
+  EXPECT_EQ(files[0], files[1]);
+  EXPECT_EQ(rows[0], rows[1]);
+  // A file that cannot be written fails the command, with the rows all the same.
+  EXPECT_EQ(Cli({"bs-inventory", "127.0.0.2", "--csv", root + "/missing/x.csv"}), 1);
+  EXPECT_NE(err.str().find("the inventory file could not be written"), std::string::npos);
+  EXPECT_NE(out.str().find("Cannot write inventory"), std::string::npos) << out.str();
+  EXPECT_FALSE(fs::exists(root + "/missing"));
+  // A station that failed its probe was never contacted; every web session was logged out.
+  for (std::size_t i = 0; i < kCount; ++i) {
+    if (kStations[i].kind == Kind::kProbeSilent) {
+      EXPECT_EQ(host.Stats(i).tunnelConnections, 0u) << i;
+      EXPECT_TRUE(web[i]->Requests().empty()) << i;
+    } else if (web[i]) {
+      ASSERT_FALSE(web[i]->Requests().empty()) << i;
+      EXPECT_EQ(web[i]->Requests().back().target, "admin/logout.htm") << i;
+    }
+  }
+  // No answer files: the working folder holds only the session log and the list's report.
+  for (const auto& e : fs::directory_iterator(root + "/bin")) {
+    const std::string name = e.path().filename().string();
+    EXPECT_TRUE(name == "QeltaConfig.log" || name == "bsview.txt") << name;
+  }
+}
+
+}  // namespace
