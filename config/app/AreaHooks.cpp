@@ -4,6 +4,7 @@
 #include "app/DefaultUpload.h"
 #include "app/QeltaConfigView.h"
 #include "app/RadioChannel.h"
+#include "fleet/Inventory.h"
 #include "network/BaseStationListOps.h"
 #include "params/FirmwareUpload.h"
 #include "params/FormParams.h"
@@ -23,6 +24,7 @@ void InstallAreaCommands(CQeltaConfigView& view) {
   qelta::InstallCommIdCommands(view);
   qelta::InstallRadioChannelCommands(view);
   qelta::InstallDefaultUploadCommands(view);
+  qelta::fleet::InstallInventoryCommands(view);
 }
 
 std::unique_ptr<CQeltaConfigView> CreateMainForm(qelta::UiPort& ui, FormEnvironment env) {

@@ -62,6 +62,7 @@ constexpr int kCmdDeviceRadioType = 32807;
 constexpr int kCmdIpRecovery = 32808;
 constexpr int kCmdLinkSettings = 32810;     // "Link settings..." (the link control's property page)
 constexpr int kCmdCheckConfigFile = 32811;  // "Check configuration file" (a dry run of "Set")
+constexpr int kCmdInventory = 32812;        // "Inventory..." (base station menus)
 
 // Images of the output list.
 constexpr int kImageFailure = 0;

@@ -115,6 +115,8 @@ std::vector<std::pair<std::string, qelta::MenuModel>> CQeltaConfigView::MainMenu
   qelta::MenuModel base;
   base.AddItem(ids::kCmdViewBaseStations, "View base stations");
   base.AddItem(ids::kCmdClearBaseStations, "Clear list");
+  base.AddSeparator();
+  base.AddItem(ids::kCmdInventory, "Inventory...");
   return {{"&File", file}, {"COM port", com}, {"Base station", base}};
 }
 

@@ -98,4 +98,13 @@ std::string InventoryCsv(const std::vector<InventoryRecord>& records);
 bool RunInventory(CQeltaConfigView& view, const BaseStationRecord* stations, std::size_t count,
                   const std::string& csvPath, std::vector<InventoryRecord>* out = nullptr);
 
+// The stations the window's "Inventory..." works on: the selected base station rows; with none
+// selected every listed station; with no stations listed every station discovery knows now.
+std::vector<BaseStationRecord> InventoryStations(CQeltaConfigView& view);
+
+// "Inventory...": asks for the CSV file, runs the inventory on InventoryStations() and opens the
+// file in the text editor.
+void InventoryCommand(CQeltaConfigView& view);
+void InstallInventoryCommands(CQeltaConfigView& view);
+
 }  // namespace qelta::fleet

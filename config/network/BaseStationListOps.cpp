@@ -418,6 +418,12 @@ void BuildContextMenus(CQeltaConfigView& view) {
     multi.AddItem(ids::kCmdUploadAllDefaults, "Upload all defaults");
   }
 
+  // The inventory reads and changes nothing: last in both menus, in every mode.
+  for (qelta::MenuModel* menu : {&single, &multi}) {
+    menu->AddSeparator();
+    menu->AddItem(ids::kCmdInventory, "Inventory...");
+  }
+
   qelta::MenuModel& device = view.deviceMenu;
   device.Clear();
   device.AddItem(ids::kCmdDeviceChannel, "Channel");

@@ -289,6 +289,10 @@ void ChannelAnswer(qelta::ScriptedUi& ui, const std::string&) {
   ui.QueueDialogAnswer("CBSChannelDlg", a);
 }
 
+void InventoryAnswer(qelta::ScriptedUi& ui, const std::string& root) {
+  ui.QueueFileDialogResult(root + "/inventory.csv");
+}
+
 void CommIdAnswer(qelta::ScriptedUi& ui, const std::string&) {
   qelta::ScriptedUi::DialogAnswer a;
   a.values["start"] = "65533";  // wraps: the question is answered with OK
@@ -306,7 +310,8 @@ INSTANTIATE_TEST_SUITE_P(
         Command{"RadioTypes", ids::kCmdSetRadioType, true, 16, NoAnswers},
         Command{"CommIds", ids::kSetNewCommIdButton, false, 14, CommIdAnswer},
         Command{"ConfigurationFile", ids::kCmdSetConfigFile, false, 30, ConfigFileAnswer},
-        Command{"AllDefaults", ids::kCmdUploadAllDefaults, true, 40, DefaultsAnswers}),
+        Command{"AllDefaults", ids::kCmdUploadAllDefaults, true, 40, DefaultsAnswers},
+        Command{"Inventory", ids::kCmdInventory, false, 9, InventoryAnswer}),
     [](const ::testing::TestParamInfo<Command>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,9 +1,10 @@
 // The fleet inventory against simulated stations: good ones, ones that discovery lists but that
 // fail their probe, one whose tunnel refuses, one without a web interface. The CSV is read back
 // with an RFC 4180 reader of the test's own and checked cell by cell; one station at a time and
-// eight at once write the same file.
+// eight at once write the same file. Then the window's "Inventory..." through the scripted port.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -11,8 +12,10 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <utility>
 
+#include "app/ControlIds.h"
 #include "app/HttpHandlerLookup.h"
 #include "app/SettingsStore.h"
 #include "cli/CliContext.h"
@@ -20,6 +23,7 @@
 #include "fleet/Inventory.h"
 #include "module/SimulatedModule.h"
 #include "module/WebInterface.h"
+#include "network/BaseStationListOps.h"
 
 namespace {
 
@@ -273,6 +277,84 @@ TEST_F(InventoryStationsTest, OneAtATimeAndEightAtOnceWriteTheExpectedCsv) {
   for (const auto& e : fs::directory_iterator(root + "/bin")) {
     const std::string name = e.path().filename().string();
     EXPECT_TRUE(name == "QeltaConfig.log" || name == "bsview.txt") << name;
+  }
+}
+
+TEST_F(InventoryStationsTest, WindowWritesTheChosenStationsAndOpensTheFile) {
+  struct Case {
+    const char* name;
+    bool listStations;  // "View base stations" first; else the list holds another row
+    std::vector<int> selected;
+    const char* editor;             // the "TextEditor" setting
+    const char* file;               // the file dialog's answer; null: Cancel
+    std::vector<std::size_t> csv;   // stations in the file; empty: no file
+    std::vector<std::string> argv;  // the editor started, before the file's path
+  };
+  // clang-format off
+  const std::vector<Case> cases = {
+      {"two selected", true, {1, 3}, "gedit --new-window", "two.csv", {1, 3}, {"gedit", "--new-window"}},
+      {"none selected: every listed station", true, {}, "", "all.csv", kAll, {"xdg-open"}},
+      {"no stations listed: every one discovery knows", false, {}, "", "known.csv", kAll, {"xdg-open"}},
+      {"file dialog cancelled", true, {0}, "", nullptr, {}, {}},
+      {"file cannot be written", true, {0}, "", "missing/x.csv", {}, {}},
+  };
+  // clang-format on
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(settings);
+    SettingsStore store(RealFileAccess(), settings);
+    ASSERT_EQ(store.Create(), 0);
+    if (*c.editor) {
+      ASSERT_EQ(store.WriteText("TextEditor", c.editor), 0);
+    }
+    qelta::ScriptedUi ui;
+    auto form = CreateMainForm(ui, Env());
+    form->InitialiseForm();
+    auto listed = [&form] {
+      qelta::network::NamedMutexGuard hold(qelta::network::ListLock(*form), 1000);
+      return qelta::network::Table(*form).count;
+    };
+    for (int wait = 0; wait < 250 && listed() < kCount; ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(listed(), kCount);
+    OutputList& list = form->outputList();
+    if (c.listStations) {
+      ASSERT_TRUE(form->RunCommand(ids::kCmdViewBaseStations));
+      for (int row : c.selected) list.SetSelected(row, true);
+    } else {
+      form->AddOutputRow("Another row", "", ids::kImageStep);
+    }
+    const std::string path = c.file ? root + "/" + c.file : "";
+    ui.QueueFileDialogResult(c.file ? std::optional<std::string>(path) : std::nullopt);
+    const int before = list.RowCount();
+
+    ASSERT_TRUE(form->RunCommand(ids::kCmdInventory));
+
+    ASSERT_EQ(ui.FileDialogs().size(), 1u);
+    EXPECT_TRUE(ui.FileDialogs()[0].save);
+    EXPECT_EQ(ui.FileDialogs()[0].defaultExt, "csv");
+    std::vector<std::string> argv = c.argv;
+    if (!c.csv.empty()) {
+      ExpectCsv(path, c.csv);
+      argv.push_back(path);
+    }
+    EXPECT_EQ(ui.Processes().empty() ? std::vector<std::string>{} : ui.Processes()[0].argv, argv);
+    // One row per station, its image telling how it went, then the file's row.
+    if (!c.file) {
+      EXPECT_EQ(list.RowCount(), before);
+      continue;
+    }
+    const std::size_t stations = c.csv.empty() ? c.selected.size() : c.csv.size();
+    ASSERT_EQ(list.RowCount(), before + static_cast<int>(stations) + 1);
+    for (std::size_t k = 0; k < c.csv.size(); ++k) {
+      const OutputRow& row = list.Row(before + static_cast<int>(k));
+      const Kind kind = kStations[c.csv[k]].kind;
+      EXPECT_EQ(row.text[1], Cells(kStations[c.csv[k]].row)[1]);
+      EXPECT_EQ(row.image, kind == Kind::kGood ? 1 : kind == Kind::kProbeSilent ? 5 : 0);
+    }
+    EXPECT_EQ(list.Row(list.RowCount() - 1).text[0],
+              c.csv.empty() ? "Cannot write inventory" : "Inventory written");
   }
 }
 

@@ -126,7 +126,7 @@ TEST_F(GuiTest, FirstStartShowsEveryControlMenuAndColumn) {
             (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "-",
                          "Link settings..."}));
   EXPECT_EQ(menuTexts(find<QMenu>(w, "menuBasestation")),
-            (QStringList{"View base stations", "Clear list"}));
+            (QStringList{"View base stations", "Clear list", "-", "Inventory..."}));
   EXPECT_EQ(checkedComPorts(w), std::vector<int>{1});
 }
 

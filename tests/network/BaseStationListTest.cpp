@@ -349,9 +349,12 @@ TEST_F(BaseStationListTest, MenusFollowTheUserInterfaceMode) {
   EXPECT_EQ(Texts(f.multiStationMenu),
             (std::vector<std::string>{"Set to same channel", "Upload default Ethernet settings",
                                       "Set configuration file", "-", "Reset base stations",
-                                      "Reboot Ethernet modules"}));
+                                      "Reboot Ethernet modules", "-", "Inventory..."}));
   EXPECT_EQ(Texts(f.deviceMenu), (std::vector<std::string>{"Channel"}));
-  EXPECT_EQ(Texts(f.singleStationMenu).back(), "Select all base stations");
+  const std::vector<std::string> single = Texts(f.singleStationMenu);
+  ASSERT_GE(single.size(), 3u);
+  EXPECT_EQ(single[single.size() - 3], "Select all base stations");
+  EXPECT_EQ(single.back(), "Inventory...");
 
   f.uiProduction = 1;
   BuildContextMenus(f);
@@ -374,16 +377,19 @@ TEST_F(BaseStationListTest, MenusFollowTheUserInterfaceMode) {
                                                                   "-",
                                                                   "Set comm ID",
                                                                   "Set radio type",
-                                                                  "Upload all defaults"}));
+                                                                  "Upload all defaults",
+                                                                  "-",
+                                                                  "Inventory..."}));
   EXPECT_EQ(f.singleStationMenu.items[17].command, 1027);
-  EXPECT_EQ(Texts(f.multiStationMenu).size(), 10u);
+  EXPECT_EQ(f.singleStationMenu.items.back().command, ids::kCmdInventory);
+  EXPECT_EQ(Texts(f.multiStationMenu).size(), 12u);
   EXPECT_EQ(Texts(f.deviceMenu), (std::vector<std::string>{"Channel", "Set radio type"}));
   EXPECT_EQ(f.deviceMenu.items[1].command, ids::kCmdDeviceRadioType);
 
   f.uiProduction = 0;
   f.uiService = 1;
   BuildContextMenus(f);
-  EXPECT_EQ(Texts(f.multiStationMenu).back(), "Upload all defaults");
+  EXPECT_EQ(Texts(f.multiStationMenu)[8], "Upload all defaults");
   EXPECT_EQ(Texts(f.multiStationMenu)[7], "Set comm ID's");
   EXPECT_EQ(f.singleStationMenu.Find(ids::kCmdSetRadioType), nullptr);
 }
