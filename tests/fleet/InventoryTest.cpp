@@ -258,6 +258,14 @@ TEST_F(InventoryStationsTest, OneAtATimeAndEightAtOnceWriteTheExpectedCsv) {
   }
   EXPECT_EQ(files[0], files[1]);
   EXPECT_EQ(rows[0], rows[1]);
+  // Exit statuses: done (the view's rows for the silent stations are warnings), a station that
+  // did not answer, no stations named.
+  const std::pair<std::vector<std::string>, int> statuses[] = {
+      {{"bs-inventory", "127.0.0.9", "127.0.0.2"}, 3},
+      {{"bs-inventory", "127.0.0.5"}, 1},
+      {{"bs-inventory"}, 2},
+  };
+  for (const auto& [args, status] : statuses) EXPECT_EQ(Cli(args), status) << args.size();
   // A file that cannot be written fails the command, with the rows all the same.
   EXPECT_EQ(Cli({"bs-inventory", "127.0.0.2", "--csv", root + "/missing/x.csv"}), 1);
   EXPECT_NE(err.str().find("the inventory file could not be written"), std::string::npos);
