@@ -6,6 +6,8 @@
 // one at a time, the CPU time per station (getrusage) and whether the rows matched are printed.
 //
 // Run it inside the private network namespace: scripts/netns build/bin/fleet_bench
+// To profile one command at chosen numbers of stations at once (the first number's rows are the
+// ones compared): fleet_bench [defaults|comm-ids] [N...]
 #include <arpa/inet.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -21,6 +23,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "app/QeltaConfigView.h"
@@ -35,7 +38,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kStations = 64;
-const int kJobs[] = {1, 8, 16, 32};
+const std::vector<int> kJobs = {1, 8, 16, 32};
 
 class NoBrowser : public IHttpHandlerLookup {
  public:
@@ -184,7 +187,21 @@ class Bench {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  std::string only;
+  std::vector<int> jobsList;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "defaults" || arg == "comm-ids") {
+      only = arg;
+    } else if (const int n = std::atoi(arg.c_str()); n >= 1 && n <= 64) {
+      jobsList.push_back(n);
+    } else {
+      std::fprintf(stderr, "usage: fleet_bench [defaults|comm-ids] [N...] (N: 1-64)\n");
+      return 2;
+    }
+  }
+  if (jobsList.empty()) jobsList = kJobs;
   const char* inside = std::getenv("QELTA_NETNS");
   if (!inside || std::string(inside) != "1") {
     std::fprintf(stderr, "fleet_bench: run it inside scripts/netns\n");
@@ -208,16 +225,18 @@ int main() {
       return 1;
     }
     std::printf("%d stations, tunnel at 19200 baud, web answers 30 ms late\n", kStations);
-    const std::pair<const char*, int> commands[] = {
-        {"Upload all defaults", ids::kCmdUploadAllDefaults},
-        {"Set comm IDs", ids::kSetNewCommIdButton}};
-    for (const auto& [name, command] : commands) {
+    const std::tuple<const char*, const char*, int> commands[] = {
+        {"Upload all defaults", "defaults", ids::kCmdUploadAllDefaults},
+        {"Set comm IDs", "comm-ids", ids::kSetNewCommIdButton}};
+    for (const auto& [name, key, command] : commands) {
+      if (!only.empty() && only != key) continue;
       std::printf("\n%s\n  %-5s %9s %9s %14s %7s  %s\n", name, "N", "wall s", "speed-up",
                   "CPU ms/station", "silent", "rows");
       Result one;
-      for (const int jobs : kJobs) {
+      for (std::size_t k = 0; k < jobsList.size(); ++k) {
+        const int jobs = jobsList[k];
         const Result r = bench.Run(command, jobs);
-        if (jobs == 1) one = r;
+        if (k == 0) one = r;
         const bool same = r.rows == one.rows;
         if (!same) {
           status = 1;

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "app/QeltaConfigView.h"
@@ -291,7 +290,8 @@ void UploadAllDefaults(CQeltaConfigView& view) {
     if (!run.Cancelled()) {
       view.AddOutputRow("Reset wait...", "", ids::kImageStep);
       view.ui().KeepPainting();
-      std::this_thread::sleep_for(std::chrono::milliseconds(kDefaultsResetWaitMs));
+      // The stations reset after their upload: the radio types wait until they are back.
+      run.SettleBeforeNextPhase(std::chrono::milliseconds(kDefaultsResetWaitMs));
       SetBaseStationRadioTypes(view, &run);
     }
     average = AverageTimeText((TickMs() - t1) / n);

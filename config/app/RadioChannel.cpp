@@ -188,6 +188,8 @@ void SetBaseStationRadioTypes(CQeltaConfigView& view, fleet::FleetRun* run) {
     // The caller's run covers the same stations; a selection that changed meanwhile gets its own.
     std::unique_ptr<fleet::FleetRun> ownRun;
     if (run == nullptr || run->Size() != count) {
+      // The caller's stations may still be waiting to settle: not these ones.
+      if (run) run->SettleNow();
       ownRun = std::make_unique<fleet::FleetRun>(view, fleet::StationNames(stations.data(), count));
       run = ownRun.get();
     }

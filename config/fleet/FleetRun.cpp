@@ -58,6 +58,7 @@ FleetRun::FleetRun(CQeltaConfigView& view, std::vector<std::string> stations, in
 }
 
 FleetRun::~FleetRun() {
+  pool_.reset();  // the workers leave; their links and sessions go with them
   if (monitor_ && !stations_.empty()) monitor_->RunEnded(Progress());
 }
 
@@ -120,48 +121,123 @@ bool FleetRun::PhaseOnForm(const StationWork& work, network::WebSession* session
   return true;
 }
 
-bool FleetRun::PhaseOnWorkers(const StationWork& work) {
-  const std::size_t n = stations_.size();
-  struct Shared {
-    std::mutex m;
-    std::condition_variable cv;
-    std::size_t next = 0;  // the next station to start; stations start in list order
-    bool stop = false;
-    std::vector<StationBlock> blocks;
-    std::vector<char> complete;
-    std::vector<char> failed;
-  } s;
-  s.blocks.resize(n);
-  s.complete.assign(n, 0);
-  s.failed.assign(n, 0);
+// The run's workers. Each has its own link object and HTTP session (in its WorkerScope) and takes
+// the stations of a phase in list order; between phases it waits for the next one.
+struct FleetRun::Pool {
+  using Clock = std::chrono::steady_clock;
 
-  // libcurl's global state stays set up while the workers may open sessions.
-  network::CurlUse curl;
-  auto worker = [this, &s, &work, n] {
-    WorkerScope scope(view_);
+  std::mutex m;
+  std::condition_variable work;      // workers: a phase to take stations from, a cancel, the end
+  std::condition_variable finished;  // the form: a station's work has ended
+  const StationWork* job = nullptr;  // the phase's work; null between phases
+  std::size_t next = 0;              // the next station to start; stations start in list order
+  bool stop = false;                 // cancelled: no further station starts
+  bool quit = false;                 // the run ends: the workers leave
+  std::vector<StationBlock> blocks;
+  std::vector<char> complete;
+  std::vector<char> failed;
+  std::vector<Clock::time_point> notBefore;  // a station starts no earlier (its settle wait)
+  std::vector<Clock::time_point> ended;
+  std::vector<std::thread> threads;
+  // libcurl's global state, set up once a worker needs an HTTP session and kept until the
+  // workers have gone.
+  std::once_flag curlOnce;
+  std::unique_ptr<network::CurlUse> curl;
+
+  explicit Pool(std::size_t n) : blocks(n), complete(n, 0), failed(n, 0), notBefore(n), ended(n) {}
+
+  ~Pool() {
+    {
+      std::lock_guard<std::mutex> hold(m);
+      quit = true;
+    }
+    work.notify_all();
+    for (std::thread& t : threads) t.join();
+  }
+
+  // The next station of the phase once it is due; false when the run ends.
+  bool Take(std::size_t& index, const StationWork*& phaseWork) {
+    std::unique_lock<std::mutex> hold(m);
     for (;;) {
-      std::size_t i;
-      {
-        std::lock_guard<std::mutex> hold(s.m);
-        if (s.stop || s.next >= n) break;
-        i = s.next++;
+      if (quit) return false;
+      if (job && !stop && next < blocks.size()) {
+        const Clock::time_point due = notBefore[next];
+        if (Clock::now() >= due) {
+          index = next++;
+          phaseWork = job;
+          return true;
+        }
+        work.wait_until(hold, due);
+      } else {
+        work.wait(hold);
       }
-      scope.Begin(&s.blocks[i], suffixes_[i]);
-      RunGuarded(work, scope, i);
-      const bool failed = scope.Failed();
+    }
+  }
+
+  void Worker(CQeltaConfigView& view, const std::vector<std::string>& suffixes) {
+    WorkerScope scope(view, [this] {
+      std::call_once(curlOnce, [this] { curl = std::make_unique<network::CurlUse>(); });
+    });
+    std::size_t i = 0;
+    const StationWork* phaseWork = nullptr;
+    while (Take(i, phaseWork)) {
+      scope.Begin(&blocks[i], suffixes[i]);
+      RunGuarded(*phaseWork, scope, i);
+      const bool stationFailed = scope.Failed();
       scope.End();
       {
-        std::lock_guard<std::mutex> hold(s.m);
-        s.complete[i] = 1;
-        s.failed[i] = failed ? 1 : 0;
+        std::lock_guard<std::mutex> hold(m);
+        complete[i] = 1;
+        failed[i] = stationFailed ? 1 : 0;
+        ended[i] = Clock::now();
       }
-      s.cv.notify_all();
+      finished.notify_all();
     }
-  };
-  std::vector<std::thread> threads;
-  const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(jobs_), n);
-  threads.reserve(count);
-  for (std::size_t t = 0; t < count; ++t) threads.emplace_back(worker);
+  }
+};
+
+void FleetRun::SettleBeforeNextPhase(std::chrono::milliseconds wait) {
+  if (wait.count() <= 0) return;
+  if (OneAtATime() || ended_.empty()) {
+    std::this_thread::sleep_for(wait);
+    return;
+  }
+  settle_ = wait;
+}
+
+void FleetRun::SettleNow() {
+  if (settle_.count() <= 0) return;
+  const auto last = *std::max_element(ended_.begin(), ended_.end());
+  std::this_thread::sleep_until(last + settle_);
+  settle_ = std::chrono::milliseconds(0);
+}
+
+bool FleetRun::PhaseOnWorkers(const StationWork& work) {
+  const std::size_t n = stations_.size();
+  if (!pool_) pool_ = std::make_unique<Pool>(n);
+  Pool& s = *pool_;
+  {
+    std::lock_guard<std::mutex> hold(s.m);
+    const auto now = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < n; ++i) {
+      s.blocks[i].Clear();
+      s.complete[i] = 0;
+      s.failed[i] = 0;
+      // A station that ended the last phase early has waited part of its settle time already.
+      s.notBefore[i] = settle_.count() > 0 && i < ended_.size() ? ended_[i] + settle_ : now;
+    }
+    settle_ = std::chrono::milliseconds(0);
+    s.next = 0;
+    s.stop = false;
+    s.job = &work;
+  }
+  if (s.threads.empty()) {
+    const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(jobs_), n);
+    s.threads.reserve(count);
+    for (std::size_t t = 0; t < count; ++t)
+      s.threads.emplace_back([this, &s] { s.Worker(view_, suffixes_); });
+  }
+  s.work.notify_all();
 
   std::size_t merged = 0;
   std::size_t limit = n;  // the stations that will run: all of them unless cancelled
@@ -169,7 +245,7 @@ bool FleetRun::PhaseOnWorkers(const StationWork& work) {
     std::size_t ready = merged;
     {
       std::unique_lock<std::mutex> hold(s.m);
-      s.cv.wait_for(hold, kWaitSlice, [&] { return s.complete[merged] != 0; });
+      s.finished.wait_for(hold, kWaitSlice, [&] { return s.complete[merged] != 0; });
       while (ready < limit && s.complete[ready]) ++ready;
     }
     // Replayed outside the lock: the workers go on meanwhile, and a finished block is no longer
@@ -185,14 +261,22 @@ bool FleetRun::PhaseOnWorkers(const StationWork& work) {
       const bool painted = monitor_ && monitor_->Idle();
       if (!painted) view_.ui().KeepPainting();
       if (monitor_ && monitor_->CancelRequested()) {
-        std::lock_guard<std::mutex> hold(s.m);
-        s.stop = true;
-        cancelled_ = true;
-        limit = s.next;
+        {
+          std::lock_guard<std::mutex> hold(s.m);
+          s.stop = true;
+          cancelled_ = true;
+          limit = s.next;
+        }
+        s.work.notify_all();  // workers waiting for a station's settle time
       }
     }
   }
-  for (std::thread& t : threads) t.join();
+  {
+    // Every station taken has ended: no worker holds the phase's work any longer.
+    std::lock_guard<std::mutex> hold(s.m);
+    s.job = nullptr;
+    ended_ = s.ended;
+  }
   if (cancelled_) CancelRows(limit);
   Show();
   return !cancelled_;

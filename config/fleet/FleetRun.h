@@ -5,12 +5,14 @@
 // object, HTTP session and block of rows; the form replays the blocks in list order as they
 // complete, so the list reads as the one-at-a-time run's. A command whose stations go through
 // several phases (all module defaults, then every station's EEPROM, ...) runs one Phase() after
-// the other; a phase ends when its last station has ended.
+// the other; a phase ends when its last station has ended. The workers, with their link objects
+// and HTTP sessions, start with the run's first phase on workers and stay for its later phases.
 //
 // Cancel (the window's button, SIGINT on the command line): no further station starts, running
 // ones finish, and every station not done gets one row "Not started (cancelled)" (image 0).
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -49,6 +51,13 @@ class FleetRun {
              const std::vector<std::pair<std::string, FILE*>>& shared = {});
   // A phase the command leaves out (it stopped before it): only the count moves on.
   void SkipPhase();
+  // A wait the stations need after this phase before the next one (a reset that must take
+  // effect). One station at a time: waited here and now. Several at once: each station's next
+  // phase starts no earlier than `wait` after its own end of this one, so that stations done
+  // early need not wait for the last one's wait.
+  void SettleBeforeNextPhase(std::chrono::milliseconds wait);
+  // What is left of that wait, waited here and now (for work on the stations outside this run).
+  void SettleNow();
 
   std::size_t Size() const { return stations_.size(); }
   int Jobs() const { return jobs_; }
@@ -60,6 +69,7 @@ class FleetRun {
   bool PhaseOnForm(const StationWork& work, network::WebSession* session,
                    const std::vector<std::pair<std::string, FILE*>>& shared);
   bool PhaseOnWorkers(const StationWork& work);
+  struct Pool;
   // The rows of a cancel: from station `first` on, or every station when phases follow.
   void CancelRows(std::size_t first);
   bool CancelAsked();
@@ -75,6 +85,10 @@ class FleetRun {
   int phase_ = 0;
   std::size_t done_ = 0;
   bool cancelled_ = false;
+  std::chrono::milliseconds settle_{0};
+  // When each station's work in the last phase on workers ended.
+  std::vector<std::chrono::steady_clock::time_point> ended_;
+  std::unique_ptr<Pool> pool_;
 };
 
 // A single-station operation on the form's thread through the same code as a fleet run's station.

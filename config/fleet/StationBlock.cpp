@@ -114,7 +114,8 @@ void BlockUi::Beep() {
   block_->Add(std::move(e));
 }
 
-WorkerScope::WorkerScope(CQeltaConfigView& view) : StationScope(view) {}
+WorkerScope::WorkerScope(CQeltaConfigView& view, std::function<void()> beforeFirstSession)
+    : StationScope(view), beforeFirstSession_(std::move(beforeFirstSession)) {}
 
 WorkerScope::~WorkerScope() {
   files_.CloseAll();
@@ -131,6 +132,7 @@ void WorkerScope::Begin(StationBlock* block, std::string fileSuffix) {
 
 void WorkerScope::End() {
   files_.CloseAll();
+  if (link_) link_->Disconnect();
   ui_.Attach(nullptr);
   block_ = nullptr;
 }
@@ -198,7 +200,10 @@ void WorkerScope::OnForm(std::function<void(CQeltaConfigView&)> change) {
 }
 
 network::WebSession& WorkerScope::Web() {
-  if (!session_) session_ = std::make_unique<network::WebSession>();
+  if (!session_) {
+    if (beforeFirstSession_) beforeFirstSession_();
+    session_ = std::make_unique<network::WebSession>();
+  }
   return *session_;
 }
 

@@ -89,16 +89,19 @@ class BlockUi final : public UiPort {
 };
 
 // The scope of a worker thread: its own link object and HTTP session, the station's events in
-// its block.
+// its block. The link and the session serve the worker's stations one after the other.
 class WorkerScope final : public StationScope {
  public:
-  explicit WorkerScope(CQeltaConfigView& view);
+  // `beforeFirstSession`: called before the worker makes its HTTP session (libcurl's global
+  // set-up).
+  explicit WorkerScope(CQeltaConfigView& view, std::function<void()> beforeFirstSession = {});
   ~WorkerScope() override;
   bool OnFormThread() const override { return false; }
 
   // Starts a station: its events go to `block`, its answer files carry `fileSuffix`.
   void Begin(StationBlock* block, std::string fileSuffix);
-  // Ends the station: its answer files are closed.
+  // Ends the station: its answer files are closed, and its tunnel is not left held (a module
+  // serves one client at a time, and the station's next phase may be another worker's).
   void End();
 
   CHalvexCtrl& Link() override;
@@ -119,6 +122,7 @@ class WorkerScope final : public StationScope {
  private:
   std::unique_ptr<CHalvexCtrl> link_;
   std::unique_ptr<network::WebSession> session_;
+  std::function<void()> beforeFirstSession_;
   BlockUi ui_;
   StationBlock* block_ = nullptr;
   std::string suffix_;

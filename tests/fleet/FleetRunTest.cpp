@@ -235,6 +235,85 @@ TEST_F(FleetRunTest, CancelStartsNoFurtherStationAndNamesEveryStationNotDone) {
   }
 }
 
+// Asks to cancel as soon as the given phase begins.
+class PhaseCancellingMonitor : public FleetMonitor {
+ public:
+  explicit PhaseCancellingMonitor(int phase) : phase_(phase) {}
+  void Progress(const FleetProgress& p) override {
+    if (p.phase >= phase_) asked = true;
+  }
+  bool CancelRequested() override { return asked; }
+  bool asked = false;
+
+ private:
+  int phase_;
+};
+
+TEST_F(FleetRunTest, ASettleWaitCountsFromEachStationsOwnEndOfThePhaseBefore) {
+  using Clock = std::chrono::steady_clock;
+  using namespace std::chrono_literals;
+  struct Case {
+    int jobs;
+    bool earlyStationsGoFirst;  // stations that ended early need not wait for the last one
+  };
+  const Case cases[] = {{1, false}, {4, true}};
+  const std::size_t n = 8;
+  const auto wait = 300ms;
+  for (const Case& c : cases) {
+    SCOPED_TRACE("jobs " + std::to_string(c.jobs));
+    qelta::fleet::SetJobsOverride(*form, c.jobs);
+    std::vector<Clock::time_point> ended(n), started(n);
+    {
+      FleetRun fleet(*form, Names(n), 2);
+      // The later in the list, the longer the first phase takes: the last station ends last.
+      ASSERT_TRUE(fleet.Phase([&ended](StationScope&, std::size_t i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(i < n - 1 ? 10 : 600));
+        ended[i] = Clock::now();
+      }));
+      fleet.SettleBeforeNextPhase(wait);
+      ASSERT_TRUE(fleet.Phase([&started](StationScope& s, std::size_t i) {
+        started[i] = Clock::now();
+        s.AddRow("Settled", std::to_string(i), 1);
+      }));
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      SCOPED_TRACE("station " + std::to_string(i));
+      EXPECT_GE(started[i] - ended[i], wait);
+    }
+    const Clock::time_point lastEnd = *std::max_element(ended.begin(), ended.end());
+    // A station that ended 590 ms before the last one starts before the last one's wait is over.
+    EXPECT_EQ(started[0] < lastEnd + wait, c.earlyStationsGoFirst);
+  }
+}
+
+TEST_F(FleetRunTest, ACancelWhileStationsSettleStartsNoneOfThem) {
+  using namespace std::chrono_literals;
+  const std::size_t n = 6;
+  qelta::fleet::SetJobsOverride(*form, 3);
+  PhaseCancellingMonitor monitor(2);
+  qelta::fleet::SetMonitor(*form, &monitor);
+  std::atomic<int> secondPhaseStations{0};
+  const auto t0 = std::chrono::steady_clock::now();
+  bool second = true;
+  {
+    FleetRun fleet(*form, Names(n), 2);
+    ASSERT_TRUE(fleet.Phase(
+        [](StationScope& s, std::size_t i) { s.AddRow("First", std::to_string(i), 1); }));
+    fleet.SettleBeforeNextPhase(60s);
+    second =
+        fleet.Phase([&secondPhaseStations](StationScope&, std::size_t) { ++secondPhaseStations; });
+  }
+  qelta::fleet::SetMonitor(*form, nullptr);
+  EXPECT_FALSE(second);
+  EXPECT_EQ(secondPhaseStations.load(), 0);
+  // The cancel did not sit out the minute's wait.
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, 30s);
+  std::size_t cancelled = 0;
+  for (const OutputRow& r : form->outputList().Rows())
+    cancelled += r.text[0] == qelta::fleet::kNotStartedText ? 1 : 0;
+  EXPECT_EQ(cancelled, n);
+}
+
 TEST(FleetSettingsTest, StationsAtOnceComeFromTheSettingWithinOneToSixtyFour) {
   struct Case {
     const char* stored;  // settings line, or empty for none
