@@ -10,6 +10,7 @@
 
 #include "app/QeltaConfigView.h"
 #include "fleet/StationBlock.h"
+#include "fleet/WorkerThread.h"
 #include "network/BaseStationRecord.h"
 #include "network/CurlGlobal.h"
 
@@ -138,7 +139,7 @@ struct FleetRun::Pool {
   std::vector<char> failed;
   std::vector<Clock::time_point> notBefore;  // a station starts no earlier (its settle wait)
   std::vector<Clock::time_point> ended;
-  std::vector<std::thread> threads;
+  std::vector<std::unique_ptr<WorkerThread>> threads;
   // libcurl's global state, set up once a worker needs an HTTP session and kept until the
   // workers have gone.
   std::once_flag curlOnce;
@@ -152,7 +153,7 @@ struct FleetRun::Pool {
       quit = true;
     }
     work.notify_all();
-    for (std::thread& t : threads) t.join();
+    for (auto& t : threads) t->Join();
   }
 
   // The next station of the phase once it is due; false when the run ends.
@@ -234,8 +235,23 @@ bool FleetRun::PhaseOnWorkers(const StationWork& work) {
   if (s.threads.empty()) {
     const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(jobs_), n);
     s.threads.reserve(count);
-    for (std::size_t t = 0; t < count; ++t)
-      s.threads.emplace_back([this, &s] { s.Worker(view_, suffixes_); });
+    for (std::size_t t = 0; t < count; ++t) {
+      auto thread = std::make_unique<WorkerThread>();
+      if (thread->Start([this, &s] { s.Worker(view_, suffixes_); }))
+        s.threads.push_back(std::move(thread));
+    }
+  }
+  if (s.threads.empty()) {
+    // Not one thread could be started: the stations go one at a time on the form's thread, after
+    // the whole of any settle wait.
+    std::this_thread::sleep_until(*std::max_element(s.notBefore.begin(), s.notBefore.end()));
+    {
+      std::lock_guard<std::mutex> hold(s.m);
+      s.job = nullptr;
+    }
+    const bool ok = PhaseOnForm(work, nullptr, {});
+    ended_.assign(n, std::chrono::steady_clock::now());
+    return ok;
   }
   s.work.notify_all();
 

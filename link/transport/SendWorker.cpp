@@ -14,13 +14,13 @@ SendWorker::~SendWorker() { Stop(); }
 
 void SendWorker::Start() {
   busconf_ = NamedEvent::Open("busconf");
-  thread_ = std::thread([this] { Run(); });
+  thread_.Start([this] { Run(); }, kStackBytes);
 }
 
 void SendWorker::Stop() {
   stop_ = true;
   if (busconf_) busconf_->Set();
-  if (thread_.joinable()) thread_.join();
+  thread_.Join();
 }
 
 void SendWorker::Load(const uint8_t* bytes, int length, bool handshake) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "halvex/HalvexCtrl.h"
+#include "platform/SmallStackThread.h"
 
 namespace halvex {
 
@@ -18,6 +19,7 @@ class SerialPort;
 class SendWorker {
  public:
   static constexpr int kBufferSize = 512;
+  static constexpr std::size_t kStackBytes = 512 * 1024;
 
   explicit SendWorker(CHalvexCtrl::Impl& link);
   ~SendWorker();  // stops and joins
@@ -44,7 +46,7 @@ class SendWorker {
   uint64_t loads_ = 0;  // under txMutex_: a frame loaded during a write stays pending
   std::atomic<bool> handshake_{false};
   std::atomic<bool> stop_{false};
-  std::thread thread_;
+  SmallStackThread thread_;
 };
 
 class ReceiveWorker {

@@ -1,13 +1,20 @@
 // The fleet runner on its own: stations that take different times, fail, go silent or get
 // cancelled, one at a time and several at once. The list, as the listeners see it change, must be
 // the same whatever the number of stations at once.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -312,6 +319,69 @@ TEST_F(FleetRunTest, ACancelWhileStationsSettleStartsNoneOfThem) {
   for (const OutputRow& r : form->outputList().Rows())
     cancelled += r.text[0] == qelta::fleet::kNotStartedText ? 1 : 0;
   EXPECT_EQ(cancelled, n);
+}
+
+std::size_t OwnStackSize() {
+  pthread_attr_t attr;
+  std::size_t size = 0;
+  if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+    pthread_attr_getstacksize(&attr, &size);
+    pthread_attr_destroy(&attr);
+  }
+  return size;
+}
+
+TEST_F(FleetRunTest, WorkersStayForTheRunsLaterPhasesAndLetEachStationsTunnelGo) {
+  // A listener in place of the stations' tunnels: every connection a station opens must be closed
+  // when the station's work ends, while the workers (and their link objects) stay.
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 16), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+  const std::size_t n = 2;
+  const int phases = 3;
+  qelta::fleet::SetJobsOverride(*form, 2);
+  std::mutex m;
+  std::vector<int> stationsOnThread;  // per station: how many this thread had done before
+  std::vector<std::size_t> stacks;
+  std::size_t standardStack = 0;
+  std::thread([&standardStack] { standardStack = OwnStackSize(); }).join();
+  {
+    FleetRun fleet(*form, Names(n), phases);
+    for (int phase = 0; phase < phases; ++phase) {
+      SCOPED_TRACE("phase " + std::to_string(phase + 1));
+      ASSERT_TRUE(fleet.Phase([&](StationScope& s, std::size_t) {
+        thread_local int done = 0;
+        EXPECT_EQ(s.Link().ConnectTCP(address.sin_addr.s_addr, ntohs(address.sin_port)), 0u);
+        std::lock_guard<std::mutex> hold(m);
+        stationsOnThread.push_back(done++);
+        stacks.push_back(OwnStackSize());
+      }));
+      for (std::size_t i = 0; i < n; ++i) {
+        const int peer = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        ASSERT_GE(peer, 0);
+        pollfd p{peer, POLLIN, 0};
+        char byte;
+        // Closed with the station's end: long before the end of the run (the bound only allows
+        // for a loaded machine's delay in delivering the close).
+        EXPECT_EQ(::poll(&p, 1, 5000), 1);
+        EXPECT_EQ(::recv(peer, &byte, 1, MSG_DONTWAIT), 0);
+        ::close(peer);
+      }
+    }
+  }
+  ::close(listener);
+  // Six stations on two threads: one of them did at least three, which a thread per phase could
+  // not have done.
+  ASSERT_EQ(stationsOnThread.size(), n * phases);
+  EXPECT_GE(*std::max_element(stationsOnThread.begin(), stationsOnThread.end()), 2);
+  for (const std::size_t stack : stacks) EXPECT_LT(stack, standardStack);
 }
 
 TEST(FleetSettingsTest, StationsAtOnceComeFromTheSettingWithinOneToSixtyFour) {
