@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <utility>
 
 namespace halvex {
 namespace {
@@ -62,6 +63,7 @@ void NamedEvent::Set() {
     std::lock_guard lock(m_);
     signalled_ = true;
     ++setCount_;
+    for (Waiter* w : waiters_) w->cv.notify_one();
   }
   cv_.notify_all();
 }
@@ -89,6 +91,31 @@ bool NamedEvent::Wait(int timeoutMs) {
   }
   if (ok && !manualReset_) signalled_ = false;
   return ok;
+}
+
+bool NamedEvent::Wait(int timeoutMs, Waiter& waiter) {
+  std::unique_lock lock(m_);
+  const uint64_t seen = setCount_;
+  auto set = [&] { return signalled_ || setCount_ != seen; };
+  auto ready = [&] { return waiter.woken || set(); };
+  waiters_.push_back(&waiter);
+  if (timeoutMs < 0) {
+    waiter.cv.wait(lock, ready);
+  } else {
+    waiter.cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+  }
+  std::erase(waiters_, &waiter);
+  const bool woken = std::exchange(waiter.woken, false);
+  if (woken) return false;
+  const bool ok = set();
+  if (ok && !manualReset_) signalled_ = false;
+  return ok;
+}
+
+void NamedEvent::Wake(Waiter& waiter) {
+  std::lock_guard lock(m_);
+  waiter.woken = true;
+  waiter.cv.notify_one();
 }
 
 bool NamedEvent::WaitUnless(int timeoutMs, const std::atomic<bool>& abandon) {

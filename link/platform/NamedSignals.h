@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace halvex {
 
@@ -25,6 +26,15 @@ class NamedEvent {
   NamedEvent(bool manualReset, bool initialState)
       : manualReset_(manualReset), signalled_(initialState) {}
 
+  // A waiting thread's own wake-up: Wake() ends that thread's wait and no other's (a Set wakes
+  // every waiter, which with many link objects sharing "busconf" costs a wake-up of each).
+  class Waiter {
+   private:
+    friend class NamedEvent;
+    std::condition_variable cv;
+    bool woken = false;
+  };
+
   void Set();
   void Reset();
   // Set, then reset: wakes whoever waits now and leaves the event non-signalled.
@@ -32,6 +42,9 @@ class NamedEvent {
   // Waits up to timeoutMs (< 0: without limit). True when signalled; an auto-reset event is
   // reset by the wait that takes it. A waiter also wakes on a Set that a Reset follows at once.
   bool Wait(int timeoutMs);
+  // As Wait, and also ends (false) on Wake(waiter), even one that came before the wait began.
+  bool Wait(int timeoutMs, Waiter& waiter);
+  void Wake(Waiter& waiter);
   // As Wait, but gives up (false) soon after `abandon` turns true.
   bool WaitUnless(int timeoutMs, const std::atomic<bool>& abandon);
   // A mark for WaitSince: counts the Set calls so far.
@@ -46,7 +59,8 @@ class NamedEvent {
   std::condition_variable cv_;
   const bool manualReset_;
   bool signalled_;
-  uint64_t setCount_ = 0;  // counts Set calls so that a pulse is not missed by a waiter
+  uint64_t setCount_ = 0;         // counts Set calls so that a pulse is not missed by a waiter
+  std::vector<Waiter*> waiters_;  // those waiting with a Waiter of their own
 };
 
 class NamedMutex {

@@ -19,7 +19,8 @@ void SendWorker::Start() {
 
 void SendWorker::Stop() {
   stop_ = true;
-  if (busconf_) busconf_->Set();
+  // Only this worker is woken: the other link objects' workers wait on the same "busconf".
+  if (busconf_) busconf_->Wake(waiter_);
   thread_.Join();
 }
 
@@ -53,8 +54,7 @@ void SendWorker::Run() {
     return;
   }
   while (!stop_) {
-    busconf_->Wait(-1);
-    busconf_->Reset();
+    if (busconf_->Wait(-1, waiter_)) busconf_->Reset();
     if (stop_) break;
     if (pendingLength_.load() == 0) continue;  // another link object's frame
 

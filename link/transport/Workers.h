@@ -9,11 +9,11 @@
 #include <thread>
 
 #include "halvex/HalvexCtrl.h"
+#include "platform/NamedSignals.h"
 #include "platform/SmallStackThread.h"
 
 namespace halvex {
 
-class NamedEvent;
 class SerialPort;
 
 class SendWorker {
@@ -25,7 +25,7 @@ class SendWorker {
   ~SendWorker();  // stops and joins
 
   void Start();
-  // Wakes the worker (it must see "busconf" set or the stop flag) and waits for it to end.
+  // Wakes the worker (its own wake-up on "busconf", with the stop flag) and waits for it to end.
   void Stop();
 
   // Caller's thread: copy a frame in (at most 512 bytes) and the handshake choice.
@@ -40,6 +40,7 @@ class SendWorker {
 
   CHalvexCtrl::Impl& link_;
   std::shared_ptr<NamedEvent> busconf_;
+  NamedEvent::Waiter waiter_;
   std::mutex txMutex_;
   uint8_t tx_[kBufferSize] = {};
   std::atomic<int16_t> pendingLength_{0};

@@ -94,6 +94,48 @@ TEST(NamedEvent, WaitUnlessGivesUpWhenAbandoned) {
   stopper.join();
 }
 
+TEST(NamedEvent, AWaitersOwnWakeEndsOnlyItsWaitAndASetStillWakesEveryWaiter) {
+  struct Case {
+    bool wakeBeforeWait;  // the wake came before the thread began to wait
+    bool thenSet;         // a Set follows the wake
+  };
+  const Case cases[] = {{false, false}, {true, false}, {false, true}};
+  using namespace std::chrono_literals;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.wakeBeforeWait) + std::to_string(c.thenSet));
+    auto ev = NamedEvent::Create("", true, false);
+    NamedEvent::Waiter first, second;
+    std::atomic<int> firstResult{-1}, secondResult{-1};
+    if (c.wakeBeforeWait) ev->Wake(first);
+    std::thread a([&] { firstResult = ev->Wait(60000, first) ? 1 : 0; });
+    std::thread b([&] { secondResult = ev->Wait(60000, second) ? 1 : 0; });
+    if (!c.wakeBeforeWait) {
+      // The wake is kept for a wait that has not begun yet, so it needs no waiting for one.
+      ev->Wake(first);
+    }
+    const auto t0 = std::chrono::steady_clock::now();
+    a.join();
+    // Ended by the wake, not by the end of its time (far beyond any scheduling delay), and not
+    // as a Set.
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 30s);
+    EXPECT_EQ(firstResult, 0);
+    EXPECT_FALSE(ev->IsSet());
+    // The other waiter sleeps on until the Set.
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(secondResult, -1);
+    ev->Set();
+    b.join();
+    EXPECT_EQ(secondResult, 1);
+    // A wake is taken by the one wait it ends.
+    ev->Reset();
+    EXPECT_FALSE(ev->Wait(10, first));
+    if (c.thenSet) {
+      ev->Set();
+      EXPECT_TRUE(ev->Wait(0, first));
+    }
+  }
+}
+
 TEST(NamedMutex, RecursiveForTheOwnerExclusiveForOthers) {
   auto m = NamedMutex::Create("linkt-mutex");
   ASSERT_EQ(m, NamedMutex::Create("linkt-mutex"));
