@@ -74,8 +74,16 @@ void NamedEvent::Reset() {
 }
 
 void NamedEvent::Pulse() {
-  Set();
-  Reset();
+  // One step under the lock: a Set and a Reset apart would leave the event signalled for a
+  // moment, and on a busy machine every wait begun in that moment would end at once (the serial
+  // handshake's looks and its RTS wait among them). Waiters count Sets, so this one is seen.
+  {
+    std::lock_guard lock(m_);
+    signalled_ = false;
+    ++setCount_;
+    for (Waiter* w : waiters_) w->cv.notify_one();
+  }
+  cv_.notify_all();
 }
 
 bool NamedEvent::Wait(int timeoutMs) {

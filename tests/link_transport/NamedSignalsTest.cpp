@@ -70,6 +70,27 @@ TEST(NamedEvent, APulseWakesAWaiterAndLeavesTheEventClear) {
   EXPECT_FALSE(ev->IsSet());
 }
 
+TEST(NamedEvent, APulseNeverShowsTheEventSignalledToAnotherThread) {
+  // A manual-reset event seen signalled for a moment ends every wait begun in that moment: the
+  // serial handshake's ten looks and its RTS wait all ended at once on a busy machine.
+  auto ev = NamedEvent::Create("", true, false);
+  std::atomic<bool> stop{false};
+  std::atomic<int> pulses{0};
+  std::thread pulser([&] {
+    while (!stop) {
+      ev->Pulse();
+      ++pulses;
+    }
+  });
+  // Looks while the other thread pulses, however late it starts.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  int seen = 0;
+  while (pulses < 200000 && std::chrono::steady_clock::now() < until) seen += ev->IsSet() ? 1 : 0;
+  stop = true;
+  pulser.join();
+  EXPECT_EQ(seen, 0);
+}
+
 TEST(NamedEvent, APulseAfterTheMarkCountsEvenBeforeTheWaitBegins) {
   auto ev = NamedEvent::Create("", true, false);
   std::atomic<bool> never{false};
