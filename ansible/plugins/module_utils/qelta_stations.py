@@ -150,6 +150,22 @@ class Inventory(object):
         return self.by_address.get(address)
 
 
+def inventory_failure(inventory):
+    """Why the inventory gave nothing to work with, or None."""
+    run = inventory.run
+    if run.rc == 2:
+        return run.failure_text()
+    if inventory.by_address:
+        return None
+    if run.rows_of("success"):
+        # Stations answered, yet the objects are missing: a command line without them.
+        return ("qeltaconfig-cli printed inventory rows but no inventory objects; "
+                "these modules need a qeltaconfig-cli whose bs-inventory prints them with --output json")
+    if run.outcome.failed:
+        return run.failure_text()
+    return None
+
+
 def read_inventory(cli, params, settings):
     """Runs bs-inventory on the task's stations."""
     named = unique(params.get("stations") or [])

@@ -66,6 +66,7 @@ options:
     type: str
 attributes:
   check_mode:
+    description: Can run in check mode and return changed status prediction without modifying the devices.
     support: partial
     details:
       - The configuration file, the channel and the radio type are read and compared; nothing
@@ -76,10 +77,11 @@ attributes:
         so check mode may predict no change where a real run changes those.
       - A comm ID is always reported as a change that would be made.
   diff_mode:
+    description: Will return details on what has changed (or might change in check mode).
     support: full
     details: One before/after pair per station, a line per parameter and setting.
 author:
-  - QeltaConfig maintainers
+  - QeltaConfig maintainers (!UNKNOWN)
 """
 
 EXAMPLES = r"""
@@ -178,6 +180,7 @@ from ansible_collections.tervana.qelta.plugins.module_utils.qelta_stations impor
     STATION_ARGUMENT_SPEC,
     eth_default_differences,
     flagged,
+    inventory_failure,
     inventory_reason,
     objects_by_station,
     positional,
@@ -277,10 +280,10 @@ class StationTask(object):
 
     def read(self):
         inventory = read_inventory(self.cli, self.p, self.login.path())
-        run = inventory.run
-        if run.rc == 2 or (run.outcome.failed and not inventory.by_address):
+        failure = inventory_failure(inventory)
+        if failure:
             self.module.fail_json(
-                msg="reading the stations' inventory failed: %s" % run.failure_text(),
+                msg="reading the stations' inventory failed: %s" % failure,
                 changed=False,
                 stations=[],
                 failed_stations=[],

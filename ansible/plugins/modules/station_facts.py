@@ -24,14 +24,17 @@ extends_documentation_fragment:
   - tervana.qelta.cli.stations
 attributes:
   check_mode:
+    description: Can run in check mode and return changed status prediction without modifying the devices.
     support: full
     details: The inventory only reads; it runs in check mode as in a normal run.
   diff_mode:
+    description: Will return details on what has changed (or might change in check mode).
     support: none
   facts:
+    description: Action returns an C(ansible_facts) dictionary that will update existing host facts.
     support: full
 author:
-  - QeltaConfig maintainers
+  - QeltaConfig maintainers (!UNKNOWN)
 """
 
 EXAMPLES = r"""
@@ -160,6 +163,7 @@ from ansible_collections.tervana.qelta.plugins.module_utils.qelta_cli import (
 from ansible_collections.tervana.qelta.plugins.module_utils.qelta_settings import LoginSettings
 from ansible_collections.tervana.qelta.plugins.module_utils.qelta_stations import (
     STATION_ARGUMENT_SPEC,
+    inventory_failure,
     inventory_reason,
     read_inventory,
     station_problem,
@@ -180,9 +184,9 @@ def main():
     login = LoginSettings(module, p["settings"], p["eth_user"], p["eth_password"])
     cli = QeltaCli(module, p["executable"], settings=p["settings"], jobs=p["jobs"])
     inventory = read_inventory(cli, p, login.path())
-    run = inventory.run
-    if run.rc == 2 or (run.outcome.failed and not inventory.by_address):
-        module.fail_json(msg="the inventory failed: %s" % run.failure_text(), commands=cli.commands())
+    failure = inventory_failure(inventory)
+    if failure:
+        module.fail_json(msg="the inventory failed: %s" % failure, changed=False, commands=cli.commands())
 
     facts = []
     not_answered = []

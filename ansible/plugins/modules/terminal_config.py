@@ -44,13 +44,15 @@ options:
     default: 8
 attributes:
   check_mode:
+    description: Can run in check mode and return changed status prediction without modifying the devices.
     support: full
     details: Compares only (C(qeltaconfig-cli diff)); nothing is written.
   diff_mode:
+    description: Will return details on what has changed (or might change in check mode).
     support: full
     details: Before is the device's value of every line of the file, after the file's.
 author:
-  - QeltaConfig maintainers
+  - QeltaConfig maintainers (!UNKNOWN)
 """
 
 EXAMPLES = r"""

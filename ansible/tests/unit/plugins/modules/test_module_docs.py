@@ -53,7 +53,7 @@ def test_docs_match_the_argument_spec(module):
 
 @pytest.mark.parametrize("module", MODULES, ids=[m.__name__.rsplit(".", 1)[1] for m in MODULES])
 def test_examples_use_only_documented_options(module):
-    _, options = documented_options(module)
+    options = documented_options(module)[1]
     name = "tervana.qelta." + module.__name__.rsplit(".", 1)[1]
     tasks = yaml.safe_load(module.EXAMPLES)
     used = [t[name] for t in tasks if name in t]
@@ -67,7 +67,7 @@ def test_examples_use_only_documented_options(module):
 
 @pytest.mark.parametrize("module", MODULES, ids=[m.__name__.rsplit(".", 1)[1] for m in MODULES])
 def test_secrets_and_only_secrets_are_never_logged(module):
-    _, options = documented_options(module)
+    options = documented_options(module)[1]
     for option, entry in module.ARGUMENT_SPEC.items():
         secret = bool(SECRET_NAME.search(option))
         assert entry.get("no_log", False) is secret, option

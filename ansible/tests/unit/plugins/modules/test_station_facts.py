@@ -19,7 +19,11 @@ CASES = [
     ("a silent station stays in the facts, with a warning", dict(stations=[A, C]),
      [inv(A), inv(C, **SILENT)], 1, [A, C], [C], False),
     ("a named station the inventory has no entry for", dict(stations=[A, C]), [inv(A)], 1, [A], [C], False),
-    ("no inventory at all", dict(all=True), [row("failure", "No base stations found")], 1, None, None, True),
+    ("no inventory at all", dict(all=True), [row("failure", "No base stations found")], 1, None, None,
+     "No base stations found"),
+    ("rows without objects: a command line that lacks them", dict(all=True),
+     [row("success", "BS-1", A, "Device type: 9; Status: OK")], 0, None, None, "no inventory objects"),
+    ("a usage error", dict(stations=[A]), [], 2, None, None, "usage error"),
 ]
 
 
@@ -27,10 +31,10 @@ CASES = [
 def test_facts(cli, run_module, what, args, records, rc, addresses, silent, failed):
     cli.step("bs-inventory", records, rc)
     result = run_module(station_facts.main, args, check=True)
-    assert result.get("failed", False) is failed
+    assert result.get("failed", False) is bool(failed)
     assert cli.commands() == [["bs-inventory"] + (["--all"] if args.get("all") else args["stations"])]
     if failed:
-        assert "No base stations found" in result["msg"]
+        assert failed in result["msg"]
         return
     assert result["changed"] is False
     facts = result["ansible_facts"]["qelta_stations"]
