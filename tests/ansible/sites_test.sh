@@ -227,11 +227,13 @@ if [ "$writes_ready" = 1 ]; then
   # Drift on site 1: another channel and another SYSTEM:12 on its first station, another channel
   # on its terminal; then check mode with --diff names them with both values.
   ns=$(ns_of 1)
-  $ns "$cli" --settings "$work/site1/site.conf" --output json channel 6 --station 127.0.1.2 >/dev/null
-  $ns "$cli" --settings "$work/site1/site.conf" --output json bs-set-config "$here/sites/drift.pcg" \
-    127.0.1.2 >/dev/null
-  HALVEX_COM1=$(head -1 "$work/site1/ht.out") \
-    $ns "$cli" --settings "$work/site1/site.conf" --output json channel 2 >/dev/null
+  drift=("$cli" --settings "$work/site1/site.conf" --output json)
+  $ns "${drift[@]}" channel 6 --station 127.0.1.2 >>"$work/drift.log" 2>&1 ||
+    fail "drift: $(cat "$work/drift.log")"
+  $ns "${drift[@]}" bs-set-config "$here/sites/drift.pcg" 127.0.1.2 >>"$work/drift.log" 2>&1 ||
+    fail "drift: $(cat "$work/drift.log")"
+  HALVEX_COM1=$(head -1 "$work/site1/ht.out") $ns "${drift[@]}" channel 2 >>"$work/drift.log" 2>&1 ||
+    fail "drift: $(cat "$work/drift.log")"
   snapshot drifted
   play drift --check --diff "$here/sites/site.yml"
   snapshot after-drift-check
