@@ -50,10 +50,10 @@ fail() {
   exit 1
 }
 
-# Waits (at most 10 s) until FILE holds a line matching PATTERN.
+# Waits (at most 30 s: the machine may be busy) until FILE holds a line matching PATTERN.
 await_line() {
   local file=$1 pattern=$2 i
-  for i in $(seq 200); do
+  for i in $(seq 600); do
     grep -q "$pattern" "$file" 2>/dev/null && return 0
     sleep 0.05
   done
@@ -71,7 +71,7 @@ start_site() {
   holder=$!
   pids+=("$holder")
   echo "$holder" >"$dir/holder"
-  for i in $(seq 200); do
+  for i in $(seq 3000); do
     [ "$(readlink "/proc/$holder/ns/net")" != "$(readlink /proc/self/ns/net)" ] && break
     sleep 0.01
   done
@@ -122,7 +122,7 @@ snapshot() {
     # the time in ns: a rewrite is seen even when the memory did not change
     before=$(stat -c %.9Y "$file" 2>/dev/null || echo none)
     kill -USR1 "$pid"
-    for i in $(seq 200); do
+    for i in $(seq 600); do
       [ "$(stat -c %.9Y "$file" 2>/dev/null || echo none)" != "$before" ] && break
       sleep 0.05
     done

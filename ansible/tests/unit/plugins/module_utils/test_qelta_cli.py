@@ -11,7 +11,6 @@ import pytest
 from ansible_collections.tervana.qelta.plugins.module_utils import qelta_cli
 from ansible_collections.tervana.qelta.plugins.module_utils.qelta_cli import (
     CliRun,
-    com_port_environment,
     outcome,
     parse_json_lines,
 )
@@ -57,11 +56,6 @@ def test_overlong_line_is_left_out(monkeypatch):
     long_row = json.dumps({"index": 1, "kind": "step", "name": "x" * 100}).encode()
     records, problems = parse_json_lines(ROW + b"\n" + long_row + b"\n")
     assert len(records) == 1 and "longer than %d bytes" % len(ROW) in problems[0]
-
-
-def test_text_output_is_read_as_bytes():
-    records, problems = parse_json_lines('{"result":"Channel","value":"3"}\n')
-    assert records == [{"result": "Channel", "value": "3"}] and problems == []
 
 
 # (exit status, differs allowed, failed, warnings, differs)
@@ -141,10 +135,3 @@ def test_command_leaves_out_the_programs_options():
     run = CliRun(argv, 0, b"", b"")
     assert run.command() == "bs-eth-defaults 127.0.0.2 --changed-only"
     assert run.as_result()["command"] == run.command()
-
-
-def test_every_com_port_leads_to_the_device():
-    env = com_port_environment("/dev/serial/by-id/usb-A")
-    assert sorted(env) == ["HALVEX_COM%d" % n for n in range(1, 9)]
-    assert set(env.values()) == {"/dev/serial/by-id/usb-A"}
-    assert com_port_environment(None) == {}

@@ -10,8 +10,6 @@ from ansible_collections.tervana.qelta.plugins.module_utils.qelta_stations impor
     Inventory,
     eth_default_differences,
     station_problem,
-    tunnel_answered,
-    web_answered,
 )
 
 PROBLEM_CASES = [
@@ -58,12 +56,6 @@ def test_eth_default_differences(what, changes, settings):
     assert [d["setting"] for d in found] == settings
     for d in found:
         assert d["before"] == inventory[d["setting"]]
-
-
-def test_answered_parts():
-    assert tunnel_answered({"device_type": 9}) and not tunnel_answered({"device_type": None})
-    assert not tunnel_answered(None)
-    assert web_answered({"baud_rate": 19200}) and not web_answered({"baud_rate": None})
 
 
 class Run(object):
