@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "interface/LinkState.h"
-#include "transport/SerialTransport.h"
 #include "transport/TcpTransport.h"
 
 using Impl = CHalvexCtrl::Impl;
