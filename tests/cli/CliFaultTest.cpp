@@ -43,6 +43,10 @@ void SmallWritten(const CliBench& b) {
 }
 void TerminalUntouched(const CliBench& b) { EXPECT_EQ(b.terminal->Extended(), b.terminalBefore); }
 void KeptReadout(const CliBench& b) { EXPECT_EQ(b.Read(b.root + "/readout.pcg"), kKeptReadout); }
+void NoTerminal(BenchSetup& s) { s.terminal = false; }
+void OneStation(BenchSetup& s) { s.terminal = false, s.stations = 1; }
+const std::string kNoStation = "no base station found";
+const std::string kOutside = "Write outside the device's memory";
 // The run said this on standard error.
 std::function<void(const CliBench&)> ErrSays(const std::string& text) {
   return [text](const CliBench& b) { EXPECT_NE(b.err.find(text), std::string::npos) << b.err; };
@@ -244,115 +248,50 @@ const FaultCase kCases[] = {
        EXPECT_TRUE(b.web[0]->Requests().empty());
      }},
 
+    // clang-format off
     // --- --all finding no station: every command on stations fails alike -----------------------
-    {"ResetAllWithNoStation",
-     [](BenchSetup& s) { s.terminal = false; },
-     {"bs-reset", "--all", "--wait", "300"},
-     {},
-     1,
-     10,
-     ErrSays("no base station found")},
-    {"RebootAllWithNoStation",
-     [](BenchSetup& s) { s.terminal = false; },
-     {"bs-reboot", "--all", "--wait", "300"},
-     {},
-     1,
-     10,
-     ErrSays("no base station found")},
-    {"EthernetDefaultsAllWithNoStation",
-     [](BenchSetup& s) { s.terminal = false; },
-     {"bs-eth-defaults", "--all", "--wait", "300"},
-     {},
-     1,
-     10,
-     ErrSays("no base station found")},
-    {"SetConfigAllWithNoStation",
-     [](BenchSetup& s) { s.terminal = false; },
-     {"bs-set-config", "{small}", "--all", "--wait", "300"},
-     {},
-     1,
-     10,
-     ErrSays("no base station found")},
-    {"AllDefaultsAllWithNoStation",
-     [](BenchSetup& s) { s.terminal = false, s.serviceMode = true; },
-     {"bs-defaults", "{small}", "--all", "--wait", "300"},
-     {},
-     1,
-     10,
-     ErrSays("no base station found")},
-    {"InventoryAllWithNoStation",
-     [](BenchSetup& s) { s.terminal = false; },
-     {"bs-inventory", "--all", "--wait", "300"},
-     {},
-     1,
-     10,
-     ErrSays("no base station found")},
+    {"ResetAllWithNoStation", NoTerminal, {"bs-reset", "--all", "--wait", "300"}, {}, 1, 10,
+     ErrSays(kNoStation)},
+    {"RebootAllWithNoStation", NoTerminal, {"bs-reboot", "--all", "--wait", "300"}, {}, 1, 10,
+     ErrSays(kNoStation)},
+    {"EthernetDefaultsAllWithNoStation", NoTerminal, {"bs-eth-defaults", "--all", "--wait", "300"},
+     {}, 1, 10, ErrSays(kNoStation)},
+    {"SetConfigAllWithNoStation", NoTerminal,
+     {"bs-set-config", "{small}", "--all", "--wait", "300"}, {}, 1, 10, ErrSays(kNoStation)},
+    {"AllDefaultsAllWithNoStation", [](BenchSetup& s) { s.terminal = false, s.serviceMode = true; },
+     {"bs-defaults", "{small}", "--all", "--wait", "300"}, {}, 1, 10, ErrSays(kNoStation)},
+    {"InventoryAllWithNoStation", NoTerminal, {"bs-inventory", "--all", "--wait", "300"}, {}, 1, 10,
+     ErrSays(kNoStation)},
 
     // --- the inventory: stations named, its file ---------------------------------------------
     {"InventoryOfASwitchedOffStation",
      [](BenchSetup& s) { s.terminal = false, s.stations = 2, s.station0Silent = true; },
      {"bs-inventory", "127.0.0.2", "127.0.0.3", "--csv", "{csv}"},
-     {"success:BS-2", "failure:Base station", "success:Inventory written"},
-     1,
-     20,
+     {"success:BS-2", "failure:Base station", "success:Inventory written"}, 1, 20,
      [](const CliBench& b) {
        const std::string csv = b.Read(b.root + "/inventory.csv");
        EXPECT_NE(csv.find("\r\nBS-2,127.0.0.3,"), std::string::npos) << csv;
        EXPECT_NE(csv.find("\r\nno answer,127.0.0.2,no answer,"), std::string::npos) << csv;
        EXPECT_NE(csv.find(",\"no answer (discovery, probe)\"\r\n"), std::string::npos) << csv;
      }},
-    {"InventoryOfAnAddressThatIsNone",
-     [](BenchSetup& s) { s.terminal = false, s.stations = 1; },
-     {"bs-inventory", "127.0.0.300"},
-     {},
-     2,
-     5,
+    {"InventoryOfAnAddressThatIsNone", OneStation, {"bs-inventory", "127.0.0.300"}, {}, 2, 5,
      ErrSays("127.0.0.300")},
-    {"ResetOfAnAddressThatIsNone",
-     [](BenchSetup& s) { s.terminal = false, s.stations = 1; },
-     {"bs-reset", "127.0.0.2", "10.0.0"},
-     {},
-     2,
-     5,
+    {"ResetOfAnAddressThatIsNone", OneStation, {"bs-reset", "127.0.0.2", "10.0.0"}, {}, 2, 5,
      ErrSays("10.0.0")},
-    {"InventoryToAFileWithoutAName",
-     [](BenchSetup& s) { s.terminal = false, s.stations = 1; },
-     {"bs-inventory", "127.0.0.2", "--csv", ""},
-     {},
-     2,
-     5,
-     [](const CliBench& b) {
+    {"InventoryToAFileWithoutAName", OneStation, {"bs-inventory", "127.0.0.2", "--csv", ""}, {}, 2,
+     5, [](const CliBench& b) {
        ErrSays("--csv needs the name of a file")(b);
        EXPECT_TRUE(b.rows.empty()) << b.Dump();
      }},
-    {"InventoryToDevFull",
-     [](BenchSetup& s) { s.terminal = false, s.stations = 1; },
-     {"bs-inventory", "127.0.0.2", "--csv", "/dev/full"},
-     {"success:BS-1", "failure:Cannot write inventory"},
-     1,
-     15,
-     StillA("/dev/full", S_IFCHR)},
-    {"InventoryToDevNull",
-     [](BenchSetup& s) { s.terminal = false, s.stations = 1; },
-     {"bs-inventory", "127.0.0.2", "--csv", "/dev/null"},
-     {"success:BS-1", "failure:Cannot write inventory"},
-     1,
-     15,
-     StillA("/dev/null", S_IFCHR)},
-    {"InventoryToAFifo",
-     [](BenchSetup& s) { s.terminal = false, s.stations = 1; },
-     {"bs-inventory", "127.0.0.2", "--csv", "{fifo}"},
-     {"success:BS-1", "failure:Cannot write inventory"},
-     1,
-     15,
-     StillA("{fifo}", S_IFIFO)},
-    {"InventoryKeepsAPrivateFilePrivate",
-     [](BenchSetup& s) { s.terminal = false, s.stations = 1; },
+    {"InventoryToDevFull", OneStation, {"bs-inventory", "127.0.0.2", "--csv", "/dev/full"},
+     {"success:BS-1", "failure:Cannot write inventory"}, 1, 15, StillA("/dev/full", S_IFCHR)},
+    {"InventoryToDevNull", OneStation, {"bs-inventory", "127.0.0.2", "--csv", "/dev/null"},
+     {"success:BS-1", "failure:Cannot write inventory"}, 1, 15, StillA("/dev/null", S_IFCHR)},
+    {"InventoryToAFifo", OneStation, {"bs-inventory", "127.0.0.2", "--csv", "{fifo}"},
+     {"success:BS-1", "failure:Cannot write inventory"}, 1, 15, StillA("{fifo}", S_IFIFO)},
+    {"InventoryKeepsAPrivateFilePrivate", OneStation,
      {"bs-inventory", "127.0.0.2", "--csv", "{private}"},
-     {"success:BS-1", "success:Inventory written"},
-     0,
-     15,
-     [](const CliBench& b) {
+     {"success:BS-1", "success:Inventory written"}, 0, 15, [](const CliBench& b) {
        struct stat st {};
        ASSERT_EQ(::stat((b.root + "/private.csv").c_str(), &st), 0);
        EXPECT_EQ(st.st_mode & 07777, 0600u);
@@ -362,50 +301,27 @@ const FaultCase kCases[] = {
     // --- start-up that cannot create the settings ---------------------------------------------
     {"SettingsWithAReadOnlySettingsFolder",
      [](BenchSetup& s) { s.terminal = false, s.settingsFolderReadOnly = true; },
-     {"settings"},
-     {},
-     1,
-     5,
-     ErrSays("[Registry error]")},
+     {"settings"}, {}, 1, 5, ErrSays("[Registry error]")},
     {"CheckWithAReadOnlySettingsFolder",
      [](BenchSetup& s) { s.terminal = false, s.settingsFolderReadOnly = true; },
-     {"check", "{small}"},
-     {},
-     1,
-     5,
-     ErrSays("[Registry error]")},
+     {"check", "{small}"}, {}, 1, 5, ErrSays("[Registry error]")},
 
-    // --- writes the device keeps nothing of; a scanner setting: the check and the upload agree -
-    {"UploadWritesOutsideTheTerminalsMemory",
-     nullptr,
-     {"upload", "{outside}"},
-     {"failure:Write outside the device's memory", "failure:Write outside the device's memory",
-      "success:File END"},
-     1,
-     15,
+    // --- writes the device keeps nothing of, in the upload and the check; a scanner setting ---
+    {"UploadWritesOutsideTheTerminalsMemory", nullptr, {"upload", "{outside}"},
+     {"failure:" + kOutside, "failure:" + kOutside, "success:File END"}, 1, 15,
      [](const CliBench& b) {
        EXPECT_EQ(b.TerminalByte(121), 60);  // the file's other lines are written all the same
        EXPECT_EQ(b.TerminalByte(143), 7);
        EXPECT_EQ(b.TerminalByte(32767), 'D');
      }},
-    {"CheckWritesOutsideTheTerminalsMemory",
-     [](BenchSetup& s) { s.terminal = false; },
-     {"check", "{outside}"},
-     {"failure:Write outside the device's memory", "failure:Write outside the device's memory",
-      "success:File END"},
-     1,
-     5,
-     nullptr},
-    {"UploadScannerSetting",
-     nullptr,
-     {"upload", "{laser}"},
-     {"step:Writing laser parameters..", "success:File END"},
-     0,
-     15,
-     [](const CliBench& b) {
+    {"CheckWritesOutsideTheTerminalsMemory", NoTerminal, {"check", "{outside}"},
+     {"failure:" + kOutside, "failure:" + kOutside, "success:File END"}, 1, 5, nullptr},
+    {"UploadScannerSetting", nullptr, {"upload", "{laser}"},
+     {"step:Writing laser parameters..", "success:File END"}, 0, 15, [](const CliBench& b) {
        EXPECT_EQ(b.terminal->Activity().laser_parameters, std::vector<uint16_t>{0x0102});
        EXPECT_EQ(b.TerminalByte(121), 60);
      }},
+    // clang-format on
 
     {"ListWithGarbageDiscoveryAnswers",
      [](BenchSetup& s) {
