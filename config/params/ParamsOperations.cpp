@@ -6,6 +6,7 @@
 #include "params/ColonFields.h"
 #include "params/ConfigUpload.h"
 #include "params/DecimalValue.h"
+#include "params/MemoryBounds.h"
 #include "params/ParameterReadout.h"
 #include "params/ParameterWriter.h"
 #include "params/ReadSetup.h"
@@ -54,8 +55,7 @@ int16_t AddressAfter(const std::string& item, size_t prefix) {
 void UploadConfiguration(ParamsForm& form) {
   form.link.Disconnect();
   if (form.stations.clearSilent) form.stations.clearSilent();
-  ParameterWriter writer(form.link, form.rows, form.state.functionKeys);
-  writer.ClearFunctionKeys();
+  ParameterWriter(form.link, form.rows, form.state.functionKeys).ClearFunctionKeys();
 
   std::optional<StationTarget> station;
   if (form.listShowsBaseStations && form.stations.selected) station = form.stations.selected();
@@ -82,19 +82,22 @@ void UploadConfiguration(ParamsForm& form) {
     form.deviceMenuEnabled = true;
   }
 
-  const int16_t device = form.link.GetDevice();
-  if (device == 8) {
+  const int16_t deviceType = form.link.GetDevice();
+  if (deviceType == 8) {
     form.eepromPage = 2;
-  } else if (device == 9) {
+  } else if (deviceType == 9) {
     form.eepromPage = 0;
   } else {
     form.rows.AddOutputRow(" Qelta device not found", "", kImageFailure);
     form.ui.Beep();
     return;
   }
-  writer.SetTargetPage(form.eepromPage);
+  // From here on no write goes where the device keeps nothing of it (or keeps it elsewhere).
+  MemoryBoundsLink device(form.link, form.rows, deviceType);
+  ParameterWriter fileWriter(device, form.rows, form.state.functionKeys);
+  fileWriter.SetTargetPage(form.eepromPage);
 
-  switch (UploadConfigurationFile(form.link, form.rows, writer, form.configFilePath)) {
+  switch (UploadConfigurationFile(device, form.rows, fileWriter, form.configFilePath)) {
     case UploadEnd::kFileNotOpened:
       return;
     case UploadEnd::kParameterFailure:
