@@ -37,7 +37,10 @@ SingleInstance::Outcome SingleInstance::acquire() {
   if (!dir.exists() && !dir.mkpath(QStringLiteral("."))) return Outcome::kUnavailable;
   // A folder of our own under /tmp must not be readable by others.
   QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  return takeLock();
+}
 
+SingleInstance::Outcome SingleInstance::takeLock() {
   lock_ = std::make_unique<QLockFile>(lockPath());
   lock_->setStaleLockTime(0);  // stale only when its process is gone, never by age
   if (!lock_->tryLock(0)) {
@@ -79,25 +82,51 @@ void SingleInstance::onNewConnection() {
   }
 }
 
-bool SingleInstance::signalRunning(int totalMs) const {
-  const QDeadlineTimer deadline(totalMs);
+namespace {
+
+enum class Asked { kAnswered, kNobody, kDropped, kTimedOut };
+
+// One question to the copy listening at `path`: nobody listens there, it answered, it closed the
+// line without an answer (it is ending), or the time ran out.
+Asked askToComeForward(const QString& path, const QDeadlineTimer& deadline) {
   const auto left = [&deadline] { return static_cast<int>(deadline.remainingTime()); };
   QLocalSocket socket;
-  // The running copy takes the lock a moment before it listens: until then there is no socket
-  // (or only the one its predecessor left), so try again until the time is up.
-  for (;;) {
-    socket.connectToServer(socketPath());
-    if (socket.waitForConnected(left())) break;
-    socket.abort();
-    if (deadline.hasExpired()) return false;
-    QThread::msleep(static_cast<unsigned long>(std::min(kConnectRetryMs, left())));
-  }
+  socket.connectToServer(path);
+  if (!socket.waitForConnected(left())) return Asked::kNobody;
+  const auto failed = [&socket] {
+    return socket.state() == QLocalSocket::ConnectedState ? Asked::kTimedOut : Asked::kDropped;
+  };
   socket.write(kRaiseRequest);
-  if (!socket.waitForBytesWritten(left())) return false;
+  if (!socket.waitForBytesWritten(left())) return failed();
   while (!socket.canReadLine()) {
-    if (deadline.hasExpired() || !socket.waitForReadyRead(left())) return false;
+    if (deadline.hasExpired()) return Asked::kTimedOut;
+    if (!socket.waitForReadyRead(left())) return failed();
   }
-  return socket.readLine(64) == kRaiseAnswer;
+  return socket.readLine(64) == kRaiseAnswer ? Asked::kAnswered : Asked::kDropped;
+}
+
+}  // namespace
+
+SingleInstance::HandOver SingleInstance::handOver(int totalMs) {
+  const QDeadlineTimer deadline(totalMs);
+  for (;;) {
+    switch (askToComeForward(socketPath(), deadline)) {
+      case Asked::kAnswered:
+        return HandOver::kAnswered;
+      case Asked::kTimedOut:
+        return HandOver::kNoAnswer;
+      case Asked::kNobody:
+      case Asked::kDropped:
+        break;
+    }
+    // The running copy takes the lock a moment before it listens, and one that is ending closes
+    // its socket a moment before its lock comes free (its window goes first, which takes seconds
+    // on a busy machine). Until it listens or its lock is free, try again.
+    if (takeLock() == Outcome::kFirst) return HandOver::kTakenOver;
+    if (deadline.hasExpired()) return HandOver::kNoAnswer;
+    QThread::msleep(static_cast<unsigned long>(
+        std::min<qint64>(kConnectRetryMs, std::max<qint64>(deadline.remainingTime(), 0))));
+  }
 }
 
 }  // namespace qelta::gui

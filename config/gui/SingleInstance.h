@@ -1,6 +1,7 @@
 // One running window per user. The first start takes a per-user lock file and listens on a local
 // socket beside it; a later start finds the lock taken, asks the running copy over the socket to
-// bring its window forward, and ends.
+// bring its window forward, and ends. A copy that is closing does not answer any more: the later
+// start waits for its lock to come free and becomes the running copy itself.
 #pragma once
 
 #include <QLockFile>
@@ -31,9 +32,16 @@ class SingleInstance : public QObject {
   // listens as soon as it holds the lock but answers only once its window's event loop runs, and
   // its start-up (settings, the desktop's browser look-up) takes seconds on a busy machine.
   static constexpr int kAnswerWaitMs = 30000;
+
+  enum class HandOver {
+    kAnswered,   // the running copy brings its window forward: this start is done
+    kTakenOver,  // the copy ended meanwhile: this process holds the lock now (as kFirst)
+    kNoAnswer,   // it neither answered nor ended within the time
+  };
   // For a second start: asks the running copy to come forward, waiting at most `totalMs` in all
-  // for it to listen and answer. True when it acknowledged.
-  bool signalRunning(int totalMs = kAnswerWaitMs) const;
+  // for it to listen and answer. A copy on its way out (it drops the question unanswered, its lock
+  // comes free) leaves its place to this start, which takes the lock and listens in its turn.
+  HandOver handOver(int totalMs = kAnswerWaitMs);
 
   QString lockPath() const { return folder_ + QStringLiteral("/qeltaconfig.lock"); }
   QString socketPath() const { return folder_ + QStringLiteral("/qeltaconfig.sock"); }
@@ -43,6 +51,8 @@ class SingleInstance : public QObject {
   void activationRequested();
 
  private:
+  // Takes the lock if it is free and listens beside it (the folder exists).
+  Outcome takeLock();
   void onNewConnection();
 
   QString folder_;

@@ -41,11 +41,17 @@ int main(int argc, char** argv) {
   switch (instance.acquire()) {
     case qelta::gui::SingleInstance::Outcome::kFirst:
       break;
-    case qelta::gui::SingleInstance::Outcome::kRunning:
-      if (instance.signalRunning()) return 0;
-      // The lock's owner lives but does not answer: two copies would fight over the serial port.
-      tellNotAnswering(instance.lockPath());
-      return 1;
+    case qelta::gui::SingleInstance::Outcome::kRunning: {
+      using HandOver = qelta::gui::SingleInstance::HandOver;
+      const HandOver handOver = instance.handOver();
+      if (handOver == HandOver::kAnswered) return 0;
+      if (handOver == HandOver::kNoAnswer) {
+        // The lock's owner lives but does not answer: two copies would fight over the serial port.
+        tellNotAnswering(instance.lockPath());
+        return 1;
+      }
+      break;  // that copy ended meanwhile: this one is the window now
+    }
     case qelta::gui::SingleInstance::Outcome::kUnavailable:
       std::fprintf(stderr, "qeltaconfig: cannot take the single-instance lock %s; going on\n",
                    qPrintable(instance.lockPath()));

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <optional>
 
 #include "device/SimDevice.h"
@@ -28,7 +29,11 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 // The base station's end of the tunnel: one end of a socket pair whose other end the host relays
-// to and from the TCP client.
+// to and from the TCP client. A new client starts afresh at the point of the line where the module
+// took it: the host counts the bytes it puts on the line and marks that count, and this end never
+// reads across a mark before it has reported the new client. Bytes the host passed on before
+// taking the client stay with the earlier conversation, whatever the device's thread was doing at
+// that moment; bytes passed on after it belong to the new one.
 class PairEndpoint : public SerialEndpoint {
  public:
   explicit PairEndpoint(int fd) : fd_(fd) {}
@@ -37,8 +42,20 @@ class PairEndpoint : public SerialEndpoint {
   }
   int PollFd() const override { return fd_; }
   long Read(uint8_t* buffer, size_t size) override {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      if (!newClientAt_.empty()) {
+        // Up to the mark, and nothing past it until Service has reported the new client.
+        const uint64_t before = newClientAt_.front() - read_;
+        if (before == 0) return 0;
+        size = static_cast<size_t>(std::min<uint64_t>(size, before));
+      }
+    }
     const ssize_t n = ::recv(fd_, buffer, size, MSG_DONTWAIT);
-    if (n > 0) return n;
+    if (n > 0) {
+      read_ += static_cast<uint64_t>(n);
+      return n;
+    }
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
     return -1;
   }
@@ -57,16 +74,30 @@ class PairEndpoint : public SerialEndpoint {
     }
     return true;
   }
-  bool Service() override { return newClient.exchange(false); }
+  // True once everything before a new client's mark has been read.
+  bool Service() override {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (newClientAt_.empty() || newClientAt_.front() > read_) return false;
+    while (!newClientAt_.empty() && newClientAt_.front() <= read_) newClientAt_.pop_front();
+    return true;
+  }
   void HangUp() override { hangUp = true; }
   void SetAnswering(bool on) override { answering = on; }
 
-  std::atomic<bool> newClient{false};
+  // The host's thread: a new client was taken when `position` bytes had gone onto the line.
+  void NewClientAt(uint64_t position) {
+    std::lock_guard<std::mutex> hold(lock_);
+    newClientAt_.push_back(position);
+  }
+
   std::atomic<bool> hangUp{false};
   std::atomic<bool> answering{false};
 
  private:
   int fd_;
+  uint64_t read_ = 0;  // bytes read off the line (the device's thread only)
+  std::mutex lock_;
+  std::deque<uint64_t> newClientAt_;  // rising line positions
 };
 
 }  // namespace
@@ -84,6 +115,9 @@ struct ModuleHost::Module {
   uint32_t answerSeed = 1;
   // Addresses this module was moved to that the host added to the loopback interface.
   std::vector<uint32_t> addedAddresses;
+
+  // Bytes put on the line so far: where each new client's conversation begins.
+  uint64_t lineWritten = 0;
 
   // Line bytes waiting for the line to go idle (forwarding on idle).
   std::vector<uint8_t> pending;
@@ -246,8 +280,9 @@ void StartLine(ModuleHost::Module& m) {
   m.runner->Start();
 }
 
-// Writes all of a chunk to a non-blocking socket; false when the peer is gone.
-bool SendAll(int fd, const uint8_t* data, size_t length) {
+// Writes a chunk to a non-blocking socket; answers how much of it went (less than all: the peer is
+// gone or has stopped reading).
+size_t SendAll(int fd, const uint8_t* data, size_t length) {
   size_t sent = 0;
   while (sent < length) {
     const ssize_t n = ::send(fd, data + sent, length - sent, MSG_NOSIGNAL);
@@ -255,12 +290,12 @@ bool SendAll(int fd, const uint8_t* data, size_t length) {
       sent += static_cast<size_t>(n);
     } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
       pollfd p{fd, POLLOUT, 0};
-      if (::poll(&p, 1, 1000) <= 0) return false;
+      if (::poll(&p, 1, 1000) <= 0) break;
     } else {
-      return false;
+      break;
     }
   }
-  return true;
+  return sent;
 }
 
 // Client to base station.
@@ -272,7 +307,7 @@ void ReadClient(ModuleHost::Module& m) {
     DropClient(m);
     return;
   }
-  if (n > 0 && m.line >= 0) SendAll(m.line, buffer, static_cast<size_t>(n));
+  if (n > 0 && m.line >= 0) m.lineWritten += SendAll(m.line, buffer, static_cast<size_t>(n));
 }
 
 // Whether the tunnel's client has closed its end (its last bytes may still wait to be read).
@@ -292,28 +327,29 @@ void Accept(ModuleHost::Module& m) {
   const int client = ::accept4(m.listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   if (client < 0) return;
   // One client at a time. A client that has closed its end has freed the tunnel, even when this
-  // thread has not come round to its close yet: what it sent last still goes to the line, then
-  // the new client is served. A client still there keeps the tunnel, and the new one is refused.
-  if (m.client >= 0 && ClientHasClosed(m.client)) {
-    for (int reads = 0; m.client >= 0 && reads < 64; ++reads) ReadClient(m);
-    DropClient(m);
-  }
-  if (m.client >= 0) {
+  // thread has not come round to its close yet; a client still there keeps the tunnel, and the
+  // new one is refused.
+  if (m.client >= 0 && !ClientHasClosed(m.client)) {
     Refuse(client);
     ++m.stats.tunnelRefusals;
     return;
   }
   ++m.stats.tunnelConnections;
+  StartLine(m);
+  if (m.endpoint) m.endpoint->NewClientAt(m.lineWritten);
+  // What the closed client sent last goes to the line only now, after the new client's start: the
+  // device hears it within the new conversation and its answer goes to the new client, as on a
+  // real line, where the answer comes back after the module has taken the next client.
+  for (int reads = 0; m.client >= 0 && reads < 64; ++reads) ReadClient(m);
+  DropClient(m);
   m.client = client;
   m.pending.clear();  // nothing of an earlier client's conversation
-  StartLine(m);
-  if (m.endpoint) m.endpoint->newClient = true;
 }
 
 constexpr size_t kForwardBytes = 300;
 
 void Forward(ModuleHost::Module& m, const uint8_t* data, size_t length) {
-  if (m.client >= 0 && length > 0 && !SendAll(m.client, data, length)) DropClient(m);
+  if (m.client >= 0 && length > 0 && SendAll(m.client, data, length) < length) DropClient(m);
 }
 
 void FlushPending(ModuleHost::Module& m) {

@@ -12,18 +12,37 @@ if [ "${QELTA_NETNS:-}" != "1" ]; then
 fi
 program="$1"
 home=$(mktemp -d)
-trap 'kill -KILL $first $third 2>/dev/null; rm -rf "$home"' EXIT
 mkdir -p "$home/config" "$home/run" "$home/data"
 chmod 700 "$home/run"
 export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/run" \
   XDG_DATA_HOME="$home/data"
-first='' third=''
+# The copies still running. A copy is taken off once it has been waited for: its number may
+# belong to another process by the time this script ends.
+first='' second='' third=''
+trap 'kill -KILL $first $second $third 2>/dev/null; rm -rf "$home"' EXIT
+trap 'exit 1' TERM INT HUP
 
-fail() { echo "FAIL: $*"; exit 1; }
+# On a failure the copies' logs are shown before the folder goes: they tell why a copy ended.
+fail() {
+  echo "FAIL: $*"
+  if [ -n "$first" ] && ! running "$first"; then
+    wait "$first"
+    echo "(the first copy had ended with status $?)"
+    first=''
+  fi
+  for log in "$home"/*.log; do
+    [ -f "$log" ] && printf -- '--- %s\n%s\n' "$(basename "$log")" "$(cat "$log")"
+  done
+  exit 1
+}
+# Whether process $1 is there and not a zombie waiting to be waited for.
+running() {
+  kill -0 "$1" 2>/dev/null && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null
+}
 # Waits up to $2 tenths of a second for process $1 to end; its exit status in $status.
 wait_end() {
   for _ in $(seq "$2"); do
-    if ! kill -0 "$1" 2>/dev/null; then wait "$1"; status=$?; return 0; fi
+    if ! running "$1"; then wait "$1"; status=$?; return 0; fi
     sleep 0.1
   done
   return 1
@@ -38,16 +57,25 @@ wait_socket() {
 answer_wait=30
 end_bound=$(((answer_wait + 15) * 10))
 
-"$program" >"$home/first.log" 2>&1 &
+# The first copy runs in a session of its own, so that only this script stops and continues it.
+# In the process group it would otherwise share with ctest and whatever started the suite, the
+# kernel sends every stopped member SIGHUP and SIGCONT when that group loses its last parent
+# outside it (the shell that started the suite ends): the copy then ended in order on SIGHUP
+# while it was meant to be stopped. A background job is no group leader, so setsid runs the
+# program in place and $! is the program.
+setsid "$program" >"$home/first.log" 2>&1 &
 first=$!
 wait_socket || fail "the first copy never took the lock"
+[ "$(readlink "/proc/$first/exe")" = "$(readlink -f "$program")" ] ||
+  fail "the first copy is not process $first"
 
 # At once: the first copy is still setting up its window and answers only when that is done.
 "$program" "$home/second.pcg" >"$home/second.log" 2>&1 &
 second=$!
 wait_end $second $end_bound || fail "the second start did not end"
+second=''
 [ "$status" -eq 0 ] || fail "the second start ended with $status: $(cat "$home/second.log")"
-kill -0 $first 2>/dev/null || fail "the first copy ended when the second started"
+running $first || fail "the first copy ended when the second started"
 
 # A first copy that cannot answer: the next start gives up after its bound, and says so.
 kill -STOP $first
@@ -55,7 +83,10 @@ started=$(date +%s)
 "$program" >"$home/stopped.log" 2>&1 &
 second=$!
 wait_end $second $end_bound || fail "the start beside a stopped copy did not end"
+second=''
 waited=$(($(date +%s) - started))
+state=$(awk '{print $3}' "/proc/$first/stat" 2>/dev/null)
+[ "$state" = T ] || fail "the stopped copy did not stay stopped (state '$state')"
 kill -CONT $first
 [ "$status" -eq 1 ] || fail "the start beside a stopped copy ended with $status"
 [ "$waited" -ge $((answer_wait - 1)) ] || fail "the start beside a stopped copy gave up after ${waited}s"
@@ -63,6 +94,7 @@ grep -q "does not answer" "$home/stopped.log" || fail "no word of the copy that 
 
 kill -TERM $first
 wait_end $first 300 || fail "the first copy did not end on SIGTERM"
+first=''
 [ "$status" -eq 0 ] || fail "the first copy ended with $status on SIGTERM"
 
 # The lock is free again: the next start is a first copy of its own.
@@ -72,4 +104,5 @@ third=$!
 wait_socket || fail "the lock was not free after the first copy ended"
 kill -TERM $third
 wait_end $third 300 || fail "the third copy did not end on SIGTERM"
+third=''
 echo "PASS"
