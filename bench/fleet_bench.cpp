@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "app/QeltaConfigView.h"
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "fleet/FleetSettings.h"
 #include "network/BaseStationListOps.h"
 #include "ui/ScriptedUi.h"

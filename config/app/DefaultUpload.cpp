@@ -14,7 +14,7 @@
 
 #include "app/QeltaConfigView.h"
 #include "app/RadioChannel.h"
-#include "app/SettingsKey.h"
+#include "core/SettingsKey.h"
 #include "fleet/FleetRun.h"
 #include "network/BaseStationListOps.h"
 #include "network/WebClient.h"

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "app/LinkSettings.h"
-#include "app/SettingsKey.h"
+#include "core/SettingsPropertyBag.h"
+#include "core/SettingsKey.h"
 
 using qelta::MessageAnswer;
 using qelta::MessageButtons;
@@ -126,7 +127,7 @@ void CQeltaConfigView::RegisterShellCommands() {
   SetCommandHandler(ids::kCmdExit, [this] { CloseProgram(); });
   SetCommandHandler(ids::kCloseButton, [this] { CloseProgram(); });
   SetCommandHandler(ids::kCmdWeb, [this] { OpenWebPage(); });
-  SetCommandHandler(ids::kCmdLinkSettings, [this] { ShowLinkSettings(*this); });
+  SetCommandHandler(ids::kCmdLinkSettings, [this] { ShowLinkSettings(*link_, ui_, store_); });
   for (int n = 1; n <= 8; ++n)
     SetCommandHandler(ids::kCmdCom1 + n - 1, [this, n] { SelectComPort(n); });
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/QeltaConfigView.h"
-#include "app/SettingsKey.h"
+#include "core/SettingsKey.h"
 #include "fleet/FleetRun.h"
 #include "network/BaseStationListOps.h"
 

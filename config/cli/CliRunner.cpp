@@ -4,7 +4,7 @@
 #include <iostream>
 #include <map>
 
-#include "app/ControlCharacters.h"
+#include "core/ControlCharacters.h"
 #include "cli/CliContext.h"
 #include "cli/RowFollower.h"
 

@@ -1,5 +1,5 @@
 // The rows format: every added and changed row as it comes, tab-separated.
-#include "app/ControlCharacters.h"
+#include "core/ControlCharacters.h"
 #include "app/SessionLog.h"
 #include "cli/RowOutput.h"
 

@@ -5,7 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <memory>
 
-#include "app/SettingsKey.h"
+#include "core/SettingsKey.h"
 #include "cli/CliContext.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // a changed row is redrawn in place while it is still on the screen.
 #include <map>
 
-#include "app/ControlCharacters.h"
+#include "core/ControlCharacters.h"
 #include "app/SessionLog.h"
 #include "cli/RowOutput.h"
 

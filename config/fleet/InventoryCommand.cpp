@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/QeltaConfigView.h"
-#include "app/TextEditor.h"
+#include "core/TextEditor.h"
 #include "fleet/Inventory.h"
 #include "network/BaseStationListOps.h"
 
@@ -52,7 +52,7 @@ void InventoryCommand(CQeltaConfigView& view) {
   if (!path || path->empty()) return;
   if (!RunInventory(view, stations.data(), stations.size(), *path)) return;
   ProcessRequest editor;
-  editor.argv = TextEditorCommand(view);
+  editor.argv = TextEditorCommand(view.settings());
   editor.argv.push_back(*path);
   view.ui().StartProcess(editor);
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RowKind.h"
+#include "core/RowKind.h"
 #include "fleet/StationScope.h"
 #include "network/BaseStationRecord.h"
 #include "ui/UiPort.h"

@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "app/RowKind.h"
+#include "core/RowKind.h"
 
 class CQeltaConfigView;
 class CHalvexCtrl;

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/QeltaConfigView.h"
-#include "app/TextEditor.h"
+#include "core/TextEditor.h"
 #include "network/BaseStationListOps.h"
 #include "params/ConfigCheck.h"
 #include "params/ParamsOperations.h"
@@ -94,7 +94,7 @@ FormParams::FormParams(CQeltaConfigView& view) : adapters_(std::make_unique<Adap
       .uiProduction = view.uiProduction,
       .stations = Stations(view),
       .storeSettingsPath = [&view] { view.StoreSettingsPath(); },
-      .editorCommand = TextEditorCommand(view),
+      .editorCommand = TextEditorCommand(view.settings()),
   });
 }
 

@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/FileAccess.h"
+#include "core/FileAccess.h"
 #include "app/QeltaConfigView.h"
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
 #include "network/BaseStationListOps.h"

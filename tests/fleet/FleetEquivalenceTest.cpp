@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/QeltaConfigView.h"
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "device/SimDevice.h"
 #include "fleet/FleetSettings.h"
 #include "module/SimulatedModule.h"

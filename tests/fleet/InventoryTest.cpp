@@ -17,7 +17,7 @@
 
 #include "app/ControlIds.h"
 #include "app/HttpHandlerLookup.h"
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "cli/CliContext.h"
 #include "device/SimDevice.h"
 #include "fleet/Inventory.h"

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "app/QeltaConfigView.h"
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
 #include "module/WebInterface.h"

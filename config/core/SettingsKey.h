@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 
 namespace qelta {
 class UiPort;

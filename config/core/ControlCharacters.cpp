@@ -1,4 +1,4 @@
-#include "app/ControlCharacters.h"
+#include "core/ControlCharacters.h"
 
 namespace qelta {
 

@@ -1,4 +1,4 @@
-#include "app/WorkingFolder.h"
+#include "core/WorkingFolder.h"
 
 #include <unistd.h>
 

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-class CQeltaConfigView;
+class SettingsStore;
 
 namespace qelta {
 
 // The "TextEditor" setting (a command, split at blanks) when there is one, otherwise the desktop's
 // choice through xdg-open. The file to open is appended by the caller.
-std::vector<std::string> TextEditorCommand(CQeltaConfigView& view);
+std::vector<std::string> TextEditorCommand(SettingsStore& settings);
 
 }  // namespace qelta

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FileAccess.h"
+#include "core/FileAccess.h"
 
 enum class SettingKind { Text, Number };
 

@@ -1,4 +1,4 @@
-#include "app/FileAccess.h"
+#include "core/FileAccess.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "app/SettingsKey.h"
+#include "core/SettingsKey.h"
 
 #include <cerrno>
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/FileAccess.h"
+#include "core/FileAccess.h"
 
 struct WorkingFolderPlan {
   std::string exePath;           // the program file; empty: /proc/self/exe

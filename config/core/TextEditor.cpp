@@ -1,15 +1,15 @@
-#include "app/TextEditor.h"
+#include "core/TextEditor.h"
 
 #include <sstream>
 
-#include "app/QeltaConfigView.h"
+#include "core/SettingsStore.h"
 
 namespace qelta {
 
-std::vector<std::string> TextEditorCommand(CQeltaConfigView& view) {
+std::vector<std::string> TextEditorCommand(SettingsStore& settings) {
   SettingsDocument doc;
   std::vector<std::string> argv;
-  if (view.settings().Open(doc) == 0) {
+  if (settings.Open(doc) == 0) {
     if (auto text = ReadTextValue(doc, "TextEditor", 1000)) {
       std::istringstream words(*text);
       for (std::string word; words >> word;) argv.push_back(word);
