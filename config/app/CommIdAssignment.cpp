@@ -7,10 +7,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
 #include "core/SettingsKey.h"
 #include "fleet/FleetRun.h"
-#include "network/BaseStationListOps.h"
 #include "params/FormParams.h"
 
 namespace qelta {
@@ -177,11 +177,8 @@ void SetNewCommId(CQeltaConfigView& view) {
   const uint32_t id = FirstLineNumber(view.controls().Text(ids::kCommIdField));
   if (view.listShowsBaseStations) {
     uint32_t stations = 0;
-    {
-      network::NamedMutexGuard hold(network::ListLock(view), kTableLockWaitMs);
-      if (hold.Owned()) stations = network::Table(view).count;
-    }
-    if (stations == 1 && !network::ConfirmResponding(view, view.selectedBaseStation)) return;
+    { stations = view.directory().Count(kTableLockWaitMs); }
+    if (stations == 1 && !view.directory().ConfirmResponding(view.selectedBaseStation)) return;
     SetCommIdRange(view, id);
     return;
   }
@@ -192,7 +189,7 @@ void SetCommIdRange(CQeltaConfigView& view, uint32_t start) {
   BaseStationRecord* savedSelection = view.selectedBaseStation;
   const bool savedShows = view.listShowsBaseStations;
   view.listShowsBaseStations = true;
-  network::Silent(view).count = 0;
+  view.directory().ClearSilent();
   auto restore = [&] {
     view.listShowsBaseStations = savedShows;
     view.selectedBaseStation = savedSelection;
@@ -239,7 +236,7 @@ void SetCommIdRange(CQeltaConfigView& view, uint32_t start) {
   // Another program moved "CommID" on into a wrap nobody was asked about.
   if (taken.start != id && wraps(taken.start) && !wraps(id) && !askWrap()) {
     ReturnCommIds(view, taken);
-    network::ReportSilentBaseStations(view, "");
+    view.directory().ReportSilent("");
     return endWithout(requested);
   }
   std::vector<uint32_t> number(count, 0);
@@ -255,7 +252,7 @@ void SetCommIdRange(CQeltaConfigView& view, uint32_t start) {
   });
   // The last station's tunnel is not left held open: a module serves one client at a time.
   if (connected) view.link().Disconnect();
-  network::ReportSilentBaseStations(view, "");
+  view.directory().ReportSilent("");
   ShowCommIdField(view, taken.after);
   restore();
 }

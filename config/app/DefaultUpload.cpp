@@ -12,11 +12,12 @@
 #include <optional>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
 #include "app/RadioChannel.h"
+#include "app/WebOperations.h"
 #include "core/SettingsKey.h"
 #include "fleet/FleetRun.h"
-#include "network/BaseStationListOps.h"
 #include "network/WebClient.h"
 #include "params/FormParams.h"
 #include "params/ParamLink.h"
@@ -308,15 +309,15 @@ void UploadAllDefaults(CQeltaConfigView& view) {
 void SetConfigurationFile(CQeltaConfigView& view) {
   uint32_t tableCount;
   {
-    network::NamedMutexGuard hold(network::ListLock(view), 1000);
-    tableCount = network::Table(view).count;
+    network::NamedMutexGuard hold(view.directory().ListLock(), 1000);
+    tableCount = view.directory().Table().count;
   }
-  if (tableCount == 1 && !network::ConfirmResponding(view, view.selectedBaseStation)) return;
+  if (tableCount == 1 && !view.directory().ConfirmResponding(view.selectedBaseStation)) return;
   const auto chosen = view.ui().FileDialog(PcgOpenRequest());
   if (!chosen) return;
 
   SavedFormState saved(view);
-  network::Silent(view).count = 0;
+  view.directory().ClearSilent();
   std::vector<BaseStationRecord> copies(network::kMaxBaseStations);
   const uint32_t n = network::CopySelectedBaseStations(view, copies.data());
   if (n > 0) {
@@ -335,7 +336,7 @@ void SetConfigurationFile(CQeltaConfigView& view) {
   }
   view.selectedBaseStation = nullptr;
   saved.RestoreStationAndFile();
-  network::ReportSilentBaseStations(view, "(set BS config)");
+  view.directory().ReportSilent("(set BS config)");
   saved.RestoreListState();
 }
 

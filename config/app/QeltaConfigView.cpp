@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/LinkSettings.h"
-#include "core/SettingsPropertyBag.h"
 #include "core/SettingsKey.h"
+#include "core/SettingsPropertyBag.h"
 
 using qelta::MessageAnswer;
 using qelta::MessageButtons;
@@ -45,6 +45,9 @@ CQeltaConfigView::CQeltaConfigView(qelta::UiPort& ui, FormEnvironment env, FormH
   DefineControls();
   RegisterShellCommands();
   ignoreTempAddresses = 1;
+  // Probes and their silent-station rows work before (or without) the discovery thread.
+  directory_ = std::make_shared<qelta::network::StationDirectory>();
+  directory_->Discovery().SetHooks(DirectoryHooks());
   if (env_.discoveryAtConstruction && hooks_.startDiscovery) hooks_.startDiscovery(*this);
   // Control 1000: kept for the form's whole life. Messages the library would show in its own
   // message boxes appear on the form's window.
@@ -341,6 +344,32 @@ void CQeltaConfigView::DeriveBrowserCommand() {
   }
   browserCommand = args[0];
   browserArgs.assign(args.begin() + 1, args.end());
+}
+
+qelta::network::DiscoveryHooks CQeltaConfigView::DirectoryHooks() {
+  // What discovery shows goes to this form: its rows (the silent stations), its status text and
+  // its error boxes; it reads the list's flags.
+  std::weak_ptr<qelta::network::StationDirectory> weak = directory_;
+  qelta::network::DiscoveryHooks hooks;
+  // The label belongs to the form's thread: the text travels there.
+  qelta::UiPort* ui = &ui_;
+  hooks.statusText = [this, ui, weak](const std::string& text) {
+    ui->PostToFormThread([this, weak, text] {
+      if (weak.lock()) controls_.SetText(ids::kDiscoveryStatusLabel, text);
+    });
+  };
+  hooks.addRow = [this](const std::string& a, const std::string& b, int image) {
+    return AddOutputRow(a, b, image);
+  };
+  hooks.setRowText = [this](int row, int column, const std::string& text) {
+    list_.SetText(row, column, text);
+  };
+  hooks.errorBox = [this](const std::string& caption, const std::string& text) {
+    Message(text, caption, MessageButtons::Ok, MessageIcon::Error);
+  };
+  hooks.listShowsBaseStations = [this] { return listShowsBaseStations.load(); };
+  hooks.ignoreTempAddresses = [this] { return ignoreTempAddresses.load() != 0; };
+  return hooks;
 }
 
 void CQeltaConfigView::OpenDocument(const std::string& path) { SetDocumentTitle(path); }

@@ -7,10 +7,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
 #include "core/SettingsKey.h"
 #include "fleet/FleetRun.h"
-#include "network/BaseStationListOps.h"
 
 namespace qelta {
 namespace {
@@ -180,7 +180,7 @@ void SetBaseStationRadioTypes(CQeltaConfigView& view, fleet::FleetRun* run) {
   BaseStationRecord* savedSelection = view.selectedBaseStation;
   const bool savedShows = view.listShowsBaseStations;
   view.listShowsBaseStations = true;
-  network::Silent(view).count = 0;
+  view.directory().ClearSilent();
   std::vector<BaseStationRecord> stations(network::kMaxBaseStations);
   const uint32_t count = network::CopySelectedBaseStations(view, stations.data());
   if (count > 0) {
@@ -201,7 +201,7 @@ void SetBaseStationRadioTypes(CQeltaConfigView& view, fleet::FleetRun* run) {
   }
   view.listShowsBaseStations = savedShows;
   view.selectedBaseStation = savedSelection;
-  network::ReportSilentBaseStations(view, "(radio type)");
+  view.directory().ReportSilent("(radio type)");
 }
 
 void SetDeviceRadioCalibration(CQeltaConfigView& view) {
@@ -274,7 +274,7 @@ void SetDeviceChannel(CQeltaConfigView& view) {
 
 void SetBaseStationChannel(CQeltaConfigView& view) {
   BaseStationRecord* station = view.selectedBaseStation;
-  if (station == nullptr || !network::ConfirmResponding(view, station)) return;
+  if (station == nullptr || !view.directory().ConfirmResponding(station)) return;
   CHalvexCtrl& link = view.link();
   OutputList& list = view.outputList();
   const int row = list.SelectionMark();
@@ -324,7 +324,7 @@ void SetBaseStationChannel(CQeltaConfigView& view) {
 
 void SetSameChannel(CQeltaConfigView& view) {
   view.deviceMenuEnabled = false;
-  network::Silent(view).count = 0;
+  view.directory().ClearSilent();
   std::vector<BaseStationRecord> stations(network::kMaxBaseStations);
   const uint32_t count = network::CopySelectedBaseStations(view, stations.data());
   CHalvexCtrl& link = view.link();
@@ -340,7 +340,7 @@ void SetSameChannel(CQeltaConfigView& view) {
     }
     link.Disconnect();
   }
-  network::ReportSilentBaseStations(view, "(channel setup)");
+  view.directory().ReportSilent("(channel setup)");
 }
 
 void InstallRadioChannelCommands(CQeltaConfigView& view) {

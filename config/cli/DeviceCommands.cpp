@@ -8,10 +8,10 @@
 #include <ostream>
 #include <thread>
 
+#include "app/BaseStationListOps.h"
 #include "app/CommIdAssignment.h"
 #include "app/RadioChannel.h"
 #include "cli/CliContext.h"
-#include "network/BaseStationListOps.h"
 
 namespace {
 

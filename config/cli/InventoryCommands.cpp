@@ -4,9 +4,9 @@
 #include <memory>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
 #include "cli/CliContext.h"
 #include "fleet/Inventory.h"
-#include "network/BaseStationListOps.h"
 
 void RegisterInventorySubcommands(CLI::App& app, CliContext& ctx) {
   auto choice = std::make_shared<StationChoice>();

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <thread>
 
+#include "app/BaseStationListOps.h"
 #include "app/CommIdAssignment.h"
 #include "app/QeltaConfigView.h"
 #include "app/RadioChannel.h"
 #include "fleet/FleetRun.h"
 #include "network/BaseStationDiscovery.h"
-#include "network/BaseStationListOps.h"
 #include "network/EthernetSettingsDocument.h"
 #include "network/WebClient.h"
 
@@ -228,7 +228,7 @@ std::vector<InventoryRecord> CollectInventory(CQeltaConfigView& view,
   records.reserve(count);
   for (std::size_t i = 0; i < count; ++i) records.push_back(DiscoveryPart(stations[i]));
   if (count == 0) return records;
-  const std::string loginBody = network::LoginBody(view);
+  const std::string loginBody = network::LoginBody(view.ethUser, view.ethPassword);
   FleetRun run(view, StationNames(stations, count));
   // Each station's work fills its own record only; the run has ended (its workers joined) before
   // the records are read.

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
 #include "core/TextEditor.h"
 #include "fleet/Inventory.h"
-#include "network/BaseStationListOps.h"
 
 namespace qelta::fleet {
 
@@ -29,9 +29,9 @@ std::vector<BaseStationRecord> InventoryStations(CQeltaConfigView& view) {
     return stations;
   }
   // The list shows no stations: the ones discovery knows now.
-  network::NamedMutexGuard hold(network::ListLock(view), kTableLockWaitMs);
+  network::NamedMutexGuard hold(view.directory().ListLock(), kTableLockWaitMs);
   if (!hold.Owned()) return stations;
-  const network::BaseStationList& table = network::Table(view);
+  const network::BaseStationList& table = view.directory().Table();
   stations.assign(table.records.begin(), table.records.begin() + table.count);
   return stations;
 }

@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
-#include "network/BaseStationListOps.h"
 #include "network/WebClient.h"
 
 namespace qelta::fleet {
@@ -77,13 +77,13 @@ void StationBlock::Replay(CQeltaConfigView& view) const {
         view.ui().MessageBox(e.first, e.second, e.buttons, e.icon);
         break;
       case BlockEvent::kSilentAdd:
-        if (e.record) network::Network(view).discovery.RememberSilent(*e.record);
+        if (e.record) view.directory().RememberSilent(*e.record);
         break;
       case BlockEvent::kSilentClear:
-        network::Silent(view).count = 0;
+        view.directory().ClearSilent();
         break;
       case BlockEvent::kSilentReport:
-        network::ReportSilentBaseStations(view, e.first);
+        view.directory().ReportSilent(e.first);
         break;
       case BlockEvent::kFormChange:
         if (e.change) e.change(view);

@@ -1,7 +1,7 @@
 #include "fleet/StationScope.h"
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
-#include "network/BaseStationListOps.h"
 #include "network/WebClient.h"
 
 namespace qelta::fleet {
@@ -70,16 +70,14 @@ void FormScope::SetImage(int row, int image, RowKind kind) {
 void FormScope::DeleteAllRows() { view().outputList().DeleteAllRows(); }
 
 bool FormScope::CheckPresence(const BaseStationRecord& record) {
-  if (!network::CheckPresence(view(), &record)) return false;
+  if (!view().directory().CheckPresence(record)) return false;
   NoteFailure();
   return true;
 }
 
-void FormScope::ClearSilent() { network::Silent(view()).count = 0; }
+void FormScope::ClearSilent() { view().directory().ClearSilent(); }
 
-void FormScope::ReportSilent(const std::string& suffix) {
-  network::ReportSilentBaseStations(view(), suffix);
-}
+void FormScope::ReportSilent(const std::string& suffix) { view().directory().ReportSilent(suffix); }
 
 void FormScope::OnForm(std::function<void(CQeltaConfigView&)> change) {
   if (change) change(view());

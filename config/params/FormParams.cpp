@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
 #include "core/TextEditor.h"
-#include "network/BaseStationListOps.h"
 #include "params/ConfigCheck.h"
 #include "params/ParamsOperations.h"
 
@@ -56,15 +56,15 @@ StationAccess Stations(CQeltaConfigView& view) {
   };
   access.checkPresenceFails = [&view, recordOf](const StationTarget& target) {
     const BaseStationRecord record = recordOf(target);
-    return network::CheckPresence(view, &record);
+    return view.directory().CheckPresence(record);
   };
   access.reportSilent = [&view](const std::string& suffix) {
-    network::ReportSilentBaseStations(view, suffix);
+    view.directory().ReportSilent(suffix);
   };
-  access.clearSilent = [&view] { network::Silent(view).count = 0; };
+  access.clearSilent = [&view] { view.directory().ClearSilent(); };
   access.confirmResponding = [&view, recordOf](const StationTarget& target) {
     const BaseStationRecord record = recordOf(target);
-    return network::ConfirmResponding(view, &record);
+    return view.directory().ConfirmResponding(&record);
   };
   return access;
 }

@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
 #include "fleet/FleetRun.h"
 #include "fleet/FleetSettings.h"
-#include "network/BaseStationListOps.h"
 #include "ui/ScriptedUi.h"
 
 namespace {
@@ -135,7 +135,7 @@ TEST_F(FleetRunTest, ManyAtOnceGiveTheListOfOneAtATime) {
       form->outputList().DeleteAllRows();
       trace.clear();
       ui.ClearRecords();
-      qelta::network::Silent(*form).count = 0;
+      form->directory().ClearSilent();
       qelta::fleet::SetJobsOverride(*form, jobs);
       const int progress = form->AddOutputRow("Progress", "", 2);
       {
@@ -144,7 +144,7 @@ TEST_F(FleetRunTest, ManyAtOnceGiveTheListOfOneAtATime) {
         EXPECT_TRUE(
             fleet.Phase([progress](StationScope& s, std::size_t i) { Station(s, i, progress); }));
       }
-      qelta::network::ReportSilentBaseStations(*form, "(test)");
+      form->directory().ReportSilent("(test)");
       std::vector<std::string> messages;
       for (const auto& m : ui.Messages()) messages.push_back(m.caption + ": " + m.text);
       return std::make_tuple(trace, messages, ui.Beeps(), form->eepromPage);

@@ -1,8 +1,6 @@
 // The base station menus' commands for the module operations.
-#include "network/DescriptionSettings.h"
-#include "network/EthernetSettings.h"
-#include "network/IpSettings.h"
-#include "network/WebOperations.h"
+#include "app/EthernetSettings.h"
+#include "app/WebOperations.h"
 
 namespace qelta::network {
 

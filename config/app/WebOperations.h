@@ -6,6 +6,10 @@
 #include "app/QeltaConfigView.h"
 #include "network/BaseStationRecord.h"
 
+namespace qelta::fleet {
+class FleetRun;
+}
+
 namespace qelta::network {
 
 // Answer files in the working folder, replaced on every run and kept afterwards.
@@ -28,7 +32,19 @@ void RebootModule(CQeltaConfigView& view, bool confirm);
 // "Reboot Ethernet modules": every selected station in turn, without asking.
 void RebootModules(CQeltaConfigView& view);
 
-// Routes the commands of these operations (and of IP settings, recovery and description).
+// The default Ethernet and serial settings posted to each station (see the operation).
+// records: count copies; at most 256 are worked on. `run`: the fleet run of a command that has
+// further phases (null: a run of its own).
+void ApplyDefaultEthernetSettings(CQeltaConfigView& view, const BaseStationRecord* records,
+                                  unsigned long count, fleet::FleetRun* run = nullptr);
+
+// "IP address settings" and "IP recovery" on selectedBaseStation.
+void EditIpSettings(CQeltaConfigView& view);
+void RecoverIpSettings(CQeltaConfigView& view);
+// "Set description" on selectedBaseStation.
+void EditDescription(CQeltaConfigView& view);
+
+// Routes the commands of these operations (and of the view of a module's settings).
 void InstallWebCommands(CQeltaConfigView& view);
 
 }  // namespace qelta::network

@@ -1,16 +1,15 @@
 // The base station list in the main form's output list: showing the table ("View base stations",
 // with its report "bsview.txt"), clearing, selecting, copying out the selection, removing one
-// record, resetting the selected stations, the list's clicks and the three context menus. Also
-// the form-level entry points of discovery that every base station operation uses.
-// Everything here runs on the main form's thread.
+// record, resetting the selected stations, the list's clicks and the three context menus, and
+// discovery's life with the form. Everything here runs on the main form's thread; the table and
+// the silent list are the form's station directory.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "app/QeltaConfigView.h"
-#include "network/BaseStationDiscovery.h"
-#include "network/NetworkState.h"
+#include "network/StationDirectory.h"
 
 namespace qelta::network {
 
@@ -18,23 +17,10 @@ inline constexpr const char* kReportFile = "bsview.txt";
 inline constexpr int kClearListLockWaitMs = 3000;
 inline constexpr int kRemoveLockWaitMs = 3000;
 
-// The form's network state, created on first use.
-NetworkState& Network(CQeltaConfigView& view);
-
 // Discovery's life with the form: started while the form is constructed, stopped (at most
 // 1000 ms) while it is destroyed.
 void StartDiscovery(CQeltaConfigView& view);
 void StopDiscovery(CQeltaConfigView& view);
-
-// The table and its lock ("MTX_AddBaseStation"); read or change the table only under the lock.
-NamedMutex& ListLock(CQeltaConfigView& view);
-BaseStationList& Table(CQeltaConfigView& view);
-SilentList& Silent(CQeltaConfigView& view);
-
-// Single-station checks used by every base station operation.
-bool CheckPresence(CQeltaConfigView& view, const BaseStationRecord* record);
-void ReportSilentBaseStations(CQeltaConfigView& view, const std::string& suffix);
-bool ConfirmResponding(CQeltaConfigView& view, const BaseStationRecord* record);
 
 // The list's commands.
 void ViewBaseStations(CQeltaConfigView& view);

@@ -1,12 +1,12 @@
 // "View Ethernet settings": the record's rows, then the module's backup downloaded after the
 // login, read with the settings handler, and the logout.
-#include "network/EthernetSettings.h"
+#include "app/EthernetSettings.h"
 
 #include <cstdio>
 #include <memory>
 #include <vector>
 
-#include "network/BaseStationListOps.h"
+#include "app/FormSink.h"
 #include "network/ScopedFile.h"
 #include "network/WebClient.h"
 
@@ -47,12 +47,12 @@ EthernetSettingsReader::RowSink FormRowSink(CQeltaConfigView& view) {
 }
 
 void ViewEthernetSettings(CQeltaConfigView& view) {
-  const std::string loginBody = LoginBody(view);
+  const std::string loginBody = LoginBody(view.ethUser, view.ethPassword);
   if (view.selectedBaseStation == nullptr) {
     view.Message("No valid base station selected!", "No base station");
     return;
   }
-  if (!ConfirmResponding(view, view.selectedBaseStation)) return;
+  if (!view.directory().ConfirmResponding(view.selectedBaseStation)) return;
   // A copy: the rows and requests below must not follow a record the table changes.
   const BaseStationRecord station = *view.selectedBaseStation;
 
@@ -113,7 +113,8 @@ void ViewEthernetSettings(CQeltaConfigView& view) {
     } else {
       ShowSettingsDocument(buffer.data(), static_cast<long>(buffer.size()), reader);
     }
-    LogoutFromModule(view, &session);
+    FormSink rows(view);
+    LogoutFromModule(rows, &session, view.selectedBaseStation, view.programDir);
   }();
 
   answers.Close();

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
+#include "app/WebOperations.h"
 #include "fleet/FleetRun.h"
-#include "network/BaseStationListOps.h"
 #include "network/WebClient.h"
-#include "network/WebOperations.h"
 
 namespace qelta::network {
 namespace {
@@ -22,7 +22,7 @@ std::string ResponseRow(long status) {
 // then); true when the datagram path was taken, whether or not the send worked.
 bool RebootByDatagram(fleet::StationScope& s, const BaseStationRecord& station) {
   CQeltaConfigView& view = s.view();
-  NamedMutexGuard hold(ListLock(view), kRebootLockWaitMs);
+  NamedMutexGuard hold(view.directory().ListLock(), kRebootLockWaitMs);
   if (!hold.Owned()) return false;
   const RebootRequestPacket packet = MakeRebootRequest(station.mac);
   if (!BaseStationDiscovery::SendToModules(packet.data(), packet.size())) {
@@ -30,7 +30,7 @@ bool RebootByDatagram(fleet::StationScope& s, const BaseStationRecord& station) 
     s.AddRow("UDP broadcast error", "", ids::kImageFailure);
     return true;
   }
-  Table(view).count = 0;
+  view.directory().Table().count = 0;
   s.DeleteAllRows();
   s.OnForm([](CQeltaConfigView& form) { form.selectedBaseStation = nullptr; });
   s.AddRow("Reboot sent", "MAC: " + FormatMac(station.mac), ids::kImageStep,
@@ -43,7 +43,7 @@ void RebootByWebForm(fleet::StationScope& s, WebSession& session,
   CQeltaConfigView& view = s.view();
   FILE* answers = s.AnswerFile(kRebootAnswerFile);
   FILE* headers = s.AnswerFile(kRebootHeaderFile);
-  const std::string loginBody = LoginBody(view);
+  const std::string loginBody = LoginBody(view.ethUser, view.ethPassword);
 
   bool loggedIn = false;
   const WebResult page = GetLoginPage(session, station, answers);
@@ -69,12 +69,9 @@ void RebootByWebForm(fleet::StationScope& s, WebSession& session,
            reboot.Ok() ? ids::kImageSuccess : ids::kImageFailure, reboot.Kind());
   session.SetHeaderFile(nullptr);
 
-  {
-    NamedMutexGuard hold(ListLock(view), kTableClearLockWaitMs);
-    // Without the lock the discovery thread owns the table; it refills it anyway once the list
-    // no longer shows it.
-    if (hold.Owned()) Table(view) = BaseStationList{};
-  }
+  // Without the lock the discovery thread owns the table; it refills it anyway once the list no
+  // longer shows it.
+  view.directory().ClearTable(kTableClearLockWaitMs);
   s.DeleteAllRows();
   s.OnForm([](CQeltaConfigView& form) {
     form.selectedBaseStation = nullptr;

@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
+#include "app/WebOperations.h"
 #include "fleet/FleetRun.h"
-#include "network/BaseStationListOps.h"
 #include "network/WebClient.h"
-#include "network/WebOperations.h"
 
 namespace qelta::network {
 namespace {
@@ -131,7 +131,7 @@ void ApplyDefaultEthernetSettings(CQeltaConfigView& view, const BaseStationRecor
     ownRun = std::make_unique<fleet::FleetRun>(view, fleet::StationNames(records, count));
     run = ownRun.get();
   }
-  const std::string loginBody = LoginBody(view);
+  const std::string loginBody = LoginBody(view.ethUser, view.ethPassword);
   WebSession session;
   if (!session.Valid()) {
     view.Message("Could not initialize HTTP interface.", "HTTP error");
@@ -154,7 +154,7 @@ void ApplyDefaultEthernetSettings(CQeltaConfigView& view, const BaseStationRecor
     gpioAnswers = std::make_unique<File>(view.programDir + kGpioSetupFile);
     shared = {{kDefaultSetupFile, answers->get()}, {kGpioSetupFile, gpioAnswers->get()}};
   }
-  Silent(view).count = 0;
+  view.directory().ClearSilent();
 
   run->Phase([records, &loginBody](fleet::StationScope& s,
                                    std::size_t i) { DefaultsForStation(s, records[i], loginBody); },
@@ -164,7 +164,7 @@ void ApplyDefaultEthernetSettings(CQeltaConfigView& view, const BaseStationRecor
   gpioAnswers.reset();
   scratch.reset();
   std::remove(scratchPath.c_str());
-  ReportSilentBaseStations(view, "(eth defaults)");
+  view.directory().ReportSilent("(eth defaults)");
 }
 
 void UploadDefaultEthernetSettings(CQeltaConfigView& view) {

@@ -1,4 +1,4 @@
-#include "network/BaseStationListOps.h"
+#include "app/BaseStationListOps.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/WebOperations.h"
 #include "fleet/FleetRun.h"
-#include "network/WebOperations.h"
 
 namespace qelta::network {
 namespace {
@@ -70,73 +70,12 @@ void RunChosen(CQeltaConfigView& view, int command) {
 
 }  // namespace
 
-namespace {
-
-// What the discovery component shows goes to the form: its rows (the silent stations), its
-// status text and its error boxes.
-DiscoveryHooks FormDiscoveryHooks(CQeltaConfigView& view) {
-  std::weak_ptr<NetworkState> weak = view.network;
-  qelta::UiPort* ui = &view.ui();
-  DiscoveryHooks hooks;
-  // The label belongs to the form's thread: the text travels there.
-  hooks.statusText = [weak, ui](const std::string& text) {
-    ui->PostToFormThread([weak, text] {
-      if (auto state = weak.lock())
-        state->view.controls().SetText(ids::kDiscoveryStatusLabel, text);
-    });
-  };
-  CQeltaConfigView* form = &view;
-  hooks.addRow = [form](const std::string& a, const std::string& b, int image) {
-    return form->AddOutputRow(a, b, image);
-  };
-  hooks.setRowText = [form](int row, int column, const std::string& text) {
-    form->outputList().SetText(row, column, text);
-  };
-  hooks.errorBox = [form](const std::string& caption, const std::string& text) {
-    form->Message(text, caption, MessageButtons::Ok, MessageIcon::Error);
-  };
-  hooks.listShowsBaseStations = [form] { return form->listShowsBaseStations.load(); };
-  hooks.ignoreTempAddresses = [form] { return form->ignoreTempAddresses.load() != 0; };
-  return hooks;
-}
-
-}  // namespace
-
-NetworkState& Network(CQeltaConfigView& view) {
-  if (!view.network) {
-    view.network = std::make_shared<NetworkState>(view);
-    // Probes and their silent-station rows work before (or without) the discovery thread.
-    view.network->discovery.SetHooks(FormDiscoveryHooks(view));
-  }
-  return *view.network;
-}
-
 void StartDiscovery(CQeltaConfigView& view) {
-  NetworkState& net = Network(view);
   view.discoveryIntervalMs = kDiscoveryIntervalMs;
-  net.discovery.SetHooks(FormDiscoveryHooks(view));
-  net.discovery.StartDiscovery();
+  view.directory().Discovery().StartDiscovery();
 }
 
-void StopDiscovery(CQeltaConfigView& view) {
-  if (view.network) view.network->discovery.StopDiscovery();
-}
-
-NamedMutex& ListLock(CQeltaConfigView& view) { return Network(view).discovery.ListLock(); }
-BaseStationList& Table(CQeltaConfigView& view) { return Network(view).discovery.Table(); }
-SilentList& Silent(CQeltaConfigView& view) { return Network(view).discovery.Silent(); }
-
-bool CheckPresence(CQeltaConfigView& view, const BaseStationRecord* record) {
-  return Network(view).discovery.CheckPresence(record);
-}
-
-void ReportSilentBaseStations(CQeltaConfigView& view, const std::string& suffix) {
-  Network(view).discovery.ReportSilentBaseStations(suffix);
-}
-
-bool ConfirmResponding(CQeltaConfigView& view, const BaseStationRecord* record) {
-  return Network(view).discovery.ConfirmResponding(record);
-}
+void StopDiscovery(CQeltaConfigView& view) { view.directory().Discovery().StopDiscovery(); }
 
 std::string BaseStationRowName(const BaseStationRecord& record) {
   return record.name[0] ? std::string(record.name) : std::string("Base station");
@@ -147,9 +86,10 @@ std::string BaseStationRowValue(const BaseStationRecord& record) {
 }
 
 void ViewBaseStations(CQeltaConfigView& view) {
-  NamedMutexGuard hold(ListLock(view), 0);
+  StationDirectory& directory = view.directory();
+  NamedMutexGuard hold(directory.ListLock(), 0);
   if (!hold.Owned()) return;  // busy: nothing at all
-  BaseStationList& table = Table(view);
+  BaseStationList& table = directory.Table();
   OutputList& list = view.outputList();
   CHalvexCtrl& link = view.link();
 
@@ -167,7 +107,7 @@ void ViewBaseStations(CQeltaConfigView& view) {
     const unsigned long count = table.count;
     report.Line("There %s %lu base station%sin the list.\n\n", count == 1 ? "is" : "are", count,
                 count == 1 ? " " : "s ");
-    Silent(view).count = 0;
+    directory.ClearSilent();
 
     for (uint32_t i = 0; i < snapshot->count; ++i) {
       const BaseStationRecord& copy = snapshot->records[i];
@@ -185,7 +125,7 @@ void ViewBaseStations(CQeltaConfigView& view) {
         }
       };
 
-      if (CheckPresence(view, &copy)) {
+      if (directory.CheckPresence(copy)) {
         const int row = list.AddRow(BaseStationRowName(copy), BaseStationRowValue(copy),
                                     ids::kImageBaseStation);
         list.SetText(row, 2, "(not present)");
@@ -233,22 +173,23 @@ void ViewBaseStations(CQeltaConfigView& view) {
   report.Line("End view %s\n", LocalTimeLine().c_str());
   // A station of the table that no longer answers is told, not failed: nothing was asked of it.
   const int firstSilent = list.RowCount();
-  ReportSilentBaseStations(view, "");
+  directory.ReportSilent("");
   for (int row = firstSilent; row < list.RowCount(); ++row) list.SetKind(row, RowKind::Warning);
 }
 
 void ClearBaseStationList(CQeltaConfigView& view) {
-  NamedMutexGuard hold(ListLock(view), kClearListLockWaitMs);
+  StationDirectory& directory = view.directory();
+  NamedMutexGuard hold(directory.ListLock(), kClearListLockWaitMs);
   if (!hold.Owned()) return;
   if (view.Message("Remove all base station entries?", "Confirm", MessageButtons::OkCancel,
                    MessageIcon::Question) != MessageAnswer::Ok) {
     return;
   }
-  Table(view) = BaseStationList{};
+  directory.Table() = BaseStationList{};
   view.outputList().DeleteAllRows();
   view.listShowsBaseStations = false;
   view.selectedBaseStation = nullptr;
-  Silent(view).count = 0;
+  directory.ClearSilent();
   view.controls().SetText(ids::kDiscoveryStatusLabel, "No basestations");
 }
 
@@ -279,9 +220,10 @@ uint32_t CopySelectedBaseStations(CQeltaConfigView& view, BaseStationRecord* buf
 
 bool RemoveBaseStation(CQeltaConfigView& view, const BaseStationRecord* record) {
   if (record == nullptr) return false;
-  NamedMutexGuard hold(ListLock(view), kRemoveLockWaitMs);
+  StationDirectory& directory = view.directory();
+  NamedMutexGuard hold(directory.ListLock(), kRemoveLockWaitMs);
   if (!hold.Owned()) return false;
-  BaseStationList& table = Table(view);
+  BaseStationList& table = directory.Table();
   BaseStationRecord* target = nullptr;
   if (InTable(table, record)) {
     target = const_cast<BaseStationRecord*>(record);
@@ -307,7 +249,8 @@ bool RemoveBaseStation(CQeltaConfigView& view, const BaseStationRecord* record) 
 
 void ResetBaseStations(CQeltaConfigView& view) {
   CHalvexCtrl& link = view.link();
-  Silent(view).count = 0;
+  StationDirectory& directory = view.directory();
+  directory.ClearSilent();
   std::vector<BaseStationRecord> selection(kMaxBaseStations);
   const uint32_t count = CopySelectedBaseStations(view, selection.data());
   if (count == 0) {
@@ -317,8 +260,8 @@ void ResetBaseStations(CQeltaConfigView& view) {
   link.Disconnect();
   unsigned long known = 0;
   {
-    NamedMutexGuard hold(ListLock(view), kClearListLockWaitMs);
-    known = Table(view).count;
+    NamedMutexGuard hold(directory.ListLock(), kClearListLockWaitMs);
+    known = directory.Table().count;
   }
   view.AddOutputRow("Resetting all", Format("%lu base stations", known), ids::kImageInfo);
   const int progress = view.AddOutputRow("Resetting:", "", ids::kImageStep);
@@ -339,7 +282,7 @@ void ResetBaseStations(CQeltaConfigView& view) {
     SleepMs(50);
     s.Link().Reset();
   });
-  ReportSilentBaseStations(view, "(BS reset)");
+  directory.ReportSilent("(BS reset)");
   view.AddOutputRow("Ready", "", ids::kImageInfo);
   link.Disconnect();
 }
