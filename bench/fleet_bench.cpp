@@ -160,7 +160,7 @@ class Bench {
     } else {
       ui_.QueueDialogAnswer("CMultiCommIdDlg", {});
     }
-    qelta::fleet::SetJobsOverride(*form_, jobs);
+    qelta::fleet::SetJobsOverride(form_->fleet, jobs);
     Result r;
     const double cpu0 = CpuSeconds();
     const auto t0 = Clock::now();

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/StationRuns.h"
 #include "app/WebOperations.h"
 #include "fleet/FleetRun.h"
 
@@ -265,20 +266,21 @@ void ResetBaseStations(CQeltaConfigView& view) {
   }
   view.AddOutputRow("Resetting all", Format("%lu base stations", known), ids::kImageInfo);
   const int progress = view.AddOutputRow("Resetting:", "", ids::kImageStep);
-  fleet::FleetRun run(view, fleet::StationNames(selection.data(), count));
-  run.Phase([&selection, progress](fleet::StationScope& s, std::size_t i) {
-    const BaseStationRecord& station = selection[i];
-    if (s.CheckPresence(station)) return;  // remembered in the silent list
+  FormRunHost host(view);
+  fleet::FleetRun run(host, selection.data(), count);
+  run.Phase([progress](fleet::StationHandle& s) {
+    const BaseStationRecord& station = s.Record();
+    if (s.CheckPresence()) return;  // remembered in the silent list
     if (s.Link().ConnectTCP(station.address, station.port) != 0) {
       // A tunnel that refused: this station was not reset.
       s.AddRow("Connect error", station.addressText, ids::kImageFailure);
       return;
     }
-    const int row = s.FormRow(progress);
+    const int row = fleet::StationHandle::ListRow(progress);
     s.SetText(row, 0, "Resetting...");
     s.SetImage(row, ids::kImageStep);
     s.SetText(row, 1, station.addressText);
-    s.Ui().KeepPainting();
+    s.KeepPainting();
     SleepMs(50);
     s.Link().Reset();
   });

@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "app/BaseStationListOps.h"
+#include "app/ParamsCommands.h"
 #include "app/QeltaConfigView.h"
+#include "app/StationRuns.h"
 #include "core/SettingsKey.h"
 #include "fleet/FleetRun.h"
-#include "params/FormParams.h"
 
 namespace qelta {
 namespace {
@@ -70,7 +71,8 @@ void SetSerialDeviceCommId(CQeltaConfigView& view, uint32_t requested) {
 }
 
 // One station of a range: connect, write the two bytes, one row. True when it was connected.
-bool WriteStationCommId(fleet::StationScope& s, const BaseStationRecord& station, uint32_t id) {
+bool WriteStationCommId(fleet::StationHandle& s, uint32_t id) {
+  const BaseStationRecord& station = s.Record();
   CHalvexCtrl& link = s.Link();
   if (link.ConnectTCP(station.address, station.port) != 0) {
     s.AddRow("Connect error", station.addressText, ids::kImageFailure);
@@ -186,26 +188,14 @@ void SetNewCommId(CQeltaConfigView& view) {
 }
 
 void SetCommIdRange(CQeltaConfigView& view, uint32_t start) {
-  BaseStationRecord* savedSelection = view.selectedBaseStation;
-  const bool savedShows = view.listShowsBaseStations;
-  view.listShowsBaseStations = true;
+  StationListHold hold(view);
   view.directory().ClearSilent();
-  auto restore = [&] {
-    view.listShowsBaseStations = savedShows;
-    view.selectedBaseStation = savedSelection;
-  };
 
   std::vector<BaseStationRecord> stations(network::kMaxBaseStations);
   const uint32_t count = network::CopySelectedBaseStations(view, stations.data());
-  if (count == 0) {
-    restore();
-    return;
-  }
+  if (count == 0) return;
   // A run that writes nothing still stores its number, as the one chosen: nothing is taken.
-  auto endWithout = [&](uint32_t id) {
-    ShowCommIdField(view, HandOutCommIds(view, id, 0).after);
-    restore();
-  };
+  auto endWithout = [&](uint32_t id) { ShowCommIdField(view, HandOutCommIds(view, id, 0).after); };
 
   uint32_t id = start % 65536;
   DialogModel dialog = MultiCommIdDialog(id);
@@ -222,11 +212,11 @@ void SetCommIdRange(CQeltaConfigView& view, uint32_t start) {
   if (wraps(id) && !askWrap()) return endWithout(requested);
 
   // Presence first, in list order: silent stations use up no number.
-  fleet::FleetRun run(view, fleet::StationNames(stations.data(), count), 2);
+  FormRunHost host(view);
+  fleet::FleetRun run(host, stations.data(), count, 2);
   std::vector<char> present(count, 0);
-  run.Phase([&stations, &present](fleet::StationScope& s, std::size_t i) {
-    present[i] = s.CheckPresence(stations[i]) ? 0 : 1;
-  });
+  run.Phase(
+      [&present](fleet::StationHandle& s) { present[s.Index()] = s.CheckPresence() ? 0 : 1; });
   uint32_t used = 0;
   for (uint32_t i = 0; i < count && !run.Cancelled(); ++i) used += present[i] ? 1 : 0;
 
@@ -247,14 +237,14 @@ void SetCommIdRange(CQeltaConfigView& view, uint32_t start) {
     next = (next + 1) % 65536;
   }
   std::atomic<bool> connected{false};
-  run.Phase([&](fleet::StationScope& s, std::size_t i) {
-    if (present[i] && WriteStationCommId(s, stations[i], number[i])) connected = true;
+  run.Phase([&](fleet::StationHandle& s) {
+    const std::size_t i = s.Index();
+    if (present[i] && WriteStationCommId(s, number[i])) connected = true;
   });
   // The last station's tunnel is not left held open: a module serves one client at a time.
   if (connected) view.link().Disconnect();
   view.directory().ReportSilent("");
   ShowCommIdField(view, taken.after);
-  restore();
 }
 
 void UseNextCommId(CQeltaConfigView& view) {

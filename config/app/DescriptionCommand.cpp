@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/BaseStationListOps.h"
-#include "app/FormSink.h"
+#include "app/StationRuns.h"
 #include "app/WebOperations.h"
 #include "network/DescriptionSettings.h"
 #include "network/WebClient.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/FormSink.h"
+#include "app/StationRuns.h"
 #include "network/ScopedFile.h"
 #include "network/WebClient.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/FormSink.h"
+#include "app/StationRuns.h"
 #include "app/WebOperations.h"
 #include "network/IpSettings.h"
 #include "network/WebClient.h"

@@ -8,6 +8,7 @@
 #include "app/LinkSettings.h"
 #include "core/SettingsKey.h"
 #include "core/SettingsPropertyBag.h"
+#include "params/ParamsState.h"
 
 using qelta::MessageAnswer;
 using qelta::MessageButtons;
@@ -45,6 +46,7 @@ CQeltaConfigView::CQeltaConfigView(qelta::UiPort& ui, FormEnvironment env, FormH
   DefineControls();
   RegisterShellCommands();
   ignoreTempAddresses = 1;
+  params = std::make_shared<ParamsState>();
   // Probes and their silent-station rows work before (or without) the discovery thread.
   directory_ = std::make_shared<qelta::network::StationDirectory>();
   directory_->Discovery().SetHooks(DirectoryHooks());

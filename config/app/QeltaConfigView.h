@@ -16,8 +16,8 @@
 //    list loader, the context menus, the boot step, the list's click notifications), filled by
 //    DefaultFormHooks() in app/AreaHooks.cpp.
 // The base stations the network area knows (the table, its lock, the silent list) are the form's
-// station directory, which it hands to what works on stations. Area state that the form owns but
-// does not define lives in the opaque holder `params`, created and used by that area.
+// station directory, which it hands to what works on stations. The terminal parameters' tables
+// live in the holder `params`, defined by that area.
 #pragma once
 
 #include <atomic>
@@ -38,6 +38,7 @@
 #include "core/FileAccess.h"
 #include "core/SettingsStore.h"
 #include "core/WorkingFolder.h"
+#include "fleet/FleetSettings.h"
 #include "halvex/HalvexCtrl.h"
 #include "network/StationDirectory.h"
 #include "ui/MenuModel.h"
@@ -46,9 +47,6 @@
 class CQeltaConfigView;
 struct BaseStationRecord;
 struct ParamsState;  // defined by the terminal parameters area
-namespace qelta::fleet {
-struct FleetState;  // defined by the fleet runner
-}
 
 // Operations of other areas that the form calls at fixed points. Unset members do nothing.
 struct FormHooks {
@@ -207,9 +205,11 @@ class CQeltaConfigView {
   qelta::MenuModel multiStationMenu;
   qelta::MenuModel deviceMenu;
 
-  // Area-owned state the form holds for its whole life.
+  // Area-owned state the form holds for its whole life: the terminal parameters' function-key
+  // and selection tables.
   std::shared_ptr<ParamsState> params;
-  std::shared_ptr<qelta::fleet::FleetState> fleet;
+  // How the front end wants the form's multi-station runs: stations at once, progress monitor.
+  qelta::fleet::FleetOptions fleet;
 
  private:
   void DefineControls();

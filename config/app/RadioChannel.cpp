@@ -9,6 +9,7 @@
 
 #include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
+#include "app/StationRuns.h"
 #include "core/SettingsKey.h"
 #include "fleet/FleetRun.h"
 
@@ -126,9 +127,10 @@ int WriteRadioType(CHalvexCtrl& link, bool production, int radioType) {
 namespace {
 
 // One station of SetBaseStationRadioTypes.
-void RadioTypeForStation(fleet::StationScope& s, const BaseStationRecord& station, bool production,
-                         int radioType) {
-  if (s.CheckPresence(station)) return;
+void RadioTypeForStation(fleet::StationHandle& s, int radioType) {
+  const BaseStationRecord& station = s.Record();
+  const bool production = s.Settings().productionMode;
+  if (s.CheckPresence()) return;
   CHalvexCtrl& link = s.Link();
   if (link.ConnectTCP(station.address, station.port) != 0) {
     s.AddRow("Cannot connect", station.addressText, ids::kImageFailure);
@@ -153,8 +155,9 @@ void RadioTypeForStation(fleet::StationScope& s, const BaseStationRecord& statio
 }
 
 // One station of SetSameChannel.
-void ChannelForStation(fleet::StationScope& s, const BaseStationRecord& station, int16_t channel) {
-  if (s.CheckPresence(station)) return;
+void ChannelForStation(fleet::StationHandle& s, int16_t channel) {
+  const BaseStationRecord& station = s.Record();
+  if (s.CheckPresence()) return;
   CHalvexCtrl& link = s.Link();
   s.AddRow("Connect", station.addressText, ids::kImageInfo);
   if (link.ConnectTCP(station.address, station.port) != 0) {
@@ -176,31 +179,26 @@ void ChannelForStation(fleet::StationScope& s, const BaseStationRecord& station,
 
 void SetBaseStationRadioTypes(CQeltaConfigView& view, fleet::FleetRun* run) {
   const int radioType = SelectedRadioType(view);
-  const bool production = view.uiProduction != 0;
-  BaseStationRecord* savedSelection = view.selectedBaseStation;
-  const bool savedShows = view.listShowsBaseStations;
-  view.listShowsBaseStations = true;
+  StationListHold hold(view);
   view.directory().ClearSilent();
   std::vector<BaseStationRecord> stations(network::kMaxBaseStations);
   const uint32_t count = network::CopySelectedBaseStations(view, stations.data());
   if (count > 0) {
     view.AddOutputRow("Setting radio types", "", ids::kImageStep);
     // The caller's run covers the same stations; a selection that changed meanwhile gets its own.
+    FormRunHost host(view);
     std::unique_ptr<fleet::FleetRun> ownRun;
     if (run == nullptr || run->Size() != count) {
       // The caller's stations may still be waiting to settle: not these ones.
       if (run) run->SettleNow();
-      ownRun = std::make_unique<fleet::FleetRun>(view, fleet::StationNames(stations.data(), count));
+      ownRun = std::make_unique<fleet::FleetRun>(host, stations.data(), count);
       run = ownRun.get();
     }
-    run->Phase([&stations, production, radioType](fleet::StationScope& s, std::size_t i) {
-      RadioTypeForStation(s, stations[i], production, radioType);
-    });
+    run->Phase([radioType](fleet::StationHandle& s) { RadioTypeForStation(s, radioType); });
   } else if (run != nullptr) {
     run->SkipPhase();
   }
-  view.listShowsBaseStations = savedShows;
-  view.selectedBaseStation = savedSelection;
+  hold.Restore();
   view.directory().ReportSilent("(radio type)");
 }
 
@@ -333,10 +331,9 @@ void SetSameChannel(CQeltaConfigView& view) {
   } else {
     const int16_t channel = AskChannel(view, 1);
     if (channel >= 0) {
-      fleet::FleetRun run(view, fleet::StationNames(stations.data(), count));
-      run.Phase([&stations, channel](fleet::StationScope& s, std::size_t i) {
-        ChannelForStation(s, stations[i], channel);
-      });
+      FormRunHost host(view);
+      fleet::FleetRun run(host, stations.data(), count);
+      run.Phase([channel](fleet::StationHandle& s) { ChannelForStation(s, channel); });
     }
     link.Disconnect();
   }

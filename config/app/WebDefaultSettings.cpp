@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/BaseStationListOps.h"
+#include "app/StationRuns.h"
 #include "app/WebOperations.h"
 #include "fleet/FleetRun.h"
 #include "network/WebClient.h"
@@ -74,11 +75,12 @@ std::string HttpErrorText(const char* format, const WebResult& r) {
 
 namespace {
 
-// One station's default settings, through the worker's session.
-void DefaultsForStation(fleet::StationScope& s, const BaseStationRecord& station,
-                        const std::string& loginBody) {
+// One station's default settings, through the session of the thread it runs on.
+void DefaultsForStation(fleet::StationHandle& s) {
+  const BaseStationRecord& station = s.Record();
   if (station.address == 0 || station.address == 0xFFFFFFFFu) return;
-  if (s.CheckPresence(station)) return;
+  if (s.CheckPresence()) return;
+  const std::string loginBody = LoginBody(s.Settings().moduleUser, s.Settings().modulePassword);
   WebSession& session = s.Web();
   FILE* answers = s.AnswerFile(kDefaultSetupFile);
   FILE* gpioAnswers = s.AnswerFile(kGpioSetupFile);
@@ -110,14 +112,14 @@ void DefaultsForStation(fleet::StationScope& s, const BaseStationRecord& station
                r.Kind() == RowKind::Failure ? RowKind::Failure : RowKind::Step);
     s.SetText(progress, 1, std::string(r.Word()) + Printf(" (%ld)", r.status));
     if (!r.Ok()) ++errors;
-    s.Ui().KeepPainting();
+    s.KeepPainting();
   }
   s.SetText(progress, 0, "Done");
   s.SetImage(progress, errors == 0 ? ids::kImageSuccess : ids::kImageFailure,
              refused ? RowKind::Failure : RowKind::Success);
   s.SetText(progress, 1, station.addressText);
   s.SetText(progress, 2, errors ? "Errors: " + std::to_string(errors) : std::string("No errors"));
-  s.Ui().KeepPainting();
+  s.KeepPainting();
 }
 
 }  // namespace
@@ -126,12 +128,12 @@ void ApplyDefaultEthernetSettings(CQeltaConfigView& view, const BaseStationRecor
                                   unsigned long count, fleet::FleetRun* run) {
   if (records == nullptr) count = 0;
   if (count > kMaxBaseStations) count = kMaxBaseStations;
+  FormRunHost host(view);
   std::unique_ptr<fleet::FleetRun> ownRun;
   if (run == nullptr) {
-    ownRun = std::make_unique<fleet::FleetRun>(view, fleet::StationNames(records, count));
+    ownRun = std::make_unique<fleet::FleetRun>(host, records, count);
     run = ownRun.get();
   }
-  const std::string loginBody = LoginBody(view.ethUser, view.ethPassword);
   WebSession session;
   if (!session.Valid()) {
     view.Message("Could not initialize HTTP interface.", "HTTP error");
@@ -145,23 +147,10 @@ void ApplyDefaultEthernetSettings(CQeltaConfigView& view, const BaseStationRecor
     run->SkipPhase();
     return;
   }
-  // One station at a time, the answers of every station go to the two files of the run; several
-  // at once, each station writes its own pair.
-  std::unique_ptr<File> answers, gpioAnswers;
-  std::vector<std::pair<std::string, FILE*>> shared;
-  if (run->OneAtATime()) {
-    answers = std::make_unique<File>(view.programDir + kDefaultSetupFile);
-    gpioAnswers = std::make_unique<File>(view.programDir + kGpioSetupFile);
-    shared = {{kDefaultSetupFile, answers->get()}, {kGpioSetupFile, gpioAnswers->get()}};
-  }
   view.directory().ClearSilent();
-
-  run->Phase([records, &loginBody](fleet::StationScope& s,
-                                   std::size_t i) { DefaultsForStation(s, records[i], loginBody); },
-             &session, shared);
-
-  answers.reset();
-  gpioAnswers.reset();
+  // One station at a time, the answers of every station go to the two files of the phase;
+  // several at once, each station writes its own pair.
+  run->Phase(DefaultsForStation, {kDefaultSetupFile, kGpioSetupFile});
   scratch.reset();
   std::remove(scratchPath.c_str());
   view.directory().ReportSilent("(eth defaults)");

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/BaseStationListOps.h"
+#include "app/StationRuns.h"
 #include "app/WebOperations.h"
 #include "fleet/FleetRun.h"
 #include "network/WebClient.h"
@@ -20,9 +21,9 @@ std::string ResponseRow(long status) {
 
 // The reboot request by datagram. False when the lock could not be had (the web pages are used
 // then); true when the datagram path was taken, whether or not the send worked.
-bool RebootByDatagram(fleet::StationScope& s, const BaseStationRecord& station) {
-  CQeltaConfigView& view = s.view();
-  NamedMutexGuard hold(view.directory().ListLock(), kRebootLockWaitMs);
+bool RebootByDatagram(fleet::StationHandle& s, StationDirectory& directory) {
+  const BaseStationRecord& station = s.Record();
+  NamedMutexGuard hold(directory.ListLock(), kRebootLockWaitMs);
   if (!hold.Owned()) return false;
   const RebootRequestPacket packet = MakeRebootRequest(station.mac);
   if (!BaseStationDiscovery::SendToModules(packet.data(), packet.size())) {
@@ -30,20 +31,19 @@ bool RebootByDatagram(fleet::StationScope& s, const BaseStationRecord& station) 
     s.AddRow("UDP broadcast error", "", ids::kImageFailure);
     return true;
   }
-  view.directory().Table().count = 0;
+  directory.Table().count = 0;
   s.DeleteAllRows();
-  s.OnForm([](CQeltaConfigView& form) { form.selectedBaseStation = nullptr; });
+  s.State().selectionGone = true;
   s.AddRow("Reboot sent", "MAC: " + FormatMac(station.mac), ids::kImageStep,
            RowKind::Success);  // the request is out: done
   return true;
 }
 
-void RebootByWebForm(fleet::StationScope& s, WebSession& session,
-                     const BaseStationRecord& station) {
-  CQeltaConfigView& view = s.view();
+void RebootByWebForm(fleet::StationHandle& s, WebSession& session, StationDirectory& directory) {
+  const BaseStationRecord& station = s.Record();
   FILE* answers = s.AnswerFile(kRebootAnswerFile);
   FILE* headers = s.AnswerFile(kRebootHeaderFile);
-  const std::string loginBody = LoginBody(view.ethUser, view.ethPassword);
+  const std::string loginBody = LoginBody(s.Settings().moduleUser, s.Settings().modulePassword);
 
   bool loggedIn = false;
   const WebResult page = GetLoginPage(session, station, answers);
@@ -58,7 +58,7 @@ void RebootByWebForm(fleet::StationScope& s, WebSession& session,
   }
   if (!loggedIn) {
     s.DeleteAllRows();
-    s.OnForm([](CQeltaConfigView& form) { form.selectedBaseStation = nullptr; });
+    s.State().selectionGone = true;
     s.AddRow("Could not log in to the Ethernet module.", "", ids::kImageFailure);
     session.SetHeaderFile(nullptr);
     return;
@@ -71,28 +71,27 @@ void RebootByWebForm(fleet::StationScope& s, WebSession& session,
 
   // Without the lock the discovery thread owns the table; it refills it anyway once the list no
   // longer shows it.
-  view.directory().ClearTable(kTableClearLockWaitMs);
+  directory.ClearTable(kTableClearLockWaitMs);
   s.DeleteAllRows();
-  s.OnForm([](CQeltaConfigView& form) {
-    form.selectedBaseStation = nullptr;
-    form.listShowsBaseStations = false;
-  });
+  s.State().selectionGone = true;
+  s.State().listShowsBaseStations = false;
 }
 
-// One module's reboot, asked or not: its own HTTP session, as every operation here has.
-void RebootStation(fleet::StationScope& s, const BaseStationRecord& station) {
+// One module's reboot, asked or not: its own HTTP session, as every operation here has. The
+// table is emptied through the directory the command was handed, under its lock.
+void RebootStation(fleet::StationHandle& s, StationDirectory& directory) {
   WebSession session;
   s.ClearSilent();
-  if (s.CheckPresence(station)) {
+  if (s.CheckPresence()) {
     s.ReportSilent("(eth reboot)");
     return;
   }
-  if (station.macValid && RebootByDatagram(s, station)) return;
+  if (s.Record().macValid && RebootByDatagram(s, directory)) return;
   if (!session.Valid()) {
     s.Notice("Could not initialize HTTP interface.", "HTTP error");
     return;
   }
-  RebootByWebForm(s, session, station);
+  RebootByWebForm(s, session, directory);
 }
 
 }  // namespace
@@ -106,29 +105,21 @@ void RebootModule(CQeltaConfigView& view, bool confirm) {
                    MessageIcon::Question) != MessageAnswer::Ok) {
     return;
   }
-  // A copy: the record in the table is emptied on the way.
-  const BaseStationRecord station = *view.selectedBaseStation;
-  fleet::RunOnForm(view, [&station](fleet::StationScope& s) { RebootStation(s, station); });
+  // The handle works on a copy: the record in the table is emptied on the way.
+  FormRunHost host(view);
+  StationDirectory& directory = view.directory();
+  fleet::RunOne(host, view.selectedBaseStation,
+                [&directory](fleet::StationHandle& s) { RebootStation(s, directory); });
 }
 
 void RebootModules(CQeltaConfigView& view) {
   std::vector<BaseStationRecord> selection(kMaxBaseStations);
   const uint32_t count = CopySelectedBaseStations(view, selection.data());
-  BaseStationRecord* const savedSelection = view.selectedBaseStation;
-  const bool savedShows = view.listShowsBaseStations;
-  view.listShowsBaseStations = true;
-  {
-    fleet::FleetRun run(view, fleet::StationNames(selection.data(), count));
-    run.Phase([&selection](fleet::StationScope& s, std::size_t i) {
-      // The station is the selected one for its turn, as the single reboot acts on it.
-      s.OnForm(
-          [record = &selection[i]](CQeltaConfigView& form) { form.selectedBaseStation = record; });
-      RebootStation(s, selection[i]);
-    });
-  }
-  // The copies die here: never leave the selection pointing at them.
-  view.selectedBaseStation = savedSelection;
-  view.listShowsBaseStations = savedShows;
+  StationListHold hold(view);
+  FormRunHost host(view);
+  StationDirectory& directory = view.directory();
+  fleet::FleetRun run(host, selection.data(), count);
+  run.Phase([&directory](fleet::StationHandle& s) { RebootStation(s, directory); });
 }
 
 }  // namespace qelta::network

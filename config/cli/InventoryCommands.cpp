@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/BaseStationListOps.h"
+#include "app/StationRuns.h"
 #include "cli/CliContext.h"
 #include "fleet/Inventory.h"
 
@@ -26,7 +27,9 @@ void RegisterInventorySubcommands(CLI::App& app, CliContext& ctx) {
       std::vector<BaseStationRecord> records(qelta::network::kMaxBaseStations);
       records.resize(qelta::network::CopySelectedBaseStations(*c.form, records.data()));
       if (records.empty()) return c.Fail("no base stations found");
-      return qelta::fleet::RunInventory(*c.form, records.data(), records.size(), file) ||
+      FormRunHost host(*c.form);
+      return qelta::fleet::RunInventory(host, c.form->files(), records.data(), records.size(),
+                                        file) ||
              c.Fail("the inventory file could not be written");
     };
   });

@@ -127,9 +127,10 @@ void ReadThroughTunnel(CHalvexCtrl& link, const BaseStationRecord& station, Inve
 // Serial settings, description and location from the module's backup, through the worker's own
 // session: login, download, logout. The pages' answers are not needed and go nowhere, so that
 // stations worked on at once leave no files behind that could meet.
-void ReadModuleBackup(StationScope& s, const BaseStationRecord& station,
-                      const std::string& loginBody, InventoryRecord& r) {
+void ReadModuleBackup(StationHandle& s, InventoryRecord& r) {
   using namespace network;
+  const BaseStationRecord& station = s.Record();
+  const std::string loginBody = LoginBody(s.Settings().moduleUser, s.Settings().modulePassword);
   WebSession& session = s.Web();
   bool ok = session.Valid() && GetLoginPage(session, station, nullptr).Ok() &&
             PostLogin(session, station, loginBody, nullptr).Ok();
@@ -149,8 +150,8 @@ void ReadModuleBackup(StationScope& s, const BaseStationRecord& station,
     if (r.cells[c].empty()) r.cells[c] = kNoAnswer;
 }
 
-void InventoryForStation(StationScope& s, const BaseStationRecord& station,
-                         const std::string& loginBody, InventoryRecord& r) {
+void InventoryForStation(StationHandle& s, InventoryRecord& r) {
+  const BaseStationRecord& station = s.Record();
   r.started = true;
   const std::string name = station.name[0] ? station.name : "Base station";
   if (!network::BaseStationDiscovery::ProbeBaseStation(station.address)) {
@@ -159,7 +160,7 @@ void InventoryForStation(StationScope& s, const BaseStationRecord& station,
     for (InventoryColumn c : kWebColumns) r.cells[c] = kNoAnswer;
   } else {
     ReadThroughTunnel(s.Link(), station, r);
-    ReadModuleBackup(s, station, loginBody, r);
+    ReadModuleBackup(s, r);
   }
   r.cells[kInvStatus] = r.StatusText();
   const int image = r.probeFailed ? kImageSilent
@@ -220,21 +221,17 @@ std::string InventorySummary(const InventoryRecord& record) {
   return text;
 }
 
-std::vector<InventoryRecord> CollectInventory(CQeltaConfigView& view,
-                                              const BaseStationRecord* stations,
+std::vector<InventoryRecord> CollectInventory(RunHost& host, const BaseStationRecord* stations,
                                               std::size_t count) {
   std::vector<InventoryRecord> records;
   if (stations == nullptr) count = 0;
   records.reserve(count);
   for (std::size_t i = 0; i < count; ++i) records.push_back(DiscoveryPart(stations[i]));
   if (count == 0) return records;
-  const std::string loginBody = network::LoginBody(view.ethUser, view.ethPassword);
-  FleetRun run(view, StationNames(stations, count));
+  FleetRun run(host, stations, count);
   // Each station's work fills its own record only; the run has ended (its workers joined) before
   // the records are read.
-  run.Phase([stations, &records, &loginBody](StationScope& s, std::size_t i) {
-    InventoryForStation(s, stations[i], loginBody, records[i]);
-  });
+  run.Phase([&records](StationHandle& s) { InventoryForStation(s, records[s.Index()]); });
   for (InventoryRecord& r : records) r.cells[kInvStatus] = r.StatusText();
   return records;
 }
@@ -264,18 +261,20 @@ std::string InventoryCsv(const std::vector<InventoryRecord>& records) {
   return csv;
 }
 
-bool RunInventory(CQeltaConfigView& view, const BaseStationRecord* stations, std::size_t count,
-                  const std::string& csvPath, std::vector<InventoryRecord>* out) {
-  std::vector<InventoryRecord> records = CollectInventory(view, stations, count);
+bool RunInventory(RunHost& host, IFileAccess& files, const BaseStationRecord* stations,
+                  std::size_t count, const std::string& csvPath,
+                  std::vector<InventoryRecord>* out) {
+  std::vector<InventoryRecord> records = CollectInventory(host, stations, count);
   bool written = true;
   if (!csvPath.empty()) {
-    const int error = view.files().WriteFileAtomic(csvPath, InventoryCsv(records), 0644);
+    const int error = files.WriteFileAtomic(csvPath, InventoryCsv(records), 0644);
     written = error == 0;
+    StationSink& rows = host.Sink();
     if (written) {
-      view.AddOutputRow("Inventory written", csvPath, ids::kImageSuccess);
+      rows.AddRow("Inventory written", csvPath, ids::kImageSuccess);
     } else {
-      const int row = view.AddOutputRow("Cannot write inventory", csvPath, ids::kImageFailure);
-      view.outputList().SetText(row, 2, std::strerror(error));
+      const int row = rows.AddRow("Cannot write inventory", csvPath, ids::kImageFailure);
+      rows.SetText(row, 2, std::strerror(error));
     }
   }
   if (out) *out = std::move(records);

@@ -14,9 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "fleet/RunHost.h"
 #include "network/BaseStationRecord.h"
 
-class CQeltaConfigView;
+class IFileAccess;
 
 namespace qelta::fleet {
 
@@ -84,8 +85,8 @@ std::string InventorySummary(const InventoryRecord& record);
 
 // Runs the inventory on `count` stations in list order, adds one row per station (success, a
 // failure, or image 5 for a station that did not answer its probe) and answers the records.
-std::vector<InventoryRecord> CollectInventory(CQeltaConfigView& view,
-                                              const BaseStationRecord* stations, std::size_t count);
+std::vector<InventoryRecord> CollectInventory(RunHost& host, const BaseStationRecord* stations,
+                                              std::size_t count);
 
 // CSV (RFC 4180): a field holding a comma, a quote, CR or LF is quoted and its quotes doubled.
 std::string CsvField(const std::string& text);
@@ -95,16 +96,8 @@ std::string InventoryCsv(const std::vector<InventoryRecord>& records);
 // Collects the inventory and, with a path, writes the CSV there atomically (a temporary file
 // beside it, then a rename) and adds the row "Inventory written" or "Cannot write inventory".
 // True when the file was written (or none was asked for).
-bool RunInventory(CQeltaConfigView& view, const BaseStationRecord* stations, std::size_t count,
-                  const std::string& csvPath, std::vector<InventoryRecord>* out = nullptr);
-
-// The stations the window's "Inventory..." works on: the selected base station rows; with none
-// selected every listed station; with no stations listed every station discovery knows now.
-std::vector<BaseStationRecord> InventoryStations(CQeltaConfigView& view);
-
-// "Inventory...": asks for the CSV file, runs the inventory on InventoryStations() and opens the
-// file in the text editor.
-void InventoryCommand(CQeltaConfigView& view);
-void InstallInventoryCommands(CQeltaConfigView& view);
+bool RunInventory(RunHost& host, IFileAccess& files, const BaseStationRecord* stations,
+                  std::size_t count, const std::string& csvPath,
+                  std::vector<InventoryRecord>* out = nullptr);
 
 }  // namespace qelta::fleet

@@ -189,7 +189,7 @@ class FleetEquivalenceTest : public ::testing::TestWithParam<Command> {
       if (kStations[i] == Kind::kSilent) host.SetSilent(i, true);
     ui.ClearRecords();
 
-    qelta::fleet::SetJobsOverride(*form, jobs);
+    qelta::fleet::SetJobsOverride(form->fleet, jobs);
     GetParam().answers(ui, root + "/run");
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(form->RunCommand(GetParam().command));

@@ -9,12 +9,12 @@
 #include <thread>
 
 #include "app/BaseStationListOps.h"
+#include "app/ParamsCommands.h"
 #include "app/QeltaConfigView.h"
 #include "cli/CliContext.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
 #include "params/ConfigCheck.h"
-#include "params/FormParams.h"
 #include "params/ParamsState.h"
 #include "transport/DeviceRunner.h"
 #include "transport/PtyEndpoint.h"

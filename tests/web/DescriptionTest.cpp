@@ -1,7 +1,7 @@
 // "Set description": the system form with the encoded texts, the host name, the renamed row, the
 // logout with its scratch file, and what a refused login or an HTTP error changes.
 #include "WebTestSupport.h"
-#include "app/FormSink.h"
+#include "app/StationRuns.h"
 #include "network/DescriptionSettings.h"
 
 namespace qelta::network {

@@ -5,6 +5,7 @@
 
 #include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
+#include "app/StationRuns.h"
 #include "core/TextEditor.h"
 #include "fleet/Inventory.h"
 
@@ -50,7 +51,8 @@ void InventoryCommand(CQeltaConfigView& view) {
   request.filter = "CSV Files (*.csv)";
   const std::optional<std::string> path = view.ui().FileDialog(request);
   if (!path || path->empty()) return;
-  if (!RunInventory(view, stations.data(), stations.size(), *path)) return;
+  FormRunHost host(view);
+  if (!RunInventory(host, view.files(), stations.data(), stations.size(), *path)) return;
   ProcessRequest editor;
   editor.argv = TextEditorCommand(view.settings());
   editor.argv.push_back(*path);
