@@ -3,11 +3,11 @@
 #include "app/BaseStationListOps.h"
 #include "app/CommIdAssignment.h"
 #include "app/DefaultUpload.h"
+#include "app/FirmwareCommands.h"
 #include "app/InventoryCommand.h"
 #include "app/ParamsCommands.h"
 #include "app/QeltaConfigView.h"
 #include "app/RadioChannel.h"
-#include "params/FirmwareUpload.h"
 
 FormHooks DefaultFormHooks() {
   FormHooks hooks;

@@ -9,6 +9,7 @@
 
 #include "app/StationRuns.h"
 #include "app/WebOperations.h"
+#include "devices/StationReset.h"
 #include "fleet/FleetRun.h"
 
 namespace qelta::network {
@@ -268,22 +269,7 @@ void ResetBaseStations(CQeltaConfigView& view) {
   const int progress = view.AddOutputRow("Resetting:", "", ids::kImageStep);
   FormRunHost host(view);
   fleet::FleetRun run(host, selection.data(), count);
-  run.Phase([progress](fleet::StationHandle& s) {
-    const BaseStationRecord& station = s.Record();
-    if (s.CheckPresence()) return;  // remembered in the silent list
-    if (s.Link().ConnectTCP(station.address, station.port) != 0) {
-      // A tunnel that refused: this station was not reset.
-      s.AddRow("Connect error", station.addressText, ids::kImageFailure);
-      return;
-    }
-    const int row = fleet::StationHandle::ListRow(progress);
-    s.SetText(row, 0, "Resetting...");
-    s.SetImage(row, ids::kImageStep);
-    s.SetText(row, 1, station.addressText);
-    s.KeepPainting();
-    SleepMs(50);
-    s.Link().Reset();
-  });
+  run.Phase([progress](fleet::StationHandle& s) { ResetStation(s, progress); });
   directory.ReportSilent("(BS reset)");
   view.AddOutputRow("Ready", "", ids::kImageInfo);
   link.Disconnect();

@@ -15,9 +15,9 @@
 #include "app/QeltaConfigView.h"
 #include "app/RadioChannel.h"
 #include "app/StationRuns.h"
-#include "app/WebOperations.h"
 #include "core/SettingsKey.h"
 #include "fleet/FleetRun.h"
+#include "modules/ModuleDefaults.h"
 #include "params/StationTerminal.h"
 
 namespace qelta {
@@ -167,7 +167,7 @@ void UploadAllDefaults(CQeltaConfigView& view) {
     // radio types.
     FormRunHost host(view);
     fleet::FleetRun run(host, copies.data(), n, 3);
-    network::ApplyDefaultEthernetSettings(view, copies.data(), n, &run);
+    network::ApplyDefaultEthernetSettings(host, copies.data(), n, &run);
     view.configFilePath = dialog.fullPath;
     const std::string file = dialog.fullPath;
     run.Phase([&file](fleet::StationHandle& s) {

@@ -7,7 +7,7 @@
 #include "app/QeltaConfigView.h"
 #include "app/StationRuns.h"
 #include "core/TextEditor.h"
-#include "fleet/Inventory.h"
+#include "inventory/Inventory.h"
 
 namespace qelta::fleet {
 

@@ -6,6 +6,7 @@
 
 #include "app/StationRuns.h"
 #include "app/WebOperations.h"
+#include "modules/ModuleReboot.h"
 #include "network/IpSettings.h"
 #include "network/WebClient.h"
 

@@ -7,7 +7,7 @@
 #include "app/BaseStationListOps.h"
 #include "app/StationRuns.h"
 #include "cli/CliContext.h"
-#include "fleet/Inventory.h"
+#include "inventory/Inventory.h"
 
 void RegisterInventorySubcommands(CLI::App& app, CliContext& ctx) {
   auto choice = std::make_shared<StationChoice>();

@@ -21,7 +21,7 @@
 #include "cli/CliContext.h"
 #include "core/SettingsStore.h"
 #include "device/SimDevice.h"
-#include "fleet/Inventory.h"
+#include "inventory/Inventory.h"
 #include "module/SimulatedModule.h"
 #include "module/WebInterface.h"
 

@@ -1,14 +1,10 @@
-// "Set default Ethernet settings" and "Upload default Ethernet settings": the module's default
-// GPIO, serial, profile, TCP forwarding, description and DHCP settings, posted form by form to
-// each chosen station.
+#include "modules/ModuleDefaults.h"
+
 #include <cstdio>
 #include <memory>
 #include <vector>
 
-#include "app/BaseStationListOps.h"
-#include "app/StationRuns.h"
-#include "app/WebOperations.h"
-#include "fleet/FleetRun.h"
+#include "core/OutputImages.h"
 #include "network/WebClient.h"
 
 namespace qelta::network {
@@ -73,9 +69,8 @@ std::string HttpErrorText(const char* format, const WebResult& r) {
 
 }  // namespace
 
-namespace {
+namespace {}  // namespace
 
-// One station's default settings, through the session of the thread it runs on.
 void DefaultsForStation(fleet::StationHandle& s) {
   const BaseStationRecord& station = s.Record();
   if (station.address == 0 || station.address == 0xFFFFFFFFu) return;
@@ -122,54 +117,36 @@ void DefaultsForStation(fleet::StationHandle& s) {
   s.KeepPainting();
 }
 
-}  // namespace
-
-void ApplyDefaultEthernetSettings(CQeltaConfigView& view, const BaseStationRecord* records,
+void ApplyDefaultEthernetSettings(fleet::RunHost& host, const BaseStationRecord* records,
                                   unsigned long count, fleet::FleetRun* run) {
   if (records == nullptr) count = 0;
   if (count > kMaxBaseStations) count = kMaxBaseStations;
-  FormRunHost host(view);
   std::unique_ptr<fleet::FleetRun> ownRun;
   if (run == nullptr) {
     ownRun = std::make_unique<fleet::FleetRun>(host, records, count);
     run = ownRun.get();
   }
+  fleet::StationSink& form = host.Sink();
   WebSession session;
   if (!session.Valid()) {
-    view.Message("Could not initialize HTTP interface.", "HTTP error");
+    form.Notice("Could not initialize HTTP interface.", "HTTP error");
     run->SkipPhase();
     return;
   }
-  const std::string scratchPath = view.programDir + TickFileName();
+  const std::string scratchPath = host.Settings().workingFolder + TickFileName();
   auto scratch = std::make_unique<File>(scratchPath);
   if (!scratch->get()) {
-    view.Message("Cannot open localsettings file for settings parsing.", "File open error");
+    form.Notice("Cannot open localsettings file for settings parsing.", "File open error");
     run->SkipPhase();
     return;
   }
-  view.directory().ClearSilent();
+  form.SilentClear();
   // One station at a time, the answers of every station go to the two files of the phase;
   // several at once, each station writes its own pair.
   run->Phase(DefaultsForStation, {kDefaultSetupFile, kGpioSetupFile});
   scratch.reset();
   std::remove(scratchPath.c_str());
-  view.directory().ReportSilent("(eth defaults)");
-}
-
-void UploadDefaultEthernetSettings(CQeltaConfigView& view) {
-  std::vector<BaseStationRecord> selection(kMaxBaseStations);
-  const uint32_t count = CopySelectedBaseStations(view, selection.data());
-  if (count == 0) return;
-  view.AddOutputRow("Uploading to " + std::to_string(count) + " base stations.", "",
-                    ids::kImageInfo);
-  ApplyDefaultEthernetSettings(view, selection.data(), count);
-}
-
-void SetDefaultEthernetSettings(CQeltaConfigView& view) {
-  if (view.selectedBaseStation == nullptr) return;
-  // A copy: the table may change under the record while the forms are posted.
-  const BaseStationRecord station = *view.selectedBaseStation;
-  ApplyDefaultEthernetSettings(view, &station, 1);
+  form.SilentReport("(eth defaults)");
 }
 
 }  // namespace qelta::network

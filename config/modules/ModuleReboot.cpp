@@ -1,13 +1,8 @@
-// "Reboot Ethernet module(s)": by the discovery protocol's reboot request when the station's MAC
-// is known, through the module's reboot form otherwise. The table is emptied afterwards because
-// the module may come back under another address.
-#include <cstdio>
-#include <vector>
+#include "modules/ModuleReboot.h"
 
-#include "app/BaseStationListOps.h"
-#include "app/StationRuns.h"
-#include "app/WebOperations.h"
-#include "fleet/FleetRun.h"
+#include <cstdio>
+
+#include "core/OutputImages.h"
 #include "network/WebClient.h"
 
 namespace qelta::network {
@@ -77,8 +72,8 @@ void RebootByWebForm(fleet::StationHandle& s, WebSession& session, StationDirect
   s.State().listShowsBaseStations = false;
 }
 
-// One module's reboot, asked or not: its own HTTP session, as every operation here has. The
-// table is emptied through the directory the command was handed, under its lock.
+}  // namespace
+
 void RebootStation(fleet::StationHandle& s, StationDirectory& directory) {
   WebSession session;
   s.ClearSilent();
@@ -92,34 +87,6 @@ void RebootStation(fleet::StationHandle& s, StationDirectory& directory) {
     return;
   }
   RebootByWebForm(s, session, directory);
-}
-
-}  // namespace
-
-void RebootModule(CQeltaConfigView& view, bool confirm) {
-  if (view.selectedBaseStation == nullptr) return;
-  if (confirm &&
-      view.Message("Rediscovering base station after reboot may take a couple of minutes.\nOK to "
-                   "proceed?",
-                   "Verify", MessageButtons::OkCancel,
-                   MessageIcon::Question) != MessageAnswer::Ok) {
-    return;
-  }
-  // The handle works on a copy: the record in the table is emptied on the way.
-  FormRunHost host(view);
-  StationDirectory& directory = view.directory();
-  fleet::RunOne(host, view.selectedBaseStation,
-                [&directory](fleet::StationHandle& s) { RebootStation(s, directory); });
-}
-
-void RebootModules(CQeltaConfigView& view) {
-  std::vector<BaseStationRecord> selection(kMaxBaseStations);
-  const uint32_t count = CopySelectedBaseStations(view, selection.data());
-  StationListHold hold(view);
-  FormRunHost host(view);
-  StationDirectory& directory = view.directory();
-  fleet::FleetRun run(host, selection.data(), count);
-  run.Phase([&directory](fleet::StationHandle& s) { RebootStation(s, directory); });
 }
 
 }  // namespace qelta::network

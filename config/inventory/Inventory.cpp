@@ -1,15 +1,16 @@
-#include "fleet/Inventory.h"
+#include "inventory/Inventory.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <thread>
 
-#include "app/BaseStationListOps.h"
-#include "app/CommIdAssignment.h"
-#include "app/QeltaConfigView.h"
-#include "app/RadioChannel.h"
+#include "core/FileAccess.h"
+#include "core/OutputImages.h"
+#include "devices/CommIds.h"
+#include "devices/Radio.h"
 #include "fleet/FleetRun.h"
+#include "halvex/HalvexCtrl.h"
 #include "network/BaseStationDiscovery.h"
 #include "network/EthernetSettingsDocument.h"
 #include "network/WebClient.h"
