@@ -118,6 +118,12 @@ struct StationChoice {
 bool ShowStations(CliContext& c, int waitMs);
 // Selects the rows of the chosen stations; false (with the reason) when one is not in the list.
 bool SelectStations(CliContext& c, const StationChoice& choice);
+// Both of the above for the stations named (a usage error when none is named and --all is not
+// given); a single chosen station also becomes the selected base station, as a click on its row
+// makes it.
+bool ChooseStations(CliContext& c, const StationChoice& choice);
+// Runs one of the form's commands; a failure when the form has none of that number.
+bool RunFormCommand(CliContext& c, int command);
 // The module subcommands (defaults, reboot, IP settings, recovery, description, view), registered
 // with the other base station subcommands.
 void RegisterWebSubcommands(CLI::App& app, CliContext& ctx);

@@ -52,6 +52,17 @@ bool SelectStations(CliContext& c, const StationChoice& choice) {
   return true;
 }
 
+bool ChooseStations(CliContext& c, const StationChoice& choice) {
+  if (choice.addresses.empty() && !choice.all) return c.UsageError("name stations or give --all");
+  if (!ShowStations(c, choice.waitMs) || !SelectStations(c, choice)) return false;
+  c.form->OnListClick();
+  return true;
+}
+
+bool RunFormCommand(CliContext& c, int command) {
+  return c.form->RunCommand(command) || c.Fail("the command is missing");
+}
+
 void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx) {
   auto listWait = std::make_shared<int>(2000);
   CLI::App* list = app.add_subcommand("bs-list", "List the base stations found on the network");

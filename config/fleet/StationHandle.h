@@ -65,13 +65,15 @@ class StationHandle final : public RowSink {
   const std::string& StartFolder() const;
   StationState& State() { return state_; }
 
-  // The station's rows. A failure row (or a failed probe) marks the station failed.
+  // The station's rows, in its sink.
   using RowSink::AddRow;
   using RowSink::SetImage;
+  // A failure row, or a row changed to a failure, marks the station failed.
   int AddRow(const std::string& name, const std::string& value, int image, RowKind kind) override;
-  void SetText(int row, int column, const std::string& text) override;
   void SetImage(int row, int image, RowKind kind) override;
+  void SetText(int row, int column, const std::string& text) override;
   void DeleteAllRows() override;
+  // Notices only (see Ui()).
   void Message(const std::string& text, const std::string& caption, MessageButtons buttons,
                MessageIcon icon) override;
   void Beep() override;
