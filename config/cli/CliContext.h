@@ -20,7 +20,8 @@
 
 namespace CLI {
 class App;
-}
+class Validator;
+}  // namespace CLI
 
 // The exit statuses of qeltaconfig-cli.
 namespace cli_exit {
@@ -113,12 +114,20 @@ struct StationChoice {
   std::vector<std::string> addresses;
   bool all = false;
 };
+// What every command on stations says when there is none to work on.
+inline constexpr const char* kNoStationFound = "no base station found";
 // Starts discovery (the command line runs it only for commands on base stations), waits until it
 // has finished a cycle (at most waitMs) and shows the table in the list.
 bool ShowStations(CliContext& c, int waitMs);
-// Selects the rows of the chosen stations; false (with the reason) when one is not in the list.
-bool SelectStations(CliContext& c, const StationChoice& choice);
-// Both of the above for the stations named (a usage error when none is named and --all is not
+// Selects the rows of the chosen stations; false (with the reason) when one is not in the list,
+// or when --all finds none ("no base station found"). With `unlisted` given, the addresses that
+// are not in the list are put there instead of failing.
+bool SelectStations(CliContext& c, const StationChoice& choice,
+                    std::vector<std::string>* unlisted = nullptr);
+// The check of a station's address on the command line: dotted IPv4 ("127.0.0.2"); anything
+// else is a usage error.
+CLI::Validator StationAddress();
+// Shows the stations and selects those named (a usage error when none is named and --all is not
 // given); a single chosen station also becomes the selected base station, as a click on its row
 // makes it.
 bool ChooseStations(CliContext& c, const StationChoice& choice);

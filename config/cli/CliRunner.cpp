@@ -223,11 +223,13 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   qelta::fleet::SetMonitor(ctx.form->fleet, &fleetMonitor);
   qelta::fleet::SetJobsOverride(ctx.form->fleet, options.jobs);
   qelta::cli::RowFollower follower(ctx.form->outputList(), *ctx.printer);
+  // An error box from the start on is an error of the run: a start-up that could not read or
+  // create the settings leaves every command working on defaults it did not ask for.
+  running = true;
   ctx.form->InitialiseForm();
   ctx.ui.RunPostedTasks();
 
   bool ok = true;
-  running = true;
   trace.firstDialog = ctx.ui.Dialogs().size();
   if (!configFile.empty()) {
     ctx.ui.QueueFileDialogResult(configFile);

@@ -21,7 +21,8 @@ struct DefaultsChoice {
 
 void AddOptions(CLI::App* cmd, DefaultsChoice& choice, const char* fileHelp) {
   cmd->add_option("file", choice.file, fileHelp)->required();
-  cmd->add_option("address", choice.stations.addresses, "Dotted addresses of the stations");
+  cmd->add_option("address", choice.stations.addresses, "Dotted addresses of the stations")
+      ->check(StationAddress());
   cmd->add_flag("--all", choice.stations.all, "Every station found");
   cmd->add_option("--wait", choice.stations.waitMs, "Wait at most this long for discovery, ms")
       ->check(CLI::Range(0, 60000));

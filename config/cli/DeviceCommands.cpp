@@ -25,7 +25,8 @@ struct Targets {
 };
 
 void AddTargetOptions(CLI::App* cmd, Targets& targets) {
-  cmd->add_option("--station", targets.stations, "Dotted address of a base station (repeatable)");
+  cmd->add_option("--station", targets.stations, "Dotted address of a base station (repeatable)")
+      ->check(StationAddress());
   cmd->add_flag("--all", targets.all, "Every base station found");
   cmd->add_option("--wait", targets.waitMs, "Wait at most this long for discovery, ms")
       ->check(CLI::Range(0, 60000));
@@ -37,7 +38,7 @@ bool ChooseTargets(CliContext& c, const Targets& targets) {
   if (!ShowStations(c, targets.waitMs)) return false;
   if (!SelectStations(c, StationChoice{targets.waitMs, targets.stations, targets.all}))
     return false;
-  if (c.form->outputList().SelectedCount() == 0) return c.Fail("no base station found");
+  if (c.form->outputList().SelectedCount() == 0) return c.Fail(kNoStationFound);
   c.form->OnListClick();
   return true;
 }

@@ -1,35 +1,9 @@
 // The json format: JSON Lines, one object per row when it is final.
+#include "core/ControlCharacters.h"
 #include "cli/RowOutput.h"
 
 namespace qelta::cli {
 namespace {
-
-// The length of a well-formed UTF-8 sequence at text[i] (no overlong forms, no surrogates,
-// nothing above U+10FFFF); 0 when the byte does not start one.
-std::size_t Utf8Sequence(const std::string& text, std::size_t i) {
-  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
-  const unsigned char lead = at(0);
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (at(1) < low || at(1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k)
-    if ((at(k) & 0xC0) != 0x80) return 0;
-  return length;
-}
 
 class JsonPrinter final : public RowPrinter {
  public:
@@ -51,7 +25,7 @@ std::string JsonString(const std::string& text) {
   for (std::size_t i = 0; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte >= 0x80) {
-      if (const std::size_t n = Utf8Sequence(text, i)) {
+      if (const std::size_t n = Utf8SequenceLength(text, i)) {
         out.append(text, i, n);
         i += n;
       } else {

@@ -28,13 +28,14 @@ bool ShowStations(CliContext& c, int waitMs) {
   return true;
 }
 
-// Selects the rows of the stations at these addresses; false (with the reason) when one is not
-// in the list.
-bool SelectStations(CliContext& c, const StationChoice& choice) {
+bool SelectStations(CliContext& c, const StationChoice& choice,
+                    std::vector<std::string>* unlisted) {
   OutputList& list = c.form->outputList();
   for (int row = 0; row < list.RowCount(); ++row) list.SetSelected(row, false);
   if (choice.all) {
     c.form->RunCommand(ids::kCmdSelectAll);
+    // Every station of none is no work done: the command has failed, whatever it is.
+    if (list.SelectedCount() == 0) return c.Fail(kNoStationFound);
     return true;
   }
   for (const std::string& address : choice.addresses) {
@@ -47,9 +48,21 @@ bool SelectStations(CliContext& c, const StationChoice& choice) {
         found = true;
       }
     }
-    if (!found) return c.Fail("no base station at " + address);
+    if (found) continue;
+    if (!unlisted) return c.Fail("no base station at " + address);
+    unlisted->push_back(address);
   }
   return true;
+}
+
+CLI::Validator StationAddress() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        uint32_t address = 0;
+        if (TextToAddress(text, address)) return {};
+        return "not a station's dotted address: " + text;
+      },
+      "ADDRESS");
 }
 
 bool ChooseStations(CliContext& c, const StationChoice& choice) {
@@ -79,7 +92,8 @@ void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx) {
 
   auto reset = std::make_shared<StationChoice>();
   CLI::App* cmd = app.add_subcommand("bs-reset", "Reset the base stations at these addresses");
-  cmd->add_option("address", reset->addresses, "Dotted addresses of the stations");
+  cmd->add_option("address", reset->addresses, "Dotted addresses of the stations")
+      ->check(StationAddress());
   cmd->add_flag("--all", reset->all, "Every station found");
   cmd->add_option("--wait", reset->waitMs, "Wait at most this long for discovery, ms")
       ->check(CLI::Range(0, 60000));

@@ -1,12 +1,14 @@
 // The terminal-parameter subcommands of the command line: upload a configuration file, read a
 // hand terminal out into a file, and the device-information report.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <ostream>
 
 #include "app/StationRuns.h"
 #include "cli/CliContext.h"
+#include "cli/JsonFields.h"
 #include "network/BaseStationRecord.h"
 
 namespace {
@@ -56,6 +58,30 @@ bool RunOnForm(CliContext& c, int command, const std::string& station) {
   return true;
 }
 
+// {"device_report":{...}}: the report's items (its information rows) under the snake_case of
+// their names, decimal numbers as numbers; a name met again gets "_2", "_3", ... Empty when the
+// report did not come to its items (a failure row stopped it).
+std::string DeviceReportJsonLine(const OutputList& list) {
+  std::vector<std::string> keys;
+  std::string fields;
+  for (const OutputRow& row : list.Rows()) {
+    if (row.image == ids::kImageFailure) return {};
+    if (row.image != ids::kImageInfo) continue;
+    const std::string base = qelta::cli::SnakeCaseKey(row.text[0]);
+    std::string key = base;
+    for (int n = 2; std::find(keys.begin(), keys.end(), key) != keys.end(); ++n)
+      key = base + "_" + std::to_string(n);
+    keys.push_back(key);
+    // An item's value keeps the template line's own line end; it is not part of the value.
+    std::string value = row.text[1];
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
+    fields += (fields.empty() ? "" : ",") + qelta::cli::JsonString(key) + ":" +
+              qelta::cli::JsonNumberOrString(value);
+  }
+  if (keys.empty()) return {};
+  return "{\"device_report\":{" + fields + "}}\n";
+}
+
 }  // namespace
 
 void RegisterParamsSubcommands(CLI::App& app, CliContext& ctx) {
@@ -98,7 +124,14 @@ void RegisterParamsSubcommands(CLI::App& app, CliContext& ctx) {
   info->callback([&ctx, station] {
     const std::string target = *station;
     ctx.action = [target](CliContext& c) {
-      return RunOnForm(c, ids::kReadDeviceInfoButton, target);
+      const bool ran = RunOnForm(c, ids::kReadDeviceInfoButton, target);
+      if (c.format == qelta::cli::OutputFormat::Json) {
+        c.afterRows = [](CliContext& ctx) {
+          ctx.out << DeviceReportJsonLine(ctx.form->outputList());
+          ctx.out.flush();
+        };
+      }
+      return ran;
     };
   });
 }

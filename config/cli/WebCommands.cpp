@@ -25,12 +25,14 @@ struct DescriptionChoice {
 
 void AddStationOptions(CLI::App* cmd, StationChoice& choice, bool many) {
   if (many) {
-    cmd->add_option("address", choice.addresses, "Dotted addresses of the stations");
+    cmd->add_option("address", choice.addresses, "Dotted addresses of the stations")
+        ->check(StationAddress());
     cmd->add_flag("--all", choice.all, "Every station found");
   } else {
     cmd->add_option("address", choice.addresses, "Dotted address of the station")
         ->required()
-        ->expected(1);
+        ->expected(1)
+        ->check(StationAddress());
   }
   cmd->add_option("--wait", choice.waitMs, "Wait at most this long for discovery, ms")
       ->check(CLI::Range(0, 60000));

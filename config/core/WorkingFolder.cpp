@@ -27,17 +27,26 @@ std::string DataHome() {
   return std::string(home && home[0] ? home : "/tmp") + "/.local/share";
 }
 
+// The system's own program folders, where only packages put files.
+bool InSystemFolder(const std::string& dir) {
+  for (const char* system : {"/usr/", "/bin/", "/sbin/"})
+    if (dir.rfind(system, 0) == 0) return true;
+  return false;
+}
+
 }  // namespace
 
 std::string ChooseWorkingFolder(IFileAccess& files, const WorkingFolderPlan& plan) {
   std::string exe = plan.exePath.empty() ? ExecutablePath() : plan.exePath;
   std::string exeDir = exe.empty() ? std::string() : FolderOf(exe);
-  if (!exeDir.empty() && files.IsWritableDir(exeDir)) return exeDir;
+  std::string installed = plan.installedDataDir;
+  if (installed.empty() && !exeDir.empty()) installed = exeDir + "../share/qeltaconfig";
+  const bool installedProgram =
+      InSystemFolder(exeDir) || (!installed.empty() && files.Exists(installed));
+  if (!exeDir.empty() && !installedProgram && files.IsWritableDir(exeDir)) return exeDir;
 
   std::string folder = (plan.dataHome.empty() ? DataHome() : plan.dataHome) + "/QeltaConfig/";
   if (files.MakeDirs(folder.substr(0, folder.size() - 1), 0700) != 0) return {};
-  std::string installed = plan.installedDataDir;
-  if (installed.empty() && !exeDir.empty()) installed = exeDir + "../share/qeltaconfig";
   if (!installed.empty()) {
     if (installed.back() != '/') installed += '/';
     // Seed only what is missing: the user's own edits of the text files stay.

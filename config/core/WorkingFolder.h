@@ -1,6 +1,9 @@
-// The program's working folder: the executable's folder when it is writable (a build tree),
-// else $XDG_DATA_HOME/QeltaConfig (default ~/.local/share/QeltaConfig), seeded with the installed
-// data files that are not there yet. Always ends with '/'.
+// The program's working folder: the executable's folder when it is a build tree (writable, and
+// not an installed program's folder), else $XDG_DATA_HOME/QeltaConfig (default
+// ~/.local/share/QeltaConfig), seeded with the installed data files that are not there yet.
+// An installed program's folder is one with the installed data beside it
+// (<prefix>/share/qeltaconfig) or one under /usr, /bin or /sbin: the program never writes there,
+// not even as root, who may write anywhere. Always ends with '/'.
 #pragma once
 
 #include <string>

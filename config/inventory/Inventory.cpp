@@ -1,10 +1,14 @@
 #include "inventory/Inventory.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <string_view>
 #include <thread>
 
+#include "core/ControlCharacters.h"
 #include "core/FileAccess.h"
 #include "core/OutputImages.h"
 #include "devices/CommIds.h"
@@ -22,6 +26,8 @@ constexpr int kConnectWaitMs = 20;  // paces the first frame after the tunnel op
 constexpr const char* kLinkFailureText = "Connection Error";
 constexpr int kImageSilent = 5;
 
+constexpr InventoryColumn kDiscoveryColumns[] = {kInvName, kInvMac, kInvMask, kInvGateway,
+                                                 kInvDhcp};
 constexpr InventoryColumn kTunnelColumns[] = {kInvDeviceType, kInvSoftware, kInvId,
                                               kInvDate,       kInvChannel,  kInvCommId};
 constexpr InventoryColumn kWebColumns[] = {kInvBaud,    kInvDataBits,    kInvStopBits,
@@ -103,7 +109,7 @@ void ReadThroughTunnel(CHalvexCtrl& link, const BaseStationRecord& station, Inve
     if (value == kLinkFailureText) {
       fail(c);
     } else {
-      r.cells[c] = value;
+      r.cells[c] = Utf8ShownText(value);
     }
   };
   text(kInvSoftware, link.GetSWVersion());
@@ -154,7 +160,7 @@ void ReadModuleBackup(StationHandle& s, InventoryRecord& r) {
 void InventoryForStation(StationHandle& s, InventoryRecord& r) {
   const BaseStationRecord& station = s.Record();
   r.started = true;
-  const std::string name = station.name[0] ? station.name : "Base station";
+  const std::string name = station.name[0] ? Utf8ShownText(station.name) : "Base station";
   if (!network::BaseStationDiscovery::ProbeBaseStation(station.address)) {
     r.probeFailed = true;
     for (InventoryColumn c : kTunnelColumns) r.cells[c] = kNoAnswer;
@@ -181,6 +187,7 @@ std::string InventoryRecord::StatusText() const {
     if (!parts.empty()) parts += ", ";
     parts += part;
   };
+  add(unlisted, "discovery");
   add(probeFailed, "probe");
   add(tunnelFailed, "tunnel");
   add(webFailed, "web");
@@ -189,7 +196,7 @@ std::string InventoryRecord::StatusText() const {
 
 InventoryRecord DiscoveryPart(const BaseStationRecord& station) {
   InventoryRecord r;
-  r.cells[kInvName] = station.name;
+  r.cells[kInvName] = Utf8ShownText(station.name);
   r.cells[kInvAddress] = station.addressText;
   if (station.macValid) r.cells[kInvMac] = network::FormatMac(station.mac);
   if (station.maskValid) r.cells[kInvMask] = Dotted(station.mask);
@@ -199,12 +206,21 @@ InventoryRecord DiscoveryPart(const BaseStationRecord& station) {
   return r;
 }
 
+InventoryRecord UnlistedPart(const BaseStationRecord& station) {
+  InventoryRecord r;
+  for (InventoryColumn c : kDiscoveryColumns) r.cells[c] = kNoAnswer;
+  r.cells[kInvAddress] = station.addressText;
+  r.unlisted = true;
+  r.cells[kInvStatus] = r.StatusText();
+  return r;
+}
+
 bool ReadBackupColumns(const char* data, std::size_t size, InventoryRecord& record) {
   if (data == nullptr || size == 0 || size > kMaxBackupBytes) return false;
   network::EthernetSettingsReader reader(
       [&record](const std::string& label, const std::string& text) {
         for (const BackupLabel& l : kBackupLabels)
-          if (label == l.label) record.cells[l.column] = text;
+          if (label == l.label) record.cells[l.column] = Utf8ShownText(text);
       });
   reader.wholeTexts = true;
   reader.Reset();
@@ -223,11 +239,13 @@ std::string InventorySummary(const InventoryRecord& record) {
 }
 
 std::vector<InventoryRecord> CollectInventory(RunHost& host, const BaseStationRecord* stations,
-                                              std::size_t count) {
+                                              std::size_t count, std::size_t unlisted) {
   std::vector<InventoryRecord> records;
   if (stations == nullptr) count = 0;
   records.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) records.push_back(DiscoveryPart(stations[i]));
+  const std::size_t listed = count - std::min(unlisted, count);
+  for (std::size_t i = 0; i < count; ++i)
+    records.push_back(i < listed ? DiscoveryPart(stations[i]) : UnlistedPart(stations[i]));
   if (count == 0) return records;
   FleetRun run(host, stations, count);
   // Each station's work fills its own record only; the run has ended (its workers joined) before
@@ -238,9 +256,13 @@ std::vector<InventoryRecord> CollectInventory(RunHost& host, const BaseStationRe
 }
 
 std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  // A leading apostrophe keeps a spreadsheet from taking the cell for a formula.
+  const bool formula =
+      !text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos;
+  const std::string cell = formula ? "'" + text : text;
+  if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
   std::string quoted = "\"";
-  for (const char c : text) {
+  for (const char c : cell) {
     if (c == '"') quoted += '"';
     quoted += c;
   }
@@ -263,19 +285,27 @@ std::string InventoryCsv(const std::vector<InventoryRecord>& records) {
 }
 
 bool RunInventory(RunHost& host, IFileAccess& files, const BaseStationRecord* stations,
-                  std::size_t count, const std::string& csvPath,
-                  std::vector<InventoryRecord>* out) {
-  std::vector<InventoryRecord> records = CollectInventory(host, stations, count);
+                  std::size_t count, const std::string& csvPath, std::vector<InventoryRecord>* out,
+                  std::size_t unlisted, std::string* failure) {
+  std::vector<InventoryRecord> records = CollectInventory(host, stations, count, unlisted);
   bool written = true;
   if (!csvPath.empty()) {
-    const int error = files.WriteFileAtomic(csvPath, InventoryCsv(records), 0644);
+    // A file that is there keeps its mode (one kept private stays private).
+    mode_t mode = 0644;
+    struct stat existing {};
+    if (::stat(csvPath.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+      mode = existing.st_mode & 07777;
+    const int error = files.WriteFileAtomic(csvPath, InventoryCsv(records), mode);
     written = error == 0;
     StationSink& rows = host.Sink();
     if (written) {
       rows.AddRow("Inventory written", csvPath, ids::kImageSuccess);
     } else {
+      // "not a regular file" for a device or a FIFO, "No space left on device", ...
+      const std::string why = FileErrorText(error, 0);
       const int row = rows.AddRow("Cannot write inventory", csvPath, ids::kImageFailure);
-      rows.SetText(row, 2, std::strerror(error));
+      rows.SetText(row, 2, why);
+      if (failure) *failure = why;
     }
   }
   if (out) *out = std::move(records);

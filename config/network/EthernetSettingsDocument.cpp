@@ -117,15 +117,6 @@ std::string CleanSettingsText(std::string_view text) {
   return clean;
 }
 
-std::string BlankSettingsText(std::string_view text) {
-  std::string clean(text);
-  for (char& c : clean) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte >= 0x80) c = ' ';
-  }
-  return clean;
-}
-
 void EthernetSettingsReader::Reset() {
   dhcpOn = false;
   inSerialOrBoot = false;
@@ -141,7 +132,7 @@ XmlHandler* EthernetSettingsReader::OnXmlEvent(XmlParser&, int event, std::strin
       if (!inSystem && name == "system") inSystem = true;
       return this;
     case kXmlText:
-      OnText(name, wholeTexts ? BlankSettingsText(text) : CleanSettingsText(text));
+      OnText(name, wholeTexts ? std::string(text) : CleanSettingsText(text));
       break;
     case kXmlElementEnd:
       if (inSerialOrBoot && (name == "boot" || name == "serial")) inSerialOrBoot = false;

@@ -31,8 +31,6 @@ const char* FileErrorText(int code);
 // --- The settings document -----------------------------------------------------------------------
 // Bytes below 0x20 and from 0x80 up become blanks; more than 31 characters are cut to 28 and "...".
 std::string CleanSettingsText(std::string_view text);
-// The same blanks without the cut, for readers that keep the whole text (the inventory).
-std::string BlankSettingsText(std::string_view text);
 
 // The one handler of the settings document. It shows the serial and network settings found inside
 // "serial" or "boot" and the location and description inside "system".
@@ -49,7 +47,8 @@ class EthernetSettingsReader : public XmlHandler {
   bool dhcpOn = false;
   bool inSerialOrBoot = false;
   bool inSystem = false;
-  // Texts handed to the sink whole instead of cut to what the list shows.
+  // Texts handed to the sink whole and as the document holds them (its references decoded),
+  // instead of cut and blanked as the list shows them: the reader makes them fit its own output.
   bool wholeTexts = false;
 
  private:

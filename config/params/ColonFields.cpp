@@ -73,4 +73,13 @@ std::optional<std::string> LineReader::Next() {
   return piece;
 }
 
+std::optional<std::string> LineReader::NextLine() {
+  if (!open_ || pos_ >= content_.size()) return std::nullopt;
+  const size_t feed = content_.find('\n', pos_);
+  const size_t end = feed == std::string::npos ? content_.size() : feed + 1;
+  std::string line = content_.substr(pos_, end - pos_);
+  pos_ = end;
+  return line;
+}
+
 }  // namespace qelta

@@ -34,6 +34,9 @@ class LineReader {
   bool IsOpen() const { return open_; }
   void Close();
   std::optional<std::string> Next();
+  // The next line whole however long, with its line feed (a last line may have none). Readers that
+  // limit a line's length judge the whole line, instead of taking its tail for a line of its own.
+  std::optional<std::string> NextLine();
   // Why the last Open failed ("No such file or directory", "file is larger than 1 MiB", ...).
   std::string FailureText() const;
 

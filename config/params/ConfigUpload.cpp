@@ -13,8 +13,16 @@ namespace qelta {
 
 namespace {
 
-constexpr size_t kMaxLinePiece = 254;
+// The longest line the file may hold, its line feed not counted. A longer line is written
+// nothing of: a warning row says so and the reading goes on with the next line.
+constexpr size_t kMaxLineChars = 254;
+constexpr size_t kShownLineStart = 40;  // of a line too long, in its warning row
 constexpr int kMaxBlockBytes = 255;
+
+bool TooLong(const std::string& line) {
+  const size_t chars = !line.empty() && line.back() == '\n' ? line.size() - 1 : line.size();
+  return chars > kMaxLineChars;
+}
 
 // Addresses the link's image of a page holds: 0..254 on the two EEPROM pages, 0..32767 in the
 // extended memory. A block must lie inside it, or it would be sent from outside the image.
@@ -44,7 +52,7 @@ bool WriteImageRange(ParamLink& link, int16_t page, uint32_t start, uint32_t cou
 class FileUpload {
  public:
   FileUpload(ParamLink& link, OutputRows& rows, ParameterWriter& writer)
-      : link_(link), rows_(rows), writer_(writer), reader_(kMaxLinePiece) {}
+      : link_(link), rows_(rows), writer_(writer), reader_(kMaxLineChars) {}
 
   UploadEnd Run(const std::string& path);
 
@@ -55,32 +63,38 @@ class FileUpload {
   bool StringBlock(const ColonFields& fields);
   bool SetBlock(const ColonFields& fields);
   bool SystemByte(const ColonFields& fields);
-  // The next piece of the file, keeping count of the file's lines.
-  std::optional<std::string> NextPiece();
+  // The next line of the file, keeping count of the file's lines.
+  std::optional<std::string> NextLine();
   // Tells the link which line is performed now: "line 12: LCD_CONTRAST:60".
-  void NoteSource(const std::string& piece);
+  void NoteSource(const std::string& line);
+  // The warning row of the line read last, which is too long to be written; `what` tells what
+  // is not written because of it (the line, its block).
+  void WarnTooLong(const std::string& line, const std::string& what);
 
   ParamLink& link_;
   OutputRows& rows_;
   ParameterWriter& writer_;
   LineReader reader_;
-  int lineNumber_ = 0;      // line of the piece read last
-  int nextLineNumber_ = 1;  // line the next piece belongs to
+  int lineNumber_ = 0;  // line read last
 };
 
-std::optional<std::string> FileUpload::NextPiece() {
-  auto piece = reader_.Next();
-  if (piece) {
-    lineNumber_ = nextLineNumber_;
-    if (!piece->empty() && piece->back() == '\n') ++nextLineNumber_;
-  }
-  return piece;
+std::optional<std::string> FileUpload::NextLine() {
+  auto line = reader_.NextLine();
+  if (line) ++lineNumber_;
+  return line;
 }
 
-void FileUpload::NoteSource(const std::string& piece) {
-  std::string text = piece;
+void FileUpload::NoteSource(const std::string& line) {
+  std::string text = line;
   if (!text.empty() && text.back() == '\n') text.pop_back();
   link_.SetCurrentSource("line " + std::to_string(lineNumber_) + ": " + text);
+}
+
+void FileUpload::WarnTooLong(const std::string& line, const std::string& what) {
+  rows_.AddOutputRow("Warning! Line longer than " + std::to_string(kMaxLineChars) +
+                         " characters, " + what + " not written",
+                     "line " + std::to_string(lineNumber_), kImageFailure, RowKind::Warning);
+  rows_.SetRowText(rows_.RowCount() - 1, 2, line.substr(0, kShownLineStart) + "...");
 }
 
 UploadEnd FileUpload::Run(const std::string& path) {
@@ -90,10 +104,15 @@ UploadEnd FileUpload::Run(const std::string& path) {
     return UploadEnd::kFileNotOpened;
   }
   bool failed = false;
-  while (auto line = NextPiece()) {
+  while (auto line = NextLine()) {
     if (line->empty() || (*line)[0] == '\n' || (*line)[0] == '\r') continue;
     const ColonFields fields = SplitColonFields(*line);
     if (fields.first == "/") continue;
+    if (TooLong(*line)) {
+      // A comment stays a comment however long; any other line is written whole or not at all.
+      if (fields.first.empty() || fields.first[0] != '/') WarnTooLong(*line, "the line");
+      continue;
+    }
     NoteSource(*line);
     bool blockOk = true;
     bool isBlock = true;
@@ -142,9 +161,16 @@ UploadEnd FileUpload::Run(const std::string& path) {
 bool FileUpload::DataBlock(const ColonFields& fields) {
   const int16_t page = writer_.TargetPage();
   const auto start = static_cast<uint16_t>(ParseDecimal(fields.second));
+  const int blockLine = lineNumber_;
   uint32_t n = 0;
-  while (auto line = NextPiece()) {
+  bool dropped = false;  // a data line was too long: the block's later bytes have no address
+  while (auto line = NextLine()) {
     if (SplitColonFields(*line).first == "DATABLOCK_END") break;
+    if (TooLong(*line)) {
+      WarnTooLong(*line, "the DATABLOCK of line " + std::to_string(blockLine));
+      dropped = true;
+    }
+    if (dropped) continue;
     for (uint8_t byte : ParseDataLine(*line)) {
       if (n < static_cast<uint32_t>(kMaxBlockBytes) + 1) {
         link_.SetEepByte(page, static_cast<int16_t>(start + n), byte);
@@ -152,6 +178,7 @@ bool FileUpload::DataBlock(const ColonFields& fields) {
       ++n;
     }
   }
+  if (dropped) return true;
   if (n > static_cast<uint32_t>(kMaxBlockBytes)) {
     rows_.AddOutputRow("DATABLOCK > 255 bytes", std::to_string(n), kImageFailure);
     return false;
@@ -178,11 +205,15 @@ bool FileUpload::LaserParam(const ColonFields& fields) {
 bool FileUpload::StringBlock(const ColonFields& fields) {
   const int16_t page = writer_.TargetPage();
   const auto address = static_cast<uint16_t>(ParseDecimal(fields.second));
-  auto line = NextPiece();
+  auto line = NextLine();
   if (!line) {
     // The text line is missing: nothing to write, and the file is malformed.
     rows_.AddOutputRow("WriteString to eeprom fail", "", kImageFailure);
     return false;
+  }
+  if (TooLong(*line)) {
+    WarnTooLong(*line, "the STRING_BLOCK text");
+    return true;
   }
   std::string text = *line;
   if (!text.empty() && text.back() == '\n') text.pop_back();

@@ -6,6 +6,7 @@
 #include "params/ColonFields.h"
 #include "params/ConfigUpload.h"
 #include "params/DecimalValue.h"
+#include "params/MemoryBounds.h"
 #include "params/ParameterReadout.h"
 #include "params/ParameterWriter.h"
 #include "params/ReadSetup.h"
@@ -54,8 +55,7 @@ int16_t AddressAfter(const std::string& item, size_t prefix) {
 void UploadConfiguration(TerminalView& terminal) {
   terminal.link.Disconnect();
   if (terminal.stations.clearSilent) terminal.stations.clearSilent();
-  ParameterWriter writer(terminal.link, terminal.rows, terminal.state.functionKeys);
-  writer.ClearFunctionKeys();
+  ParameterWriter(terminal.link, terminal.rows, terminal.state.functionKeys).ClearFunctionKeys();
 
   std::optional<StationTarget> station;
   if (terminal.listShowsBaseStations && terminal.stations.selected)
@@ -83,17 +83,20 @@ void UploadConfiguration(TerminalView& terminal) {
     terminal.state.deviceMenuEnabled = true;
   }
 
-  const int16_t device = terminal.link.GetDevice();
-  if (device == 8 || device == 9) {
-    terminal.state.eepromPage = device == 8 ? 2 : 0;
+  const int16_t deviceType = terminal.link.GetDevice();
+  if (deviceType == 8 || deviceType == 9) {
+    terminal.state.eepromPage = deviceType == 8 ? 2 : 0;
   } else {
     terminal.rows.AddOutputRow(" Qelta device not found", "", kImageFailure);
     terminal.ui.Beep();
     return;
   }
-  writer.SetTargetPage(*terminal.state.eepromPage);
+  // From here on no write goes where the device keeps nothing of it (or keeps it elsewhere).
+  MemoryBoundsLink device(terminal.link, terminal.rows, deviceType);
+  ParameterWriter fileWriter(device, terminal.rows, terminal.state.functionKeys);
+  fileWriter.SetTargetPage(*terminal.state.eepromPage);
 
-  switch (UploadConfigurationFile(terminal.link, terminal.rows, writer, terminal.configFilePath)) {
+  switch (UploadConfigurationFile(device, terminal.rows, fileWriter, terminal.configFilePath)) {
     case UploadEnd::kFileNotOpened:
       return;
     case UploadEnd::kParameterFailure:

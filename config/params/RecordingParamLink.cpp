@@ -1,14 +1,13 @@
 #include "params/RecordingParamLink.h"
 
+#include "params/MemoryBounds.h"
+
 namespace qelta {
 
 namespace {
 
 // The most data bytes one memory-write frame of the link carries.
 constexpr int kMaxFrameData = 249;
-constexpr uint32_t kEepromPageSize = 256;
-constexpr uint32_t kExtendedSize = 32768;
-constexpr int16_t kTypeExtendedMemory = 8;
 
 }  // namespace
 
@@ -62,34 +61,17 @@ std::string RecordingParamLink::ReadMemStr(int16_t addr, int16_t page, int16_t t
 }
 
 bool RecordingParamLink::Record(int16_t addr, int16_t page, std::vector<uint8_t> bytes) {
-  // The address bytes of the frame: (page, low byte) on the EEPROM pages, otherwise the address
-  // shifted right by 8 (as a signed value) and its low byte.
-  const bool eepromPage = page == 0 || page == 1;
-  const auto x = static_cast<uint8_t>(eepromPage ? page : (addr >> 8) & 0xFF);
-  const auto y = static_cast<uint8_t>(addr & 0xFF);
-  const auto count = static_cast<uint32_t>(bytes.size());
-
+  const WriteLanding landing = LandWrite(type_, addr, page, bytes.size());
   RecordedWrite write;
   write.source = source_;
-  if (type_ == kTypeExtendedMemory) {
-    write.page = 2;
-    write.address = uint32_t{x} * 256 + y;
-    write.refused = write.address + count > kExtendedSize;
-  } else if (x <= 1) {
-    write.page = x;
-    write.address = y;
-    write.refused = write.address + count > kEepromPageSize;
-  } else {
-    // No page of the device answers to these address bytes: say what was asked for.
-    write.page = page;
-    write.address = static_cast<uint16_t>(addr);
-    write.refused = true;
-  }
+  write.page = landing.page;
+  write.address = landing.address;
+  write.refused = landing.refused;
+  const bool empty = bytes.empty();
   write.bytes = std::move(bytes);
-  const bool accepted = !write.refused;
   // A frame without data changes nothing on the device: there is nothing to show.
-  if (count > 0) writes_.push_back(std::move(write));
-  return accepted;
+  if (!empty) writes_.push_back(std::move(write));
+  return !landing.refused;
 }
 
 int16_t RecordingParamLink::SetEepromVal(int16_t addr, int16_t data, int16_t page) {

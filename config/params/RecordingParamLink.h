@@ -3,10 +3,10 @@
 // does, and records every memory write with the file line that caused it. Nothing leaves the
 // process (no port, no network) and nothing waits.
 //
-// Where a write lands follows the wire's address bytes X and Y: a type 8 device has one 16-bit
-// address space X*256+Y (shown as page 2); any other type has only its two EEPROM pages of 256
-// bytes (X = 0 or 1, address Y). A write that runs past the end of its memory, or that no page
-// answers to, is answered but kept nowhere: it is recorded as refused.
+// Where a write lands follows the wire's address bytes X and Y (LandWrite, params/MemoryBounds.h):
+// a type 8 device has one 16-bit address space X*256+Y (shown as page 2); any other type has only
+// its two EEPROM pages of 256 bytes (X = 0 or 1, address Y). A write that LandWrite refuses is
+// answered but kept nowhere: it is recorded as refused. (The upload itself sends no such write.)
 #pragma once
 
 #include <array>

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "halvex/SerialPort.h"
+#include "transport/SerialTransport.h"
 
 namespace halvex::boot {
 
@@ -35,14 +35,7 @@ void BootLink::Reopen(int16_t baud) {
   link_.quietPortFailures = false;
 }
 
-void BootLink::PurgeSerial() {
-  std::shared_ptr<SerialPort> port;
-  {
-    std::lock_guard<std::mutex> lock(link_.linkMutex);
-    port = link_.port;
-  }
-  if (port) port->Purge(true, true);
-}
+void BootLink::PurgeSerial() { link_.serial->Purge(); }
 
 void BootLink::SetSendBootFlag(bool on) { link_.SetBootFlag(on); }
 

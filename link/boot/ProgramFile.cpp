@@ -2,7 +2,6 @@
 
 #include <cerrno>
 
-#include "boot/BootTransfer.h"
 #include "halvex/WholeFile.h"
 #include "platform/MemoryFile.h"
 
@@ -12,13 +11,11 @@ ProgramFileCheck OpenProgramFile(const std::string& path, BootFileMode mode, Boo
   ProgramFileCheck check;
   state.program.reset();
   const bool binary = mode != BootFileMode::SRecords;
-  // Binary firmware is written from address 0 up to the flash end: a longer file would be cut.
-  const size_t limit = binary ? kFlashEnd : kMaxRecordFileSize;
+  const size_t limit = binary ? kMaxBinaryImageSize : kMaxRecordFileSize;
   if (const int e = ReadWholeFile(path, limit, state.programBytes)) {
     check.error = e;
-    check.reason = e == EFBIG && binary
-                       ? "file is larger than the flash (" + std::to_string(kFlashEnd) + " bytes)"
-                       : WholeFileErrorText(e, limit);
+    check.reason = e == EFBIG && binary ? "file is larger than the device's 64 KiB address space"
+                                        : WholeFileErrorText(e, limit);
     return check;
   }
   if (state.programBytes.empty()) {

@@ -8,8 +8,8 @@
 #include "halvex/PropertyBag.h"
 #include "interface/LinkState.h"
 #include "interface/Version.h"
-#include "platform/NamedSignals.h"
-#include "transport/Workers.h"
+#include "transport/SerialTransport.h"
+#include "transport/TcpTransport.h"
 
 using Impl = CHalvexCtrl::Impl;
 
@@ -17,20 +17,18 @@ Impl::Impl(CHalvexCtrl& owner) : self(owner) {}
 Impl::~Impl() = default;
 
 CHalvexCtrl::CHalvexCtrl() : d_(std::make_unique<Impl>(*this)) {
-  // What the window's creation does: the hand-over signal and the Send worker, which lives as
-  // long as the object. The Receive worker belongs to each serial open.
-  d_->busconf = halvex::NamedEvent::Create("busconf", true, false);
-  d_->sender = std::make_unique<halvex::SendWorker>(*d_);
-  d_->sender->Start();
+  // The serial way starts its Send worker now, as the window's creation does; the Receive worker
+  // belongs to each serial open.
+  d_->serial = std::make_unique<halvex::SerialTransport>(*d_);
+  d_->tcp = std::make_unique<halvex::TcpTransport>(*d_);
 }
 
 CHalvexCtrl::~CHalvexCtrl() {
   // Close the link first (as Connect to port 0) so that a write in progress ends, then wake the
   // Send worker and wait for it; nothing of this object is touched by a worker afterwards.
   Connect(0, 19200);
-  d_->sender->Stop();
-  d_->sender.reset();
-  d_->busconf.reset();
+  d_->serial.reset();
+  d_->tcp.reset();
   d_->face.SetChangeCallback(nullptr);
 }
 

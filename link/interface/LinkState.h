@@ -5,9 +5,8 @@
 // `proto`.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -19,13 +18,10 @@
 #include "protocol/ProtocolState.h"
 
 namespace halvex {
-class SerialPort;
-class NamedEvent;
-class SendWorker;
-class ReceiveWorker;
-
-// Provided by the protocol code: forgets the cached device information.
-void InvalidateDeviceInfo();
+class Event;
+class Transport;
+class SerialTransport;
+class TcpTransport;
 }  // namespace halvex
 
 struct CHalvexCtrl::Impl {
@@ -41,8 +37,10 @@ struct CHalvexCtrl::Impl {
 
   // --- Internal operations used by protocol and boot code -------------------------------------
 
-  // A serial port or a TCP socket is open.
-  bool HasLink() const;
+  // A way to the device is chosen: the serial port or a TCP socket is open.
+  bool HasLink() const { return active.load() != nullptr; }
+  // Commands go over TCP (a socket is open), and their silent-device codes are TCP's.
+  bool OverTcp() const;
   bool TcpOpen() const;
   bool SerialOpen() const;
 
@@ -70,49 +68,36 @@ struct CHalvexCtrl::Impl {
   static void SleepMs(int ms);
 
   // The open serial port's number (0 when closed) and the baud rate it was opened at.
-  int16_t ComPort() const { return comPort.load(); }
-  int16_t Baud() const { return baud.load(); }
+  int16_t ComPort() const;
+  int16_t Baud() const;
   // The boot-load stream sets this to suspend the RTS/CTS handshake.
   void SetBootFlag(bool on);
   bool BootFlag() const;
 
   // --- Transport (transport/) ------------------------------------------------------------------
 
-  // Closes the serial port if open (stops its Receive worker). Status text emptied.
-  void CloseSerial();
-  // The open steps; false with the status text set on failure.
-  bool OpenSerial(int16_t port, int16_t baudRate);
-  void CloseSocket();
-  // Fills the Send worker's transmit buffer and purges the port; `start` sets "busconf".
-  void LoadSender(const int16_t* buf, int16_t length, bool start);
   // The Receive worker's handler for one batch outside BER mode.
-  void HandleChunk(const uint8_t* data, size_t n, halvex::NamedEvent* receventti);
-  bool SendAndWaitTcp(const int16_t* buf, int16_t length, int16_t waitTime);
-  void SendDataTcp(const int16_t* buf, int16_t length);
+  void HandleChunk(const uint8_t* data, size_t n, halvex::Event* receventti);
+  // Adds bytes to the capture ring, wrapping at 1000 (the oldest are overwritten).
+  void AppendCaptured(const uint8_t* data, size_t n);
+  // Waits at most timeoutMs until the capture ring holds `count` bytes.
+  bool AwaitRing(int count, int timeoutMs);
   void ClearReply();
 
-  std::atomic<int16_t> comPort{1};
-  std::atomic<int16_t> baud{0};
-
-  // Port and the per-open signals; the pointers are swapped under linkMutex, users keep copies.
-  mutable std::mutex linkMutex;
-  std::shared_ptr<halvex::SerialPort> port;
-  std::shared_ptr<halvex::NamedEvent> conffrank;
-  std::shared_ptr<halvex::NamedEvent> receventti;
-  std::shared_ptr<halvex::NamedEvent> busconf;
-  std::unique_ptr<halvex::SendWorker> sender;
-  std::unique_ptr<halvex::ReceiveWorker> receiver;
-  std::atomic<int> receiveWorkersStarted{0};
+  // The two ways to the device, and the one Connect or ConnectTCP chose (nullptr: no link).
+  // Chosen and used on the host's thread.
+  std::unique_ptr<halvex::SerialTransport> serial;
+  std::unique_ptr<halvex::TcpTransport> tcp;
+  std::atomic<halvex::Transport*> active{nullptr};
+  // After a close: the serial port when it is still open, else none.
+  void ChooseTransport();
 
   std::mutex replyMutex;  // writers of reply/replyLen
-
-  // TCP link.
-  std::atomic<int> tcpSocket{-1};
-  sockaddr_in peer{};
 
   // Capture ring.
   static constexpr int kRingSize = 1000;
   mutable std::mutex ringMutex;
+  std::condition_variable ringGrew;  // a chunk was added to the ring
   uint8_t ring[kRingSize] = {};
   int32_t ringRead = 0;
   int32_t ringWrite = 0;

@@ -6,9 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace halvex {
@@ -43,13 +46,23 @@ pid_t LockFileOwner(const std::string& lockPath) {
   const ssize_t n = ::read(fd, text, sizeof text - 1);
   ::close(fd);
   if (n <= 0) return 0;
+  constexpr long kPidLimit = 0x3FFFFFFF;
+  // Older programs write the PID as four binary bytes in the machine's order. Such a PID always
+  // has a byte that no text form holds (its top byte is 0), so four bytes of digits, blanks and
+  // line ends are still read as text.
+  const auto textByte = [](char c) { return (c >= '0' && c <= '9') || c == ' ' || c == '\n'; };
+  if (n == static_cast<ssize_t>(sizeof(int32_t)) && !std::all_of(text, text + n, textByte)) {
+    int32_t binary = 0;
+    std::memcpy(&binary, text, sizeof binary);
+    return binary > 0 && binary <= kPidLimit ? static_cast<pid_t>(binary) : 0;
+  }
   long pid = 0;
   size_t i = 0;
   while (i < static_cast<size_t>(n) && text[i] == ' ') ++i;
   const size_t first = i;
   for (; i < static_cast<size_t>(n) && text[i] >= '0' && text[i] <= '9'; ++i) {
     pid = pid * 10 + (text[i] - '0');
-    if (pid > 0x3FFFFFFF) return 0;
+    if (pid > kPidLimit) return 0;
   }
   if (i == first) return 0;
   return static_cast<pid_t>(pid);

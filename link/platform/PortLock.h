@@ -1,8 +1,9 @@
 // Keeping other programs off a serial port while the link has it. TIOCEXCL alone does not bind
 // root and is not seen by other serial programs, so the link also takes an advisory flock on the
 // open device and a UUCP-style lock file "LCK..ttyUSB0" in the lock folder (/run/lock), which
-// holds the owner's PID as ten ASCII digits and a line feed. Lock files whose process is gone are
-// removed; without a writable lock folder the flock alone keeps the port.
+// holds the owner's PID as ten ASCII digits and a line feed (older programs write it as four binary
+// bytes; both are read). Lock files whose process is gone are removed; without a writable lock
+// folder the flock alone keeps the port.
 #pragma once
 
 #include <sys/types.h>
@@ -14,7 +15,8 @@ namespace halvex {
 // The lock file's name for a device: "LCK..ttyUSB0" for /dev/ttyUSB0, "LCK..pts_3" for /dev/pts/3.
 std::string LockFileName(const std::string& devicePath);
 
-// The PID a lock file names; 0 when it names none (missing, empty or not a number).
+// The PID a lock file names, in ASCII or as a 4-byte binary PID in host order; 0 when it names
+// none (missing, empty or not a number).
 pid_t LockFileOwner(const std::string& lockPath);
 
 class PortLockFile {

@@ -1,34 +1,50 @@
-#include "platform/SmallStackThread.h"
+#include "halvex/SmallStackThread.h"
 
-#include <system_error>
+#include <pthread.h>
+
 #include <utility>
 
 namespace halvex {
 
-void* SmallStackThread::Entry(void* self) {
-  static_cast<SmallStackThread*>(self)->body_();
-  return nullptr;
-}
+struct SmallStackThread::State {
+  static void* Entry(void* self) {
+    static_cast<State*>(self)->body();
+    return nullptr;
+  }
 
-void SmallStackThread::Start(std::function<void()> body, std::size_t stackBytes) {
+  std::function<void()> body;
+  pthread_t id{};
+  bool running = false;
+};
+
+SmallStackThread::SmallStackThread() : state_(std::make_unique<State>()) {}
+
+SmallStackThread::~SmallStackThread() { Join(); }
+
+bool SmallStackThread::Start(std::function<void()> body, std::size_t stackBytes) {
   Join();
-  body_ = std::move(body);
+  State& s = *state_;
+  s.body = std::move(body);
   pthread_attr_t attr;
   int e = pthread_attr_init(&attr);
   if (e == 0) {
     e = pthread_attr_setstacksize(&attr, stackBytes);
-    if (e == 0) e = pthread_create(&id_, &attr, Entry, this);
+    if (e == 0) e = pthread_create(&s.id, &attr, State::Entry, &s);
     pthread_attr_destroy(&attr);
   }
-  if (e != 0) e = pthread_create(&id_, nullptr, Entry, this);
-  if (e != 0) throw std::system_error(e, std::generic_category(), "thread not started");
-  running_ = true;
+  if (e != 0) e = pthread_create(&s.id, nullptr, State::Entry, &s);
+  s.running = e == 0;
+  if (!s.running) s.body = nullptr;
+  return s.running;
 }
 
+bool SmallStackThread::Joinable() const { return state_->running; }
+
 void SmallStackThread::Join() {
-  if (!running_) return;
-  pthread_join(id_, nullptr);
-  running_ = false;
+  State& s = *state_;
+  if (!s.running) return;
+  pthread_join(s.id, nullptr);
+  s.running = false;
 }
 
 }  // namespace halvex

@@ -56,28 +56,28 @@ bool AskInfo(CHalvexCtrl::Impl& d, int waitTime) {
 int16_t CHalvexCtrl::GetDevice() {
   Impl& d = impl();
   if (!d.HasLink()) return -1;
-  if (auto info = halvex::CachedDeviceInfo()) return info->type;
+  if (auto info = d.proto.info.Get()) return info->type;
   if (AskInfo(d, 1500)) return ReplyByte(d, 1);
   d.ClearProgress();
-  return d.TcpOpen() ? -3 : -2;
+  return d.OverTcp() ? -3 : -2;
 }
 
 std::string CHalvexCtrl::GetSWVersion() {
-  if (auto info = halvex::CachedDeviceInfo()) return info->VersionText();
+  if (auto info = impl().proto.info.Get()) return info->VersionText();
   Impl& d = impl();
   if (!d.HasLink() || !AskInfo(d, 3000)) return kConnectionError;
   return halvex::InfoAtStart(halvex::TakeReplySnapshot(d).bytes.data()).VersionText();
 }
 
 std::string CHalvexCtrl::GetID() {
-  if (auto info = halvex::CachedDeviceInfo()) return info->IdText();
+  if (auto info = impl().proto.info.Get()) return info->IdText();
   Impl& d = impl();
   if (!d.HasLink() || !AskInfo(d, 3000)) return kConnectionError;
   return halvex::InfoAtStart(halvex::TakeReplySnapshot(d).bytes.data()).IdText();
 }
 
 std::string CHalvexCtrl::GetManfDate() {
-  if (auto info = halvex::CachedDeviceInfo()) return info->DateText();
+  if (auto info = impl().proto.info.Get()) return info->DateText();
   Impl& d = impl();
   if (!AskInfo(d, 3000)) return kConnectionError;
   return halvex::InfoAtStart(halvex::TakeReplySnapshot(d).bytes.data()).DateText();
@@ -95,7 +95,7 @@ int16_t CHalvexCtrl::ReadInfo() {
   const auto snap = halvex::TakeReplySnapshot(d);
   auto info = halvex::ParseInfoReply(snap.bytes.data(), snap.bytes.size());
   if (!info) return -1;
-  halvex::StoreDeviceInfo(*info);
+  d.proto.info.Store(*info);
   return 1;
 }
 

@@ -4,14 +4,6 @@
 
 namespace halvex {
 
-namespace {
-// Shared by every link object in the process; the lock only keeps readers from seeing half an
-// update.
-std::mutex g_infoLock;
-bool g_infoValid = false;
-DeviceInfo g_info;
-}  // namespace
-
 std::string DeviceInfo::VersionText() const { return std::to_string(version); }
 
 std::string DeviceInfo::IdText() const { return std::to_string(idHigh * 256 + idLow); }
@@ -45,21 +37,19 @@ std::optional<DeviceInfo> ParseInfoReply(const uint8_t* reply, size_t size) {
   return InfoAtStart(reply + p);
 }
 
-std::optional<DeviceInfo> CachedDeviceInfo() {
-  std::lock_guard<std::mutex> lock(g_infoLock);
-  if (!g_infoValid) return std::nullopt;
-  return g_info;
+std::optional<DeviceInfo> DeviceInfoCache::Get() const {
+  std::lock_guard lock(m_);
+  return info_;
 }
 
-void StoreDeviceInfo(const DeviceInfo& info) {
-  std::lock_guard<std::mutex> lock(g_infoLock);
-  g_info = info;
-  g_infoValid = true;
+void DeviceInfoCache::Store(const DeviceInfo& info) {
+  std::lock_guard lock(m_);
+  info_ = info;
 }
 
-void InvalidateDeviceInfo() {
-  std::lock_guard<std::mutex> lock(g_infoLock);
-  g_infoValid = false;
+void DeviceInfoCache::Invalidate() {
+  std::lock_guard lock(m_);
+  info_.reset();
 }
 
 bool IsLayoutA(int type) {

@@ -1,8 +1,9 @@
-// The device-information cache, one per process: filled by ReadInfo, dropped by Connect.
+// The device information a link object has read, and how replies carry it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -30,9 +31,20 @@ std::optional<DeviceInfo> ParseInfoReply(const uint8_t* reply, size_t size);
 // GetManfDate read it (bytes 1 to 7).
 DeviceInfo InfoAtStart(const uint8_t* reply);
 
-std::optional<DeviceInfo> CachedDeviceInfo();
-void StoreDeviceInfo(const DeviceInfo& info);
-void InvalidateDeviceInfo();
+// The device-information cache of one link object: filled by ReadInfo, dropped by Connect, and
+// while valid the identification operations answer from it. Each link object has its own, so a
+// link never answers with the device another link object has read.
+class DeviceInfoCache {
+ public:
+  std::optional<DeviceInfo> Get() const;
+  void Store(const DeviceInfo& info);
+  void Invalidate();
+
+ private:
+  // Read and written on the host's thread; the lock keeps a reader from seeing half an update.
+  mutable std::mutex m_;
+  std::optional<DeviceInfo> info_;
+};
 
 // Memory layouts by device type.
 bool IsLayoutA(int type);

@@ -28,7 +28,7 @@ int16_t CHalvexCtrl::GetChannel() {
   const int16_t value = ReadEepromVal(where.addr, where.page);
   if (value == -1) {
     if (type == 8) return -1;
-    return d.TcpOpen() ? -2 : -1;
+    return d.OverTcp() ? -2 : -1;
   }
   return value;
 }

@@ -1,4 +1,5 @@
 // Device memory on the device itself: single bytes, blocks and texts (commands 0x0F and 0x10).
+#include <algorithm>
 #include <span>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "protocol/Frame.h"
 #include "protocol/LinkIo.h"
 #include "protocol/MemoryImages.h"
+#include "transport/Transport.h"
 
 using halvex::CaptureScope;
 using halvex::Exchange;
@@ -19,6 +21,17 @@ namespace {
 constexpr int kEchoBytes = 4;
 // The count travels as one byte.
 constexpr int kMaxReadCount = 255;
+// How long the rest of a block read's answer may take once it began.
+constexpr int kBlockSettleMs = 300;
+// Addresses on the wire: a page has 256, the extended memory 32,768.
+constexpr long kPageAddresses = 256;
+
+// The range of a read lies inside what its address bytes can name: an address past a page's end
+// would reach the device as another address of the same page.
+bool ReadRangeFits(int16_t addr, int16_t page, int count) {
+  const long end = (page == 0 || page == 1) ? kPageAddresses : halvex::kExtendedImageSize;
+  return addr >= 0 && long{addr} + count <= end;
+}
 
 // Reads count bytes from page p into its image at startAddr (ReadPage1, ReadPage2).
 bool ReadPageRange(CHalvexCtrl::Impl& d, int16_t page, int16_t startAddr, int16_t stopaddr) {
@@ -84,6 +97,29 @@ bool CHalvexCtrl::ReadEepromBlock(int16_t startAddr, int16_t page, int16_t block
   if (captured.size() != static_cast<size_t>(blockLen + kEchoBytes)) return false;
   std::vector<int16_t> elems(captured.begin(), captured.end());
   halvex::NotifyEepromBlockData(d, elems.data(), blockLen, startAddr, page);
+  return true;
+}
+
+bool CHalvexCtrl::ReadEepromBlockNow(int16_t startAddr, int16_t page, int16_t blockLen,
+                                     int16_t* data) {
+  Impl& d = impl();
+  halvex::Transport* way = d.active.load();
+  if (way == nullptr) return false;
+  if (blockLen < 0 || blockLen > kMaxReadCount || (blockLen > 0 && data == nullptr)) return false;
+  if (!ReadRangeFits(startAddr, page, blockLen)) return false;
+  CaptureScope capture(d);
+  d.TakeCaptured(0, nullptr);  // what came before the request is no part of its answer
+  auto frame = halvex::MemoryReadFrame(blockLen, startAddr, page);
+  if (!Exchange(d, frame, 3000)) return false;
+  const int whole = blockLen + kEchoBytes;
+  way->AwaitCaptured(whole, kBlockSettleMs);
+  // One byte more than the answer holds tells an answer that is too long.
+  const auto captured = halvex::TakeCapturedBytes(d, whole + 1);
+  if (captured.size() != static_cast<size_t>(whole)) return false;
+  const halvex::MemAddress at = halvex::MemoryAddressBytes(startAddr, page);
+  const uint8_t echo[kEchoBytes] = {0x0F, static_cast<uint8_t>(blockLen), at.x, at.y};
+  if (!std::equal(echo, echo + kEchoBytes, captured.begin())) return false;
+  std::copy(captured.begin() + kEchoBytes, captured.end(), data);
   return true;
 }
 

@@ -1,5 +1,5 @@
-// The protocol's share of the link object's state: memory images, PRP and EEPROM-file tables and
-// the BER receive state.
+// The protocol's share of the link object's state: the device-information cache, memory images,
+// PRP and EEPROM-file tables and the BER receive state.
 #pragma once
 
 #include <array>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "halvex/HalvexCtrl.h"
+#include "protocol/DeviceInfo.h"
 
 namespace halvex {
 
@@ -22,6 +23,9 @@ inline constexpr size_t kEprCommentMax = 49;
 inline constexpr int kPrpEntries = 10;
 
 struct ProtocolState {
+  // What ReadInfo read from the device; Connect drops it.
+  DeviceInfoCache info;
+
   // BER receive mode: while on, received batches go to BerReceive instead of the reply handler.
   std::atomic<bool> berMode{false};
 
@@ -49,8 +53,5 @@ struct ProtocolState {
 
 // Hands one received batch to the BER parser (Receive worker thread, BER mode on).
 void BerReceive(CHalvexCtrl::Impl& link, const uint8_t* data, size_t n);
-
-// Marks the process-wide device-information cache invalid; Connect calls it.
-void InvalidateDeviceInfo();
 
 }  // namespace halvex

@@ -1,81 +1,27 @@
-// Handing frames to the Send worker, waiting for replies, and the two receive stores (reply
-// buffer and capture ring).
+// Sending and waiting through the way Connect or ConnectTCP chose, and the two receive stores
+// (reply buffer and capture ring).
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <vector>
 
-#include "halvex/SerialPort.h"
 #include "interface/LinkState.h"
-#include "platform/NamedSignals.h"
-#include "transport/Workers.h"
+#include "platform/Event.h"
+#include "transport/Transport.h"
 
 using Impl = CHalvexCtrl::Impl;
 
-namespace {
-constexpr int kFirstWaitMs = 1500;
-constexpr int16_t kLongWaitCode = 32700;
-constexpr int kLongWaitMs = 55000;
-constexpr int kPendingWaitMs = 100;
-}  // namespace
-
-void Impl::LoadSender(const int16_t* buf, int16_t length, bool start) {
-  uint8_t bytes[halvex::SendWorker::kBufferSize];
-  // The transmit buffer holds 512 bytes; a longer frame is cut there rather than overrun it.
-  const int n = buf ? std::clamp<int>(length, 0, halvex::SendWorker::kBufferSize) : 0;
-  for (int i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(buf[i] & 0xFF);
-  sender->Load(bytes, n, baud.load() == 19200);
-  ClearReply();
-  std::shared_ptr<halvex::SerialPort> p;
-  {
-    std::lock_guard lock(linkMutex);
-    p = port;
-  }
-  if (p) {
-    p->Purge(true, false);
-    p->Purge(false, true);
-  }
-  if (start && busconf) busconf->Set();
-}
-
 void CHalvexCtrl::SendData(int16_t* buf, int16_t length) {
-  Impl& d = *d_;
-  if (d.TcpOpen()) {
-    d.SendDataTcp(buf, length);
-    return;
-  }
-  if (!d.SerialOpen()) return;
-  if (d.sender->Pending()) Impl::SleepMs(kPendingWaitMs);
-  d.LoadSender(buf, length, true);
+  if (halvex::Transport* way = d_->active.load()) way->Send(buf, length);
 }
 
 bool CHalvexCtrl::SendAndWait(int16_t* buf, int16_t length, int16_t waitTime) {
-  Impl& d = *d_;
-  if (d.TcpOpen()) return d.SendAndWaitTcp(buf, length, waitTime);
-  const int retryWait = waitTime == kLongWaitCode ? kLongWaitMs : std::max<int>(waitTime, 0);
-
-  std::shared_ptr<halvex::NamedEvent> rec;
-  {
-    std::lock_guard lock(d.linkMutex);
-    if (!d.port) return false;
-    rec = d.receventti;
-  }
-  rec->Reset();
-  // Length 0 sends nothing and only waits for incoming data.
-  const bool start = length > 0 && buf != nullptr;
-  d.LoadSender(buf, length, start);
-  bool got = rec->Wait(kFirstWaitMs);
-  rec->Reset();
-  if (got) return true;
-
-  d.LoadSender(buf, length, start);
-  got = rec->Wait(retryWait);
-  rec->Reset();
-  return got;
+  halvex::Transport* way = d_->active.load();
+  return way != nullptr && way->SendAndWait(buf, length, waitTime);
 }
 
-void Impl::HandleChunk(const uint8_t* data, size_t n, halvex::NamedEvent* rec) {
-  face.RxActivity();
-  if (capture.load()) {
+void Impl::AppendCaptured(const uint8_t* data, size_t n) {
+  {
     std::lock_guard lock(ringMutex);
     if (ringCount == 0) ringRead = ringWrite;
     for (size_t i = 0; i < n; ++i) {
@@ -88,6 +34,20 @@ void Impl::HandleChunk(const uint8_t* data, size_t n, halvex::NamedEvent* rec) {
       ringCount = kRingSize;
       ringRead = ringWrite;
     }
+  }
+  ringGrew.notify_all();
+}
+
+bool Impl::AwaitRing(int count, int timeoutMs) {
+  std::unique_lock lock(ringMutex);
+  return ringGrew.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+                           [&] { return ringCount >= count; });
+}
+
+void Impl::HandleChunk(const uint8_t* data, size_t n, halvex::Event* rec) {
+  face.RxActivity();
+  if (capture.load()) {
+    AppendCaptured(data, n);
   } else {
     n = std::min(n, sizeof reply);
     {

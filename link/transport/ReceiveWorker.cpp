@@ -3,14 +3,13 @@
 
 #include "halvex/SerialPort.h"
 #include "interface/LinkState.h"
-#include "platform/NamedSignals.h"
+#include "platform/Event.h"
 #include "transport/Workers.h"
 
 namespace halvex {
 
 ReceiveWorker::ReceiveWorker(CHalvexCtrl::Impl& link, std::shared_ptr<SerialPort> port,
-                             std::shared_ptr<NamedEvent> conffrank,
-                             std::shared_ptr<NamedEvent> receventti)
+                             std::shared_ptr<Event> conffrank, std::shared_ptr<Event> receventti)
     : link_(link),
       port_(std::move(port)),
       conffrank_(std::move(conffrank)),
@@ -23,7 +22,6 @@ ReceiveWorker::~ReceiveWorker() {
 
 void ReceiveWorker::Start() {
   thread_ = std::thread([this] { Run(); });
-  ++link_.receiveWorkersStarted;
 }
 
 void ReceiveWorker::RequestStop() {

@@ -1,26 +1,28 @@
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "halvex/SerialPort.h"
 #include "interface/LinkState.h"
-#include "platform/NamedSignals.h"
+#include "platform/Event.h"
+#include "transport/SerialTransport.h"
 #include "transport/Workers.h"
 
 namespace halvex {
 
-SendWorker::SendWorker(CHalvexCtrl::Impl& link) : link_(link) {}
+SendWorker::SendWorker(CHalvexCtrl::Impl& link, SerialTransport& serial,
+                       std::shared_ptr<Event> busconf)
+    : link_(link), serial_(serial), busconf_(std::move(busconf)) {}
 
 SendWorker::~SendWorker() { Stop(); }
 
-void SendWorker::Start() {
-  busconf_ = NamedEvent::Open("busconf");
-  thread_.Start([this] { Run(); }, kStackBytes);
+bool SendWorker::Start() {
+  return thread_.Start([this] { Run(); });
 }
 
 void SendWorker::Stop() {
   stop_ = true;
-  // Only this worker is woken: the other link objects' workers wait on the same "busconf".
-  if (busconf_) busconf_->Wake(waiter_);
+  if (busconf_) busconf_->Set();
   thread_.Join();
 }
 
@@ -33,7 +35,7 @@ void SendWorker::Load(const uint8_t* bytes, int length, bool handshake) {
   ++loads_;
 }
 
-void SendWorker::Handshake(SerialPort& port, const std::shared_ptr<NamedEvent>& conffrank) {
+void SendWorker::Handshake(SerialPort& port, const std::shared_ptr<Event>& conffrank) {
   // Let the device drop CTS first: up to 10 looks, 20 ms apart.
   for (int i = 0; i < 10 && !stop_; ++i) {
     bool cts = false;
@@ -54,17 +56,13 @@ void SendWorker::Run() {
     return;
   }
   while (!stop_) {
-    if (busconf_->Wait(-1, waiter_)) busconf_->Reset();
+    busconf_->Wait(-1);
+    busconf_->Reset();
     if (stop_) break;
-    if (pendingLength_.load() == 0) continue;  // another link object's frame
+    if (pendingLength_.load() == 0) continue;
 
-    std::shared_ptr<SerialPort> port;
-    std::shared_ptr<NamedEvent> conffrank;
-    {
-      std::lock_guard lock(link_.linkMutex);
-      port = link_.port;
-      conffrank = link_.conffrank;
-    }
+    const std::shared_ptr<SerialPort> port = serial_.Port();
+    const std::shared_ptr<Event> conffrank = serial_.Conffrank();
     if (!port) {
       pendingLength_ = 0;
       continue;

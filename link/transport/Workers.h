@@ -1,5 +1,6 @@
-// The serial link's two worker threads. Send writes frames handed over through "busconf" and runs
-// the RTS/CTS handshake; Receive waits for port events, collects batches and hands them on.
+// The serial link's two worker threads. Send writes frames handed over through its link's
+// "busconf" and runs the RTS/CTS handshake; Receive waits for port events, collects batches and
+// hands them on.
 #pragma once
 
 #include <atomic>
@@ -9,23 +10,24 @@
 #include <thread>
 
 #include "halvex/HalvexCtrl.h"
-#include "platform/NamedSignals.h"
-#include "platform/SmallStackThread.h"
+#include "halvex/SmallStackThread.h"
+#include "platform/Event.h"
 
 namespace halvex {
 
 class SerialPort;
+class SerialTransport;
 
 class SendWorker {
  public:
   static constexpr int kBufferSize = 512;
-  static constexpr std::size_t kStackBytes = 512 * 1024;
 
-  explicit SendWorker(CHalvexCtrl::Impl& link);
+  SendWorker(CHalvexCtrl::Impl& link, SerialTransport& serial, std::shared_ptr<Event> busconf);
   ~SendWorker();  // stops and joins
 
-  void Start();
-  // Wakes the worker (its own wake-up on "busconf", with the stop flag) and waits for it to end.
+  // False when no thread could be started: nothing is then written to the port.
+  bool Start();
+  // Sets the stop flag, wakes the worker through "busconf" and waits for it to end.
   void Stop();
 
   // Caller's thread: copy a frame in (at most 512 bytes) and the handshake choice.
@@ -36,11 +38,11 @@ class SendWorker {
 
  private:
   void Run();
-  void Handshake(SerialPort& port, const std::shared_ptr<NamedEvent>& conffrank);
+  void Handshake(SerialPort& port, const std::shared_ptr<Event>& conffrank);
 
   CHalvexCtrl::Impl& link_;
-  std::shared_ptr<NamedEvent> busconf_;
-  NamedEvent::Waiter waiter_;
+  SerialTransport& serial_;
+  std::shared_ptr<Event> busconf_;
   std::mutex txMutex_;
   uint8_t tx_[kBufferSize] = {};
   std::atomic<int16_t> pendingLength_{0};
@@ -56,7 +58,7 @@ class ReceiveWorker {
   static constexpr int kBatchPauseMs = 5;
 
   ReceiveWorker(CHalvexCtrl::Impl& link, std::shared_ptr<SerialPort> port,
-                std::shared_ptr<NamedEvent> conffrank, std::shared_ptr<NamedEvent> receventti);
+                std::shared_ptr<Event> conffrank, std::shared_ptr<Event> receventti);
   ~ReceiveWorker();  // joins
 
   void Start();
@@ -69,8 +71,8 @@ class ReceiveWorker {
 
   CHalvexCtrl::Impl& link_;
   std::shared_ptr<SerialPort> port_;
-  std::shared_ptr<NamedEvent> conffrank_;
-  std::shared_ptr<NamedEvent> receventti_;
+  std::shared_ptr<Event> conffrank_;
+  std::shared_ptr<Event> receventti_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };

@@ -28,6 +28,7 @@ struct DeviceSettings {
   FaultKnobs faults;
   TimingKnobs timing;
   unsigned extra_delay_ms = 0;
+  unsigned late_end_ms = 0;
   unsigned answer_delay_ms = 2;
   DeviceResponses responses;
   bool boot_mode = false;
@@ -141,6 +142,9 @@ class DeviceRoleOptions : public RoleOptions {
     app.add_flag("--corrupt", s_.faults.corrupt_answers, "Invert every answer byte");
     app.add_option("--garbage", s_.faults.garbage_before_answer,
                    "Send this many garbage bytes before every answer");
+    app.add_option("--cut", s_.faults.cut_answer_bytes,
+                   "Leave out the last N bytes of every answer (its first byte stays)");
+    app.add_option("--late-end", s_.late_end_ms, "Send the last byte of every answer MS later");
     app.add_option("--drop-after", s_.faults.drop_after_frames,
                    "Drop the line after this many frames");
     app.add_option("--baud", s_.timing.baud, "Pace answers at this baud rate (10 bits a byte)");
@@ -169,6 +173,7 @@ class DeviceRoleOptions : public RoleOptions {
     s_.identity_given[2] = id_->count() > 0;
     s_.identity_given[3] = date_->count() > 0;
     s_.faults.extra_delay = std::chrono::milliseconds(s_.extra_delay_ms);
+    s_.faults.late_last_byte = std::chrono::milliseconds(s_.late_end_ms);
     s_.timing.answer_delay = std::chrono::milliseconds(s_.answer_delay_ms);
     if (rssi_value_ >= 0) s_.responses.rssi = static_cast<std::uint8_t>(rssi_value_);
     roles.push_back(std::make_unique<DeviceRole>(s_));

@@ -71,10 +71,12 @@ class ModuleRole : public SimRole {
 
   bool Start(std::ostream& out, std::string& error) override {
     for (const ModuleOptions& o : modules_) {
-      if (!AddLoopbackAddress(o.identity.address, &error)) {
+      bool added = false;
+      if (!AddLoopbackAddress(o.identity.address, &error, &added)) {
         error = DottedAddress(o.identity.address) + ": " + error;
         return false;
       }
+      if (added) addedAddresses_.push_back(o.identity.address);
       host_.AddModule(o);
       out << "module " << DottedAddress(o.identity.address) << " " << o.identity.name
           << (o.silent ? " (silent)" : "") << std::endl;
@@ -101,11 +103,17 @@ class ModuleRole : public SimRole {
     for (auto& server : web_) server->Stop();
   }
 
+  // The addresses this role added go with it (those modules were recovered to go with the host).
+  ~ModuleRole() override {
+    for (uint32_t address : addedAddresses_) RemoveLoopbackAddress(address);
+  }
+
  private:
   std::vector<ModuleOptions> modules_;
   std::vector<WebInterfaceOptions> webOptions_;
   ModuleHost host_;
   std::vector<std::unique_ptr<ModuleWebServer>> web_;
+  std::vector<uint32_t> addedAddresses_;
 };
 
 class ModuleRoleOptions : public RoleOptions {

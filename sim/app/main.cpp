@@ -1,5 +1,6 @@
-// qelta-sim: runs simulated devices (and whatever other roles are registered) until SIGINT or
-// SIGTERM; SIGUSR1 saves state files without stopping.
+// qelta-sim: runs simulated devices (and whatever other roles are registered) until SIGINT,
+// SIGTERM or SIGHUP; SIGUSR1 saves state files without stopping. At the end every role stops and
+// goes, taking along what it added to the namespace (the modules' addresses on lo).
 
 #include <signal.h>
 
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
   sigaddset(&signals, SIGUSR1);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 

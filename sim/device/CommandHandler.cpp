@@ -131,6 +131,12 @@ CommandOutcome HandleCommand(const CommandFrame& frame, DeviceState& state) {
       outcome.reset = true;
       return outcome;
     }
+    case cmd::kLaserParameter:
+      // One scanner setting of a configuration file: two argument bytes, acknowledged.
+      if (frame.args.size() != 2) return Answer({kNak});
+      activity.laser_parameters.push_back(
+          static_cast<std::uint16_t>(frame.args[0] << 8 | frame.args[1]));
+      return Answer({r.laser_result});
     case cmd::kSleepTest: {
       CommandOutcome outcome = Answer({r.sleep_result});
       outcome.sleep = milliseconds{1000L * ArgOr(frame, 0, 0)};

@@ -24,6 +24,7 @@ inline constexpr std::uint8_t kInformation = 0x12;
 inline constexpr std::uint8_t kBootRequest = 0x13;
 inline constexpr std::uint8_t kBootLength = 0x14;
 inline constexpr std::uint8_t kReset = 0x16;
+inline constexpr std::uint8_t kLaserParameter = 0x18;
 inline constexpr std::uint8_t kSleepTest = 0x19;
 inline constexpr std::uint8_t kDisplayOrTxPower = 0x1A;
 inline constexpr std::uint8_t kBacklightOrBer = 0x1B;

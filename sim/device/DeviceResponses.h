@@ -29,7 +29,7 @@ struct DeviceResponses {
   std::uint8_t brom_result = kAck;
   // SleepTest (0x19): answer after waking up.
   std::uint8_t sleep_result = kAck;
-  // WriteLaser (0x11 with arguments): scanner's acknowledgement.
+  // WriteLaser (0x11 with arguments) and a scanner setting (0x18 a b): the acknowledgement.
   std::uint8_t laser_result = kAck;
   // RFTest (0x1E n): characters that came back; -1 means all n of them.
   int rf_echoed = -1;
@@ -47,6 +47,8 @@ struct DeviceActivity {
   std::uint32_t resets = 0;
   std::uint32_t unknown_frames = 0;
   std::vector<std::string> laser_commands;  // WriteLaser texts, in order
+  // Scanner settings (0x18 a b, a configuration file's LASER_PARAM lines): a * 256 + b, in order.
+  std::vector<std::uint16_t> laser_parameters;
   std::vector<std::uint8_t> displayed;      // DisplayTest / SetTxPower arguments, in order
   std::vector<std::uint8_t> beeps;          // BeepTest durations
   std::vector<std::uint8_t> brom_commands;  // BromTest codes 1..6

@@ -18,6 +18,12 @@ struct FaultKnobs {
   bool corrupt_answers = false;
   // This many garbage bytes go out before every answer.
   std::uint32_t garbage_before_answer = 0;
+  // Every answer of more than one byte loses this many bytes at its end (at least its first byte
+  // still goes out): a device that answers short.
+  std::uint32_t cut_answer_bytes = 0;
+  // The last byte of every answer of more than one byte goes out this much later than the rest:
+  // an answer that begins in time and ends late.
+  std::chrono::milliseconds late_last_byte{0};
   // After this many received frames the line drops: the device stops answering and the transport
   // hangs up (closes the TCP client, the pty or its null-modem end). 0 means never.
   std::uint32_t drop_after_frames = 0;

@@ -129,9 +129,20 @@ void SimDevice::QueueLocked(std::vector<std::uint8_t> bytes, Clock::time_point d
     noisy.insert(noisy.end(), bytes.begin(), bytes.end());
     bytes.swap(noisy);
   }
+  if (faults_.cut_answer_bytes > 0 && bytes.size() > 1) {
+    bytes.resize(bytes.size() - std::min<std::size_t>(faults_.cut_answer_bytes, bytes.size() - 1));
+  }
   // Answers leave in the order they were made.
   due = std::max(due, last_due_);
   last_due_ = due;
+  if (faults_.late_last_byte.count() > 0 && bytes.size() > 1) {
+    std::vector<std::uint8_t> last{bytes.back()};
+    bytes.pop_back();
+    answers_.push_back({due, std::move(bytes)});
+    last_due_ = due + faults_.late_last_byte;
+    answers_.push_back({last_due_, std::move(last)});
+    return;
+  }
   answers_.push_back({due, std::move(bytes)});
 }
 

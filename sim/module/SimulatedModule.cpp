@@ -75,13 +75,15 @@ struct ModuleHost::Module {
   ModuleOptions options;
   ModuleStats stats;
   int udp = -1;       // bound to address:2362
-  int listener = -1;  // address:2101, open only while the tunnel is free
+  int listener = -1;  // address:2101, open while the tunnel is allowed
   int client = -1;    // the tunnel's TCP client
   Clock::time_point restartUntil{};
   bool restarting = false;
   bool bindFailed = false;
   Clock::time_point bindRetryAt{};  // a failed bind is tried again from then on
   uint32_t answerSeed = 1;
+  // Addresses this module was moved to that the host added to the loopback interface.
+  std::vector<uint32_t> addedAddresses;
 
   // Line bytes waiting for the line to go idle (forwarding on idle).
   std::vector<uint8_t> pending;
@@ -140,7 +142,8 @@ void CloseAll(ModuleHost::Module& m) {
 }
 
 // Opens what the module should have open now: its discovery socket, and the tunnel listener while
-// the tunnel is free and allowed.
+// the tunnel is allowed. The listener stays open while a client holds the tunnel: whether a new
+// connection is served or turned away is decided when it is accepted (Accept below).
 // An address the module cannot bind yet (not on any interface) is tried again now and then, as a
 // real module keeps trying its configured address.
 constexpr auto kBindRetry = std::chrono::milliseconds(250);
@@ -154,7 +157,7 @@ void OpenWhatIsDue(ModuleHost::Module& m) {
     m.bindFailed = m.udp < 0;
     if (m.bindFailed) m.bindRetryAt = Clock::now() + kBindRetry;
   }
-  const bool wantListener = m.udp >= 0 && !TunnelClosed(o) && m.client < 0;
+  const bool wantListener = m.udp >= 0 && !TunnelClosed(o);
   if (wantListener && m.listener < 0) {
     m.listener = OpenBound(SOCK_STREAM, o.identity.address, kModuleTunnelPort);
     if (m.listener >= 0 && ::listen(m.listener, 1) != 0) CloseFd(m.listener);
@@ -198,7 +201,11 @@ bool Configure(ModuleHost::Module& m, const ModuleRequest& r) {
       // The new address must exist on this machine for the module to answer there: inside the
       // private namespace it is added to lo (outside, the module stays unreachable, as a real one
       // on a foreign subnet would).
-      if (id.address != before) AddLoopbackAddress(id.address);
+      if (id.address != before) {
+        bool added = false;
+        AddLoopbackAddress(id.address, nullptr, &added);
+        if (added) m.addedAddresses.push_back(id.address);
+      }
       break;
     case RequestType::kDhcp:
       // There is no DHCP server here: the module keeps its address and reports DHCP on.
@@ -239,19 +246,6 @@ void StartLine(ModuleHost::Module& m) {
   m.runner->Start();
 }
 
-void Accept(ModuleHost::Module& m) {
-  const int client = ::accept4(m.listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-  if (client < 0) return;
-  // One client at a time: the listener closes while the tunnel is taken, so further connections
-  // are refused, as with the real module.
-  CloseFd(m.listener);
-  ++m.stats.tunnelConnections;
-  m.client = client;
-  m.pending.clear();  // nothing of an earlier client's conversation
-  StartLine(m);
-  if (m.endpoint) m.endpoint->newClient = true;
-}
-
 // Writes all of a chunk to a non-blocking socket; false when the peer is gone.
 bool SendAll(int fd, const uint8_t* data, size_t length) {
   size_t sent = 0;
@@ -279,6 +273,41 @@ void ReadClient(ModuleHost::Module& m) {
     return;
   }
   if (n > 0 && m.line >= 0) SendAll(m.line, buffer, static_cast<size_t>(n));
+}
+
+// Whether the tunnel's client has closed its end (its last bytes may still wait to be read).
+bool ClientHasClosed(int fd) {
+  pollfd p{fd, POLLRDHUP, 0};
+  return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+// Turns a connection away at once: a reset, as a module whose tunnel is taken answers.
+void Refuse(int fd) {
+  linger reset{1, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  ::close(fd);
+}
+
+void Accept(ModuleHost::Module& m) {
+  const int client = ::accept4(m.listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  if (client < 0) return;
+  // One client at a time. A client that has closed its end has freed the tunnel, even when this
+  // thread has not come round to its close yet: what it sent last still goes to the line, then
+  // the new client is served. A client still there keeps the tunnel, and the new one is refused.
+  if (m.client >= 0 && ClientHasClosed(m.client)) {
+    for (int reads = 0; m.client >= 0 && reads < 64; ++reads) ReadClient(m);
+    DropClient(m);
+  }
+  if (m.client >= 0) {
+    Refuse(client);
+    ++m.stats.tunnelRefusals;
+    return;
+  }
+  ++m.stats.tunnelConnections;
+  m.client = client;
+  m.pending.clear();  // nothing of an earlier client's conversation
+  StartLine(m);
+  if (m.endpoint) m.endpoint->newClient = true;
 }
 
 constexpr size_t kForwardBytes = 300;
@@ -332,7 +361,10 @@ ModuleHost::ModuleHost() { wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); }
 
 ModuleHost::~ModuleHost() {
   Stop();
-  for (auto& m : modules_) CloseAll(*m);
+  for (auto& m : modules_) {
+    CloseAll(*m);
+    for (uint32_t address : m->addedAddresses) RemoveLoopbackAddress(address);
+  }
   CloseFd(wakeFd_);
 }
 
@@ -371,10 +403,28 @@ bool ModuleHost::Start(std::string* error) {
 
 void ModuleHost::Stop() {
   if (!thread_.joinable()) return;
-  stop_ = true;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    stop_ = true;
+    suspendChanged_.notify_all();
+  }
   Wake();
   thread_.join();
   CloseFd(groupSocket_);
+}
+
+void ModuleHost::Suspend() {
+  std::unique_lock<std::mutex> hold(lock_);
+  suspend_ = true;
+  if (!thread_.joinable()) return;
+  Wake();
+  suspendChanged_.wait(hold, [this] { return suspended_ || stop_; });
+}
+
+void ModuleHost::Resume() {
+  std::lock_guard<std::mutex> hold(lock_);
+  suspend_ = false;
+  suspendChanged_.notify_all();
 }
 
 void ModuleHost::Wake() {
@@ -397,7 +447,14 @@ void ModuleHost::Run() {
     fds.clear();
     slots.clear();
     {
-      std::lock_guard<std::mutex> hold(lock_);
+      std::unique_lock<std::mutex> hold(lock_);
+      if (suspend_) {
+        suspended_ = true;
+        suspendChanged_.notify_all();
+        suspendChanged_.wait(hold, [this] { return !suspend_ || stop_; });
+        suspended_ = false;
+        if (stop_) break;
+      }
       const auto now = Clock::now();
       fds.push_back({wakeFd_, POLLIN, 0});
       slots.push_back({Kind::kWake, 0});
@@ -519,7 +576,10 @@ void ModuleHost::SetSilent(size_t index, bool silent) {
 void ModuleHost::SetTunnelHeld(size_t index, bool held) {
   std::lock_guard<std::mutex> hold(lock_);
   if (index >= modules_.size()) return;
-  modules_[index]->options.tunnelHeld = held;
+  Module& m = *modules_[index];
+  m.options.tunnelHeld = held;
+  // Held from now on: the listener goes at once, not at the thread's next round.
+  if (held) CloseFd(m.listener);
   Wake();
 }
 
@@ -592,52 +652,47 @@ std::string DottedAddress(uint32_t hostOrder) {
   return text;
 }
 
-bool AddLoopbackAddress(uint32_t hostOrder, std::string* error) {
-  const char* inside = std::getenv("QELTA_NETNS");
-  if (inside == nullptr || std::string(inside) != "1") {
-    if (error) *error = "refusing to change interfaces outside the private network namespace";
-    return false;
-  }
-  if ((hostOrder >> 24) == 127) return true;  // the whole of 127/8 is local already
-  auto fail = [error](const std::string& why, int e) {
-    if (error) *error = "cannot add the address: " + why + ": " + std::strerror(e);
-    return false;
-  };
+namespace {
+
+// One RTM_NEWADDR or RTM_DELADDR message for address/32 on lo and the kernel's answer: 0, or the
+// errno value of the failure (`why` then names the step that failed).
+int ChangeLoopbackAddress(uint16_t type, uint16_t flags, uint32_t hostOrder, const char*& why) {
+  why = "no loopback interface";
   const unsigned lo = ::if_nametoindex("lo");
-  if (lo == 0) return fail("no loopback interface", errno);
-  // One RTM_NEWADDR message: address/32 on lo. Unlike an interface alias it adds to what is
-  // there, so programs sharing the namespace never replace each other's addresses.
+  if (lo == 0) return errno;
   struct Request {
     nlmsghdr header;
     ifaddrmsg address;
     char attributes[2 * RTA_SPACE(sizeof(uint32_t))];
   } request{};
   request.header.nlmsg_len = NLMSG_LENGTH(sizeof(ifaddrmsg));
-  request.header.nlmsg_type = RTM_NEWADDR;
-  request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_CREATE | NLM_F_EXCL | NLM_F_ACK;
+  request.header.nlmsg_type = type;
+  request.header.nlmsg_flags = static_cast<uint16_t>(NLM_F_REQUEST | NLM_F_ACK | flags);
   request.header.nlmsg_seq = 1;
   request.address.ifa_family = AF_INET;
   request.address.ifa_prefixlen = 32;
   request.address.ifa_scope = RT_SCOPE_UNIVERSE;
   request.address.ifa_index = lo;
   const uint32_t network = htonl(hostOrder);
-  for (unsigned short type : {IFA_LOCAL, IFA_ADDRESS}) {
+  for (unsigned short attributeType : {IFA_LOCAL, IFA_ADDRESS}) {
     auto* attribute = reinterpret_cast<rtattr*>(reinterpret_cast<char*>(&request) +
                                                 NLMSG_ALIGN(request.header.nlmsg_len));
-    attribute->rta_type = type;
+    attribute->rta_type = attributeType;
     attribute->rta_len = RTA_LENGTH(sizeof network);
     std::memcpy(RTA_DATA(attribute), &network, sizeof network);
     request.header.nlmsg_len = NLMSG_ALIGN(request.header.nlmsg_len) + RTA_SPACE(sizeof network);
   }
+  why = "netlink";
   const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-  if (fd < 0) return fail("netlink", errno);
+  if (fd < 0) return errno;
   sockaddr_nl kernel{};
   kernel.nl_family = AF_NETLINK;
   if (::sendto(fd, &request, request.header.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel),
                sizeof kernel) < 0) {
     const int e = errno;
     ::close(fd);
-    return fail("netlink send", e);
+    why = "netlink send";
+    return e;
   }
   // The acknowledgement: an error message whose code is 0 on success.
   alignas(nlmsghdr) char answer[512];
@@ -646,13 +701,47 @@ bool AddLoopbackAddress(uint32_t hostOrder, std::string* error) {
   const ssize_t n = ::recv(fd, answer, sizeof answer, 0);
   const int receiveError = errno;
   ::close(fd);
+  why = "no netlink answer";
   if (n < static_cast<ssize_t>(NLMSG_LENGTH(sizeof(nlmsgerr))))
-    return fail("no netlink answer", n < 0 ? receiveError : EPROTO);
+    return n < 0 ? receiveError : EPROTO;
+  why = "netlink answer";
   const auto* header = reinterpret_cast<const nlmsghdr*>(answer);
-  if (header->nlmsg_type != NLMSG_ERROR) return fail("netlink answer", EPROTO);
-  const auto* result = static_cast<const nlmsgerr*>(NLMSG_DATA(header));
-  if (result->error == 0 || result->error == -EEXIST) return true;
-  return fail("netlink", -result->error);
+  if (header->nlmsg_type != NLMSG_ERROR) return EPROTO;
+  why = "netlink";
+  return -static_cast<const nlmsgerr*>(NLMSG_DATA(header))->error;
+}
+
+bool InsideNamespace(std::string* error) {
+  const char* inside = std::getenv("QELTA_NETNS");
+  if (inside != nullptr && std::string(inside) == "1") return true;
+  if (error) *error = "refusing to change interfaces outside the private network namespace";
+  return false;
+}
+
+}  // namespace
+
+bool AddLoopbackAddress(uint32_t hostOrder, std::string* error, bool* added) {
+  if (added) *added = false;
+  if (!InsideNamespace(error)) return false;
+  if ((hostOrder >> 24) == 127) return true;  // the whole of 127/8 is local already
+  // Unlike an interface alias the address adds to what is there, so programs sharing the
+  // namespace never replace each other's addresses.
+  const char* why = "";
+  const int e = ChangeLoopbackAddress(RTM_NEWADDR, NLM_F_CREATE | NLM_F_EXCL, hostOrder, why);
+  if (e == 0 && added) *added = true;
+  if (e == 0 || e == EEXIST) return true;
+  if (error) *error = std::string("cannot add the address: ") + why + ": " + std::strerror(e);
+  return false;
+}
+
+bool RemoveLoopbackAddress(uint32_t hostOrder, std::string* error) {
+  if (!InsideNamespace(error)) return false;
+  if ((hostOrder >> 24) == 127) return true;
+  const char* why = "";
+  const int e = ChangeLoopbackAddress(RTM_DELADDR, 0, hostOrder, why);
+  if (e == 0 || e == EADDRNOTAVAIL) return true;  // gone already
+  if (error) *error = std::string("cannot remove the address: ") + why + ": " + std::strerror(e);
+  return false;
 }
 
 }  // namespace qelta::sim

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -26,7 +27,8 @@ struct ModuleOptions {
   std::string password = kModuleDefaultPassword;
   bool silent = false;      // answers nothing at all (switched off)
   bool tcpRefused = false;  // the tunnel refuses connections
-  bool tunnelHeld = false;  // another client holds the tunnel: new connections are refused
+  // Another client holds the tunnel: new connections are refused (the listener stays closed).
+  bool tunnelHeld = false;
   // Answers discovery requests to the group only, never one sent to its own address: a station
   // that discovery lists but that fails every probe.
   bool probeSilent = false;
@@ -48,11 +50,14 @@ struct ModuleStats {
   uint64_t configurationsRejected = 0;
   uint64_t restarts = 0;
   uint64_t tunnelConnections = 0;
+  uint64_t tunnelRefusals = 0;  // connections turned away while a client held the tunnel
 };
 
 class ModuleHost {
  public:
   ModuleHost();
+  // Also takes the addresses that modules were moved to off the loopback interface again, those
+  // that the host put there: nothing of the simulation stays in the namespace.
   ~ModuleHost();
   ModuleHost(const ModuleHost&) = delete;
   ModuleHost& operator=(const ModuleHost&) = delete;
@@ -76,6 +81,11 @@ class ModuleHost {
   bool Restarting(size_t index) const;
   // Restarts a module as a reboot request does (its web interface's reboot form uses this).
   void RestartModule(size_t index);
+  // The host's thread stops serving every module, as a module's processor does while busy
+  // elsewhere: connections wait in the listen backlog and datagrams in their sockets until it is
+  // resumed. Suspend returns once the thread has stopped.
+  void Suspend();
+  void Resume();
   // A module's sockets are open at its current address (false while restarting or when its
   // address cannot be used here).
   bool Online(size_t index) const;
@@ -96,6 +106,10 @@ class ModuleHost {
   int wakeFd_ = -1;
   std::atomic<bool> stop_{false};
   std::thread thread_;
+  // Suspend and Resume: asked for, and taken up by the thread (under lock_).
+  bool suspend_ = false;
+  bool suspended_ = false;
+  std::condition_variable suspendChanged_;
 };
 
 // Sample identities: module i of a set gets 127.0.0.(i + 2) (wrapping into 127.0.1.x and on),
@@ -108,6 +122,10 @@ std::string DottedAddress(uint32_t hostOrder);
 
 // Makes an address usable on the loopback interface (a /32 alias) so that a module can take it.
 // Only inside the private network namespace (QELTA_NETNS=1); false otherwise or on failure.
-bool AddLoopbackAddress(uint32_t hostOrder, std::string* error = nullptr);
+// `added` tells whether this call put the address there (not 127/8, not there before): only such
+// an address is the caller's to remove again.
+bool AddLoopbackAddress(uint32_t hostOrder, std::string* error = nullptr, bool* added = nullptr);
+// Takes an address off the loopback interface (an address that is not there is fine).
+bool RemoveLoopbackAddress(uint32_t hostOrder, std::string* error = nullptr);
 
 }  // namespace qelta::sim

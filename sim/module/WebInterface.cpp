@@ -198,6 +198,11 @@ bool ModuleWebServer::Listen(std::string* error) {
   httplib::Server* running = server.get();
   server_ = std::move(server);
   serverThread_ = std::thread([running] { running->listen_after_bind(); });
+  // The server takes a stop only once it runs (a stop before that is lost and its thread accepts
+  // for ever): the interface counts as started when it listens.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!running->is_running() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return true;
 }
 

@@ -61,6 +61,9 @@ struct BenchSetup {
   int webStatus = 0;       // every answer of the first web interface has this status
   bool webSilent = false;  // the first web interface never answers
   bool settingsUnwritable = false;
+  // The settings folder cannot be written and holds no settings file yet (as a read-only one).
+  bool settingsFolderReadOnly = false;
+  bool serviceMode = false;  // the setting "UIService"
 };
 
 class CliBench {
@@ -91,12 +94,15 @@ class CliBench {
   }
 
   void Start(const BenchSetup& s) {
-    {
+    if (!s.settingsFolderReadOnly) {
       SettingsStore store(RealFileAccess(), settingsFile);
       ASSERT_EQ(store.Create(), 0);
       ASSERT_EQ(store.WriteNumber("ComPort", 1), 0);
+      if (s.serviceMode) {
+        ASSERT_EQ(store.WriteNumber("UIService", 1), 0);
+      }
     }
-    files.path = s.settingsUnwritable ? settingsFile : "";
+    files.path = s.settingsUnwritable || s.settingsFolderReadOnly ? settingsFile : "";
     if (s.terminalGone) setenv("HALVEX_COM1", (root + "/no-such-port").c_str(), 1);
     if (s.terminal && !s.terminalGone) {
       sim::DeviceIdentity identity;

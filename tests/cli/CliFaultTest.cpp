@@ -2,6 +2,8 @@
 // it must end with (their kinds and names, in order), its exit status, a bound on its time, and
 // what the device memory, the settings and the files must hold afterwards. Whatever the fault,
 // nothing may be left half-done without a failure row. A new fault is one more row.
+#include <sys/stat.h>
+
 #include <functional>
 
 #include "CliBench.h"
@@ -10,10 +12,15 @@ namespace cli_test {
 namespace {
 
 // The files a case names: {small} three plain parameters, {warn} a value out of its range,
-// {readout} a read-out target that already holds a file.
+// {readout} a read-out target that already holds a file, {outside} a write past the end of the
+// terminal's memory among good ones, {laser} a scanner setting; {csv} a file to be written,
+// {fifo} a FIFO, {private} a file only its owner may read (mode 0600).
 const char* kSmallPcg = "LCD_CONTRAST:60\nBACKLIT:1\nEXTRAID:7\n";
 const char* kWarnPcg = "LCD_CONTRAST:150\nEXTRAID:7\n";
 const char* kKeptReadout = "LCD_CONTRAST:11\n";
+const char* kOutsidePcg = "SYSTEM:40000:7\nLCD_CONTRAST:60\nSTRING_BLOCK:32764\nABCD\nEXTRAID:7\n";
+const char* kLaserPcg = "LASER_PARAM:1:2\nLCD_CONTRAST:60\n";
+const char* kPrivateCsv = "kept private\n";
 
 struct FaultCase {
   const char* name;
@@ -36,6 +43,23 @@ void SmallWritten(const CliBench& b) {
 }
 void TerminalUntouched(const CliBench& b) { EXPECT_EQ(b.terminal->Extended(), b.terminalBefore); }
 void KeptReadout(const CliBench& b) { EXPECT_EQ(b.Read(b.root + "/readout.pcg"), kKeptReadout); }
+void NoTerminal(BenchSetup& s) { s.terminal = false; }
+void OneStation(BenchSetup& s) { s.terminal = false, s.stations = 1; }
+const std::string kNoStation = "no base station found";
+const std::string kOutside = "Write outside the device's memory";
+// The run said this on standard error.
+std::function<void(const CliBench&)> ErrSays(const std::string& text) {
+  return [text](const CliBench& b) { EXPECT_NE(b.err.find(text), std::string::npos) << b.err; };
+}
+// The file is still what it was: a character device, a FIFO.
+std::function<void(const CliBench&)> StillA(const std::string& path, mode_t type) {
+  return [path, type](const CliBench& b) {
+    ErrSays("not a regular file")(b);
+    struct stat st {};
+    ASSERT_EQ(::stat(path == "{fifo}" ? (b.root + "/fifo").c_str() : path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & S_IFMT, type);
+  };
+}
 
 const FaultCase kCases[] = {
     // --- the hand terminal on the serial port -------------------------------------------------
@@ -223,6 +247,82 @@ const FaultCase kCases[] = {
        EXPECT_NE(b.err.find("CIPSettingsDlg were refused"), std::string::npos) << b.err;
        EXPECT_TRUE(b.web[0]->Requests().empty());
      }},
+
+    // clang-format off
+    // --- --all finding no station: every command on stations fails alike -----------------------
+    {"ResetAllWithNoStation", NoTerminal, {"bs-reset", "--all", "--wait", "300"}, {}, 1, 10,
+     ErrSays(kNoStation)},
+    {"RebootAllWithNoStation", NoTerminal, {"bs-reboot", "--all", "--wait", "300"}, {}, 1, 10,
+     ErrSays(kNoStation)},
+    {"EthernetDefaultsAllWithNoStation", NoTerminal, {"bs-eth-defaults", "--all", "--wait", "300"},
+     {}, 1, 10, ErrSays(kNoStation)},
+    {"SetConfigAllWithNoStation", NoTerminal,
+     {"bs-set-config", "{small}", "--all", "--wait", "300"}, {}, 1, 10, ErrSays(kNoStation)},
+    {"AllDefaultsAllWithNoStation", [](BenchSetup& s) { s.terminal = false, s.serviceMode = true; },
+     {"bs-defaults", "{small}", "--all", "--wait", "300"}, {}, 1, 10, ErrSays(kNoStation)},
+    {"InventoryAllWithNoStation", NoTerminal, {"bs-inventory", "--all", "--wait", "300"}, {}, 1, 10,
+     ErrSays(kNoStation)},
+
+    // --- the inventory: stations named, its file ---------------------------------------------
+    {"InventoryOfASwitchedOffStation",
+     [](BenchSetup& s) { s.terminal = false, s.stations = 2, s.station0Silent = true; },
+     {"bs-inventory", "127.0.0.2", "127.0.0.3", "--csv", "{csv}"},
+     {"success:BS-2", "failure:Base station", "success:Inventory written"}, 1, 20,
+     [](const CliBench& b) {
+       const std::string csv = b.Read(b.root + "/inventory.csv");
+       EXPECT_NE(csv.find("\r\nBS-2,127.0.0.3,"), std::string::npos) << csv;
+       EXPECT_NE(csv.find("\r\nno answer,127.0.0.2,no answer,"), std::string::npos) << csv;
+       EXPECT_NE(csv.find(",\"no answer (discovery, probe)\"\r\n"), std::string::npos) << csv;
+     }},
+    {"InventoryOfAnAddressThatIsNone", OneStation, {"bs-inventory", "127.0.0.300"}, {}, 2, 5,
+     ErrSays("127.0.0.300")},
+    {"ResetOfAnAddressThatIsNone", OneStation, {"bs-reset", "127.0.0.2", "10.0.0"}, {}, 2, 5,
+     ErrSays("10.0.0")},
+    {"InventoryToAFileWithoutAName", OneStation, {"bs-inventory", "127.0.0.2", "--csv", ""}, {}, 2,
+     5, [](const CliBench& b) {
+       ErrSays("--csv needs the name of a file")(b);
+       EXPECT_TRUE(b.rows.empty()) << b.Dump();
+     }},
+    {"InventoryToDevFull", OneStation, {"bs-inventory", "127.0.0.2", "--csv", "/dev/full"},
+     {"success:BS-1", "failure:Cannot write inventory"}, 1, 15, StillA("/dev/full", S_IFCHR)},
+    {"InventoryToDevNull", OneStation, {"bs-inventory", "127.0.0.2", "--csv", "/dev/null"},
+     {"success:BS-1", "failure:Cannot write inventory"}, 1, 15, StillA("/dev/null", S_IFCHR)},
+    {"InventoryToAFifo", OneStation, {"bs-inventory", "127.0.0.2", "--csv", "{fifo}"},
+     {"success:BS-1", "failure:Cannot write inventory"}, 1, 15, StillA("{fifo}", S_IFIFO)},
+    {"InventoryKeepsAPrivateFilePrivate", OneStation,
+     {"bs-inventory", "127.0.0.2", "--csv", "{private}"},
+     {"success:BS-1", "success:Inventory written"}, 0, 15, [](const CliBench& b) {
+       struct stat st {};
+       ASSERT_EQ(::stat((b.root + "/private.csv").c_str(), &st), 0);
+       EXPECT_EQ(st.st_mode & 07777, 0600u);
+       EXPECT_EQ(b.Read(b.root + "/private.csv").rfind("Name,Address,", 0), 0u);
+     }},
+
+    // --- start-up that cannot create the settings ---------------------------------------------
+    {"SettingsWithAReadOnlySettingsFolder",
+     [](BenchSetup& s) { s.terminal = false, s.settingsFolderReadOnly = true; },
+     {"settings"}, {}, 1, 5, ErrSays("[Registry error]")},
+    {"CheckWithAReadOnlySettingsFolder",
+     [](BenchSetup& s) { s.terminal = false, s.settingsFolderReadOnly = true; },
+     {"check", "{small}"}, {}, 1, 5, ErrSays("[Registry error]")},
+
+    // --- writes the device keeps nothing of, in the upload and the check; a scanner setting ---
+    {"UploadWritesOutsideTheTerminalsMemory", nullptr, {"upload", "{outside}"},
+     {"failure:" + kOutside, "failure:" + kOutside, "success:File END"}, 1, 15,
+     [](const CliBench& b) {
+       EXPECT_EQ(b.TerminalByte(121), 60);  // the file's other lines are written all the same
+       EXPECT_EQ(b.TerminalByte(143), 7);
+       EXPECT_EQ(b.TerminalByte(32767), 'D');
+     }},
+    {"CheckWritesOutsideTheTerminalsMemory", NoTerminal, {"check", "{outside}"},
+     {"failure:" + kOutside, "failure:" + kOutside, "success:File END"}, 1, 5, nullptr},
+    {"UploadScannerSetting", nullptr, {"upload", "{laser}"},
+     {"step:Writing laser parameters..", "success:File END"}, 0, 15, [](const CliBench& b) {
+       EXPECT_EQ(b.terminal->Activity().laser_parameters, std::vector<uint16_t>{0x0102});
+       EXPECT_EQ(b.TerminalByte(121), 60);
+     }},
+    // clang-format on
+
     {"ListWithGarbageDiscoveryAnswers",
      [](BenchSetup& s) {
        s.terminal = false, s.stations = 2, s.malformed = sim::MalformedAnswer::kGarbage;
@@ -253,6 +353,18 @@ TEST_P(CliFaultTest, EndsWithItsRowsStatusAndState) {
       args.push_back(Write("warn.pcg", kWarnPcg));
     } else if (a == "{readout}") {
       args.push_back(Write("readout.pcg", kKeptReadout));
+    } else if (a == "{outside}") {
+      args.push_back(Write("outside.pcg", kOutsidePcg));
+    } else if (a == "{laser}") {
+      args.push_back(Write("laser.pcg", kLaserPcg));
+    } else if (a == "{csv}") {
+      args.push_back(root + "/inventory.csv");
+    } else if (a == "{fifo}") {
+      ASSERT_EQ(::mkfifo((root + "/fifo").c_str(), 0644), 0);
+      args.push_back(root + "/fifo");
+    } else if (a == "{private}") {
+      args.push_back(Write("private.csv", kPrivateCsv));
+      ASSERT_EQ(::chmod(args.back().c_str(), 0600), 0);
     } else {
       args.push_back(a);
     }

@@ -10,6 +10,7 @@
 #include "FormTestSupport.h"
 #include "core/ControlCharacters.h"
 #include "cli/CliContext.h"
+#include "cli/JsonFields.h"
 
 namespace {
 
@@ -301,6 +302,37 @@ TEST(CliTextValuesTest, JsonStringsLocalesAndEscapes) {
   row.image = 3;
   row.text = {"BS\x1b[31m", "x\ty", "\x7f"};
   EXPECT_EQ(SessionLog::FormatLine("T", row), "T\t3\tBS\\x1b[31m\tx y\t\\x7f\n");
+}
+
+// The values of the objects that follow the rows: keys from row names, numbers where a text is
+// a decimal number as people write one.
+TEST(CliTextValuesTest, JsonKeysAndNumbers) {
+  const std::pair<std::string, std::string> values[] = {
+      {"0", "0"},
+      {"42", "42"},
+      {"-7", "-7"},
+      {"65535", "65535"},
+      {"007", "\"007\""},
+      {"1.5", "\"1.5\""},
+      {"+3", "\"+3\""},
+      {"-0", "\"-0\""},
+      {"-", "\"-\""},
+      {"", "\"\""},
+      {" 4", "\" 4\""},
+      {"4 ", "\"4 \""},
+      {"1e3", "\"1e3\""},
+      {"123456789012345", "123456789012345"},
+      {"1234567890123456", "\"1234567890123456\""},  // beyond what a double keeps exactly
+      {"2, cal=80", "\"2, cal=80\""},
+  };
+  for (const auto& [text, json] : values) EXPECT_EQ(qelta::cli::JsonNumberOrString(text), json);
+  const std::pair<std::string, std::string> keys[] = {
+      {"Comm ID", "comm_id"},     {"Sleep time (s)", "sleep_time_s"},
+      {"Firmware", "firmware"},   {"  Radio -- calibration ", "radio_calibration"},
+      {"Channel2", "channel2"},   {"LCD contrast", "lcd_contrast"},
+      {"\xc3\xa9t\xc3\xa9", "t"}, {"()", "field"},
+  };
+  for (const auto& [name, key] : keys) EXPECT_EQ(qelta::cli::SnakeCaseKey(name), key) << name;
 }
 
 TEST_F(CliTest, TwoRunsStartedTogetherBothKeepTheirChange) {

@@ -43,6 +43,51 @@ TEST_F(WorkingFolderTest, AReadOnlyProgramFolderFallsBackToTheSeededDataFolder) 
   EXPECT_EQ(text, "mine");
 }
 
+// Run as root, every folder is writable: only a build tree is the working folder, an installed
+// program's folder never is.
+TEST_F(WorkingFolderTest, AnInstalledProgramNeverWritesBesideItselfNotEvenAsRoot) {
+  struct AsRoot : FaultyFiles {
+    bool IsWritableDir(const std::string&) override { return true; }
+  } files;
+  struct Case {
+    const char* name;
+    std::string exePath;
+    bool dataBeside;  // <exe folder>/../share/qeltaconfig holds the installed data
+    bool buildTree;   // the exe folder is the working folder
+  };
+  const Case cases[] = {
+      {"build tree", root + "/build/bin/qeltaconfig-cli", false, true},
+      {"installed under a prefix", root + "/opt/bin/qeltaconfig-cli", true, false},
+      {"installed in /usr/bin", "/usr/bin/qeltaconfig-cli", false, false},
+      {"installed in /usr/local/bin", "/usr/local/bin/qeltaconfig", false, false},
+      {"installed in /bin", "/bin/qeltaconfig-cli", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string exeDir = FolderOf(c.exePath);
+    std::filesystem::create_directories(root + "/data");
+    WorkingFolderPlan plan;
+    plan.exePath = c.exePath;
+    plan.dataHome = root + "/data";
+    if (c.exePath.rfind(root, 0) == 0) {
+      std::filesystem::create_directories(exeDir);
+      if (c.dataBeside) {
+        std::filesystem::create_directories(exeDir + "../share/qeltaconfig");
+        std::ofstream(exeDir + "../share/qeltaconfig/RFDeviceInfo.txt") << "installed";
+      }
+    } else {
+      plan.installedDataDir = root + "/share/none";  // the system folder alone decides
+    }
+    EXPECT_EQ(ChooseWorkingFolder(files, plan), c.buildTree ? exeDir : root + "/data/QeltaConfig/");
+    if (c.dataBeside) {
+      std::string text;
+      EXPECT_EQ(files.ReadFile(root + "/data/QeltaConfig/RFDeviceInfo.txt", text, 100), 0);
+      EXPECT_EQ(text, "installed");
+    }
+    std::filesystem::remove_all(root + "/data");
+  }
+}
+
 TEST(ProcessStartTest, StartsWithoutShellAndReportsAProgramThatCannotRun) {
   qelta::ProcessRequest ok{{"true"}, "/"};
   EXPECT_EQ(qelta::SpawnDetached(ok), 0);

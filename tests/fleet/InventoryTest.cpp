@@ -19,6 +19,8 @@
 #include "app/ControlIds.h"
 #include "app/HttpHandlerLookup.h"
 #include "cli/CliContext.h"
+#include "cli/RowOutput.h"
+#include "core/ControlCharacters.h"
 #include "core/SettingsStore.h"
 #include "device/SimDevice.h"
 #include "inventory/Inventory.h"
@@ -87,8 +89,42 @@ TEST(InventoryCsvTest, FieldsAreQuotedWhenTheyMustBe) {
       {"line\nfeed", "\"line\nfeed\""},
       {"carriage\rreturn", "\"carriage\rreturn\""},
       {"'single'; tab\t", "'single'; tab\t"},
+      // What a spreadsheet would take for a formula gets an apostrophe in front.
+      {"=1+2", "'=1+2"},
+      {"+49 30 1234", "'+49 30 1234"},
+      {"-10 below", "'-10 below"},
+      {"@SUM(A1:A9)", "'@SUM(A1:A9)"},
+      {"\tTab", "'\tTab"},
+      {"\rReturn", "\"'\rReturn\""},
+      {"=HYPERLINK(\"x\",\"y\")", "\"'=HYPERLINK(\"\"x\"\",\"\"y\"\")\""},
+      {"a=b+c-d@e", "a=b+c-d@e"},
+      {"'=kept", "'=kept"},
   };
   for (const auto& [text, field] : cases) EXPECT_EQ(qelta::fleet::CsvField(text), field) << text;
+}
+
+// One rule for every text column: UTF-8 stays, a byte that is not UTF-8 is a Latin-1 character,
+// a control character (C0, DEL, C1) is \xHH.
+TEST(InventoryCsvTest, TextsAreWholeUtf8WithOneRuleForOtherBytes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain", "plain"},
+      {"\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\nx", "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\\x0ax"},  // été 日, LF
+      {"BS\x1b[2J", "BS\\x1b[2J"},
+      {std::string("a\0b", 3), "a\\x00b"},
+      {"\t\r\x7f", "\\x09\\x0d\\x7f"},
+      {"Caf\xe9 Stra\xdf"
+       "e",
+       "Caf\xc3\xa9 Stra\xc3\x9f"
+       "e"},  // Latin-1 bytes
+      {"\xff", "\xc3\xbf"},
+      {"\x80\x9b\x9f\xa0", "\\x80\\x9b\\x9f\xc2\xa0"},  // C1 as Latin-1: escaped
+      {"\xc2\x9b[31m", "\\x9b[31m"},                    // C1 as UTF-8: escaped alike
+      {"\xc2\xa0\xf0\x9f\x98\x80", "\xc2\xa0\xf0\x9f\x98\x80"},
+      {"\xe6\x97", "\xc3\xa6\\x97"},              // a cut sequence: byte by byte
+      {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\\x80"},  // no surrogates
+      {"\xc0\xaf", "\xc3\x80\xc2\xaf"},           // no overlong forms
+  };
+  for (const auto& [text, shown] : cases) EXPECT_EQ(qelta::Utf8ShownText(text), shown) << text;
 }
 
 // --- Against simulated stations ------------------------------------------------------------------
@@ -106,7 +142,7 @@ const Station kStations[] = {
      "BS-1|127.0.0.2|00-40-9D-00-00-00|255.0.0.0|127.0.0.1|off|9|7|201|15.6.24|3|10001|9600|8|1|"
      "even|none|Hall 3, gate \"north\"|Dock B|OK"},
     {Kind::kGood,
-     "Line 2, \"east\"\r\nspare|127.0.0.3||255.255.255.0|127.0.0.1|on|9|8|202|1.2.25|7|0|38400|8|"
+     "Line 2, \"east\" spare|127.0.0.3||255.255.255.0|127.0.0.1|on|9|8|202|1.2.25|7|0|38400|8|"
      "1|none|none||Shelf 4|OK"},
     {Kind::kProbeSilent,
      "BS-3|127.0.0.4|00-40-9D-00-00-02|255.0.0.0|127.0.0.1|off|~|~|~|~|~|~|~|~|~|~|~|~|~|"
@@ -364,6 +400,164 @@ TEST_F(InventoryStationsTest, WindowWritesTheChosenStationsAndOpensTheFile) {
     EXPECT_EQ(list.Row(list.RowCount() - 1).text[0],
               c.csv.empty() ? "Cannot write inventory" : "Inventory written");
   }
+}
+
+// The json format: after the rows, one object per station in list order, every column under its
+// key, numbers as numbers, "no answer" and empty cells null.
+TEST_F(InventoryStationsTest, JsonObjectsFollowTheRowsInListOrder) {
+  EXPECT_EQ(Cli({"--output", "json", "--jobs", "4", "bs-inventory", "--all"}), 1) << err.str();
+  std::vector<std::string> objects;
+  std::istringstream lines(out.str());
+  bool afterRows = false;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("{\"inventory\":", 0) == 0) {
+      objects.push_back(line);
+      afterRows = true;
+    } else {
+      EXPECT_FALSE(afterRows) << "a row after the objects: " << line;
+    }
+  }
+  ASSERT_EQ(objects.size(), kCount) << out.str();
+  for (std::size_t i = 0; i < kCount; ++i) {
+    const std::string address = "\"address\":\"" + Cells(kStations[i].row)[1] + "\"";
+    EXPECT_NE(objects[i].find(address), std::string::npos) << objects[i];
+  }
+  EXPECT_EQ(
+      objects[0],
+      R"j({"inventory":{"name":"BS-1","address":"127.0.0.2","mac":"00-40-9D-00-00-00",)j"
+      R"j("subnet_mask":"255.0.0.0","gateway":"127.0.0.1","dhcp":false,"device_type":9,)j"
+      R"j("software_version":"7","id":"201","date":"15.6.24","channel":3,"comm_id":10001,)j"
+      R"j("baud_rate":9600,"data_bits":8,"stop_bits":1,"parity":"even","flow_control":"none",)j"
+      R"j("description":"Hall 3, gate \"north\"","location":"Dock B","status":"OK","ok":true}})j");
+  EXPECT_EQ(
+      objects[1],
+      R"j({"inventory":{"name":"Line 2, \"east\" spare","address":"127.0.0.3","mac":null,)j"
+      R"j("subnet_mask":"255.255.255.0","gateway":"127.0.0.1","dhcp":true,"device_type":9,)j"
+      R"j("software_version":"8","id":"202","date":"1.2.25","channel":7,"comm_id":0,)j"
+      R"j("baud_rate":38400,"data_bits":8,"stop_bits":1,"parity":"none","flow_control":"none",)j"
+      R"j("description":null,"location":"Shelf 4","status":"OK","ok":true}})j");
+  EXPECT_EQ(objects[2],
+            R"j({"inventory":{"name":"BS-3","address":"127.0.0.4","mac":"00-40-9D-00-00-02",)j"
+            R"j("subnet_mask":"255.0.0.0","gateway":"127.0.0.1","dhcp":false,"device_type":null,)j"
+            R"j("software_version":null,"id":null,"date":null,"channel":null,"comm_id":null,)j"
+            R"j("baud_rate":null,"data_bits":null,"stop_bits":null,"parity":null,)j"
+            R"j("flow_control":null,"description":null,"location":null,)j"
+            R"j("status":"no answer (probe)","ok":false}})j");
+  // The other formats print the rows alone.
+  EXPECT_EQ(Cli({"--output", "rows", "bs-inventory", "127.0.0.2"}), 3) << err.str();
+  EXPECT_EQ(out.str().find("{\"inventory\""), std::string::npos) << out.str();
+}
+
+// Module texts as they come: the module's name from discovery, its description and location from
+// its settings backup. Each keeps its text whole under the one rule for bytes, in the CSV, the rows
+// and the json objects alike; in the CSV no cell starts a formula.
+TEST(InventoryTextsTest, ModuleTextsAreWholeUtf8AndNoCellIsAFormula) {
+  const char* inside = std::getenv("QELTA_NETNS");
+  ASSERT_TRUE(inside && std::string(inside) == "1") << "run inside scripts/netns";
+  struct Texts {
+    std::string name, description, location;
+  };
+  struct Case {
+    const char* what;
+    Texts module;  // what the module holds
+    Texts shown;   // its columns in the rows and the json objects
+    Texts csv;     // its cells in the CSV, as read back
+  };
+  const Case cases[] = {
+      {"formulas",
+       {"=HYPERLINK(\"x\")", "+49 30 1234", "-10 below"},
+       {"=HYPERLINK(\"x\")", "+49 30 1234", "-10 below"},
+       {"'=HYPERLINK(\"x\")", "'+49 30 1234", "'-10 below"}},
+      {"formula, tab and carriage return",
+       {"@SUM(1)", "\tTabbed", "\rReturn"},
+       {"@SUM(1)", "\\x09Tabbed", "\\x0dReturn"},
+       {"'@SUM(1)", "\\x09Tabbed", "\\x0dReturn"}},
+      {"UTF-8 and control characters",
+       {"BS\x1b[2J\xff", "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\nx", "Z\xc3\xbcrich"},
+       {"BS\\x1b[2J\xc3\xbf", "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\\x0ax", "Z\xc3\xbcrich"},
+       {"BS\\x1b[2J\xc3\xbf", "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\\x0ax", "Z\xc3\xbcrich"}},
+      {"Latin-1",
+       {"Caf\xe9",
+        "Stra\xdf"
+        "e 5",
+        "\x80\x9f"},
+       {"Caf\xc3\xa9",
+        "Stra\xc3\x9f"
+        "e 5",
+        "\\x80\\x9f"},
+       {"Caf\xc3\xa9",
+        "Stra\xc3\x9f"
+        "e 5",
+        "\\x80\\x9f"}},
+  };
+  std::string pattern = (fs::temp_directory_path() / "qelta-inventory-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::string root = pattern;
+  fs::create_directories(root + "/bin");
+  const std::string settings = root + "/QeltaConfigurator.conf";
+  ASSERT_EQ(SettingsStore(RealFileAccess(), settings).Create(), 0);
+  qelta::sim::ModuleHost host;
+  std::vector<std::unique_ptr<qelta::sim::ModuleWebServer>> web;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    qelta::sim::ModuleOptions m;
+    m.identity = qelta::sim::SampleIdentity(i);
+    m.identity.name = cases[i].module.name;
+    m.baseStation = std::make_shared<qelta::sim::SimDevice>(qelta::sim::DeviceIdentity{});
+    host.AddModule(m);
+    qelta::sim::WebInterfaceOptions w;
+    w.address = m.identity.address;
+    w.settings.description = cases[i].module.description;
+    w.settings.location = cases[i].module.location;
+    web.push_back(std::make_unique<qelta::sim::ModuleWebServer>(w));
+    std::string error;
+    ASSERT_TRUE(web.back()->Start(&error)) << error;
+  }
+  std::string error;
+  ASSERT_TRUE(host.Start(&error)) << error;
+
+  const std::string csv = root + "/texts.csv";
+  std::vector<std::string> args = {
+      "qeltaconfig-cli", "--settings", settings, "--output", "json", "bs-inventory",
+      "--all",           "--csv",      csv,      "--wait",   "3000"};
+  std::vector<const char*> argv;
+  for (const auto& a : args) argv.push_back(a.c_str());
+  FormEnvironment env;
+  env.settingsFile = settings;
+  env.workingFolder.exePath = root + "/bin/qeltaconfig-cli";
+  env.changeDirectory = false;
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err, AllCliRegistrars(), env),
+            0)
+      << err.str();
+
+  const auto table = ReadCsv(ReadFile(csv));
+  ASSERT_TRUE(table);
+  ASSERT_EQ(table->size(), std::size(cases) + 1);
+  const std::string json = out.str();
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.what);
+    const std::vector<std::string>& cells = (*table)[i + 1];
+    EXPECT_EQ(cells[qelta::fleet::kInvName], c.csv.name);
+    EXPECT_EQ(cells[qelta::fleet::kInvDescription], c.csv.description);
+    EXPECT_EQ(cells[qelta::fleet::kInvLocation], c.csv.location);
+    using qelta::cli::JsonString;
+    const std::string station = R"("name":)" + JsonString(c.shown.name) +
+                                R"(,"address":"127.0.0.)" + std::to_string(i + 2) + "\"";
+    EXPECT_NE(json.find(R"({"inventory":{)" + station), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("description":)" + JsonString(c.shown.description) + R"(,"location":)" +
+                        JsonString(c.shown.location) + R"(,"status":"OK")"),
+              std::string::npos)
+        << json;
+    // The station's row bears the same name.
+    EXPECT_NE(json.find(R"("kind":"success","image":1,"name":)" + JsonString(c.shown.name)),
+              std::string::npos)
+        << json;
+  }
+  for (auto& w : web) w->Stop();
+  host.Stop();
+  std::error_code ignored;
+  fs::remove_all(root, ignored);
 }
 
 }  // namespace

@@ -148,12 +148,12 @@ TEST_F(FirmwareCliTest, FailureRowsGiveANonZeroExitCode) {
                 "0\tCan't open FW file",
                 [] { boottest::WriteBinary("Hsbt-empty.a20", {}); },
                 "file is empty"},
-           Case{"image past the flash end",
+           Case{"image past the address space",
                 {},
                 {"firmware", "Hsbt-long.a20"},
                 "0\tCan't open FW file",
-                [] { boottest::WriteBinary("Hsbt-long.a20", Bytes(0xF781, 0x22)); },
-                "file is larger than the flash (63360 bytes)"},
+                [] { boottest::WriteBinary("Hsbt-long.a20", Bytes(0x10001, 0x22)); },
+                "file is larger than the device's 64 KiB address space"},
            Case{"no boot file for the name", {}, {"firmware", "Hsbt0301.a20"}, ""},
        }) {
     SCOPED_TRACE(c.name);

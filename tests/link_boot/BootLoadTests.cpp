@@ -99,6 +99,27 @@ TEST_F(BootTest, BlankBlocksInsideTheFirmwareAreSkipped) {
   EXPECT_EQ(Loader().Flash(), FlashAfter({{0, firmware}}));
 }
 
+TEST_F(BootTest, ImagesUpToTheWholeAddressSpaceLoadTheFlashBelowTheLoadersArea) {
+  // One byte past the flash, and the whole 64 KiB: the blocks below 0xF780 go out, the rest of
+  // the image (the loader's own area) is never sent.
+  for (const size_t size : {size_t{0xF781}, size_t{0x10000}}) {
+    SCOPED_TRACE(size);
+    StartDevice(BootstrapKind::kBinaryBlocks);
+    Bytes image(size, 0xFF);
+    image[3] = 0x01;
+    image[0xF77F] = 0x02;  // the last byte of the flash
+    for (size_t a = 0xF780; a < size; ++a) image[a] = 0x5A;
+    boottest::WriteBinary("hsbt64k.a20", image);
+    ASSERT_TRUE(Link().Connect(1, 19200));
+
+    EXPECT_EQ(Link().Boot("hsbt64k.a20"), 10);
+    EXPECT_EQ(Link().LastFailure(), "");
+
+    EXPECT_EQ(Loader().BlockAddresses(), (std::vector<uint16_t>{0, 0xF760}));
+    EXPECT_EQ(Loader().Flash(), FlashAfter({{0, Bytes(image.begin(), image.begin() + 0xF780)}}));
+  }
+}
+
 TEST_F(BootTest, AutomaticBootModeDrivesTheParallelLinesAroundTheLoad) {
   StartDevice(BootstrapKind::kBinaryBlocks);
   std::mutex m;
@@ -183,10 +204,10 @@ TEST_F(BootTest, ImagesThatCannotBeLoadedWholeAreRefusedBeforeAnythingIsSent) {
   mkdir("bsbt-folder.a20", 0700);
   boottest::WriteBinary("hsbt-empty.a20", {});
   boottest::WriteBinary("hs7-empty.a20", {});
-  boottest::WriteBinary("hsbt-long.a20", Bytes(0xF781, 0x11));
+  boottest::WriteBinary("hsbt-long.a20", Bytes(0x10001, 0x11));
   const std::pair<const char*, const char*> cases[] = {
       {"hsbt-empty.a20", "file is empty"},
-      {"hsbt-long.a20", "file is larger than the flash (63360 bytes)"},
+      {"hsbt-long.a20", "file is larger than the device's 64 KiB address space"},
       {"bsbt-folder.a20", "Is a directory"},
       {"hsbt-fifo.a20", "not a regular file"},
       {"hs7-empty.a20", "file is empty"},

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <thread>
 
-#include "platform/SmallStackThread.h"
+#include "halvex/SmallStackThread.h"
 
 namespace {
 
@@ -36,7 +38,7 @@ TEST(SmallStackThread, RunsItsBodyOnAStackOfTheAskedSizeOrElseTheDefault) {
     SCOPED_TRACE(c.asked);
     std::size_t seen = 0;
     halvex::SmallStackThread thread;
-    thread.Start([&seen] { seen = OwnStackSize(); }, c.asked);
+    ASSERT_TRUE(thread.Start([&seen] { seen = OwnStackSize(); }, c.asked));
     EXPECT_TRUE(thread.Joinable());
     thread.Join();
     EXPECT_FALSE(thread.Joinable());
@@ -48,6 +50,22 @@ TEST(SmallStackThread, RunsItsBodyOnAStackOfTheAskedSizeOrElseTheDefault) {
       EXPECT_EQ(seen, standard);
     }
   }
+}
+
+TEST(SmallStackThread, AStartWaitsForTheThreadBeforeAndTheEndWaitsForTheLast) {
+  std::atomic<int> finished{0};
+  auto body = [&finished] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ++finished;
+  };
+  {
+    halvex::SmallStackThread thread;
+    EXPECT_FALSE(thread.Joinable());
+    ASSERT_TRUE(thread.Start(body));
+    ASSERT_TRUE(thread.Start(body));
+    EXPECT_GE(finished.load(), 1);  // the first had ended before the second began
+  }
+  EXPECT_EQ(finished.load(), 2);
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ struct CountingSink : HalvexEvents {
 TEST(TcpLink, ARefusedConnectionAnswersTwoAndLeavesNoSocket) {
   CHalvexCtrl ctrl;
   EXPECT_EQ(ctrl.ConnectTCP(kLoopback, ClosedPort()), 2u);
-  EXPECT_EQ(ctrl.impl().tcpSocket.load(), -1);
+  EXPECT_FALSE(ctrl.impl().TcpOpen());
   EXPECT_FALSE(ctrl.impl().HasLink());
   int16_t frame[] = {2, 1, 0x12, 3};
   EXPECT_FALSE(ctrl.SendAndWait(frame, 4, 100));

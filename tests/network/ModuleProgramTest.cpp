@@ -1,5 +1,7 @@
 // qelta-sim's module options end to end: the program runs modules that discovery then finds.
 #include <gtest/gtest.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,11 +41,15 @@ class SimProcess {
     }
     ::close(out[0]);
   }
-  ~SimProcess() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
+  ~SimProcess() { End(SIGTERM); }
+  // Ends the program with this signal and answers how it ended (waitpid's status).
+  int End(int signal) {
+    int status = -1;
+    if (pid_ <= 0) return status;
+    ::kill(pid_, signal);
     ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return status;
   }
   const std::string& Output() const { return output_; }
 
@@ -73,6 +79,67 @@ TEST(ModuleProgram, RunsModulesWithTheirKnobs) {
   d.SetIgnoreTempAddresses(true);
   EXPECT_EQ(d.RunDiscoveryCycle(), 2u);
   EXPECT_EQ(d.Table().count, 0u);
+}
+
+// Whether the loopback interface holds this address (host order).
+bool OnLoopback(uint32_t hostOrder) {
+  ifaddrs* all = nullptr;
+  if (::getifaddrs(&all) != 0) return false;
+  bool found = false;
+  for (const ifaddrs* a = all; a && !found; a = a->ifa_next) {
+    if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET || std::strcmp(a->ifa_name, "lo") != 0)
+      continue;
+    found = ntohl(reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr) == hostOrder;
+  }
+  ::freeifaddrs(all);
+  return found;
+}
+
+// The addresses the program put on lo (its modules' own, and one a module was recovered to) go
+// when it ends, however it is told to end; an address that was there before it stays.
+TEST(ModuleProgram, TakesTheAddressesItAddedOffTheLoopbackInterfaceWhenItEnds) {
+  test::RequireNamespace();
+  constexpr uint32_t kRecovered = 0x0A090807;  // 10.9.8.7, where the second module is moved
+  constexpr uint32_t kKept = 0x0A050505;       // 10.5.5.5, on lo before the program starts
+  std::string error;
+  ASSERT_TRUE(sim::AddLoopbackAddress(kKept, &error)) << error;
+  struct Case {
+    const char* name;
+    int signal;
+    const char* first;  // --module-first
+  };
+  const Case cases[] = {{"SIGTERM", SIGTERM, "10.1.1.1"},
+                        {"SIGINT", SIGINT, "10.1.1.1"},
+                        {"SIGHUP", SIGHUP, "10.1.1.1"},
+                        {"an address that was there before", SIGTERM, "10.5.5.4"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    uint32_t first = 0;
+    ASSERT_TRUE(sim::ParseDottedAddress(c.first, first));
+    SimProcess sim({"--modules", "2", "--module-first", c.first, "--module-restart-ms", "100"}, 2);
+    ASSERT_NE(sim.Output().find(c.first), std::string::npos) << sim.Output();
+    EXPECT_TRUE(OnLoopback(first));
+    EXPECT_TRUE(OnLoopback(first + 1));
+    // IP recovery moves the second module to 10.9.8.7, once the module answers (the program
+    // prints its modules before it starts serving them).
+    ASSERT_TRUE(test::WaitFor(
+        [&] { return BaseStationDiscovery::ProbeBaseStation(htonl(first + 1)); }, 5000));
+    const sim::ModuleIdentity second = sim::SampleIdentity(1);
+    MacAddress mac;
+    std::copy(second.mac.begin(), second.mac.end(), mac.begin());
+    const auto recover = MakeStaticAddressRequest(kRecovered, 0xFF000000, 0x0A000001, mac);
+    ASSERT_TRUE(BaseStationDiscovery::SendToModules(recover.data(), recover.size()));
+    ASSERT_TRUE(test::WaitFor(
+        [] { return BaseStationDiscovery::ProbeBaseStation(htonl(kRecovered)); }, 5000));
+    EXPECT_TRUE(OnLoopback(kRecovered));
+
+    const int status = sim.End(c.signal);
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_FALSE(OnLoopback(kRecovered));
+    EXPECT_EQ(OnLoopback(first), first == kKept);
+    EXPECT_EQ(OnLoopback(first + 1), first + 1 == kKept);
+    EXPECT_TRUE(OnLoopback(kKept));
+  }
 }
 
 }  // namespace

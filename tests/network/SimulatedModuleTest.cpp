@@ -3,11 +3,13 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <vector>
 
 #include "NetworkTestSupport.h"
 #include "device/SimDevice.h"
@@ -38,10 +40,33 @@ int ConnectTunnel(const std::string& address) {
   return fd;
 }
 
+// Whether the module is done with this connection within `ms`: it reset or closed it.
+bool ClosedByModule(int fd, int ms) {
+  pollfd p{fd, POLLIN, 0};
+  if (::poll(&p, 1, ms) <= 0) return false;
+  uint8_t byte;
+  return ::recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
+}
+
+// A tunnel the module keeps for another client turns a connection away: the connect is refused,
+// or the connection is reset at once.
 bool Refused(const std::string& address) {
   const int fd = ConnectTunnel(address);
-  if (fd >= 0) ::close(fd);
-  return fd < 0;
+  if (fd < 0) return true;
+  const bool closed = ClosedByModule(fd, 2000);
+  ::close(fd);
+  return closed;
+}
+
+// The base station's identity through a tunnel: its eight answer bytes, or none.
+std::vector<uint8_t> Identify(int fd) {
+  const uint8_t frame[] = {0x02, 0x01, 0x12, 0x03};
+  if (::send(fd, frame, sizeof frame, MSG_NOSIGNAL) != 4) return {};
+  timeval wait{3, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  std::vector<uint8_t> answer(8);
+  if (::recv(fd, answer.data(), answer.size(), MSG_WAITALL) != 8) return {};
+  return answer;
 }
 
 TEST(SimulatedModule, AppliesConfigurationOnlyForItsMacAndPassword) {
@@ -205,15 +230,21 @@ TEST(SimulatedModule, AModuleRecoveredOutsideLoopbackAnswersThereByDiscoveryTunn
   EXPECT_EQ(web.Settings().ip, "10.9.8.7");
 }
 
-TEST(SimulatedModule, TunnelCarriesBytesAndTakesOneClientAtATime) {
-  test::RequireNamespace();
-  sim::ModuleHost host;
+// The first sample module with a base station of this ID behind its tunnel.
+sim::ModuleOptions ModuleWithStation(uint16_t id) {
   sim::ModuleOptions o;
   o.identity = sim::SampleIdentity(0);
   sim::DeviceIdentity station;
   station.type = sim::kTypeBaseStation;
-  station.id = 0x1234;
+  station.id = id;
   o.baseStation = std::make_shared<sim::SimDevice>(station);
+  return o;
+}
+
+TEST(SimulatedModule, TunnelCarriesBytesAndTakesOneClientAtATime) {
+  test::RequireNamespace();
+  sim::ModuleHost host;
+  sim::ModuleOptions o = ModuleWithStation(0x1234);
   host.AddModule(o);
   o.identity = sim::SampleIdentity(1);
   o.tcpRefused = true;
@@ -243,6 +274,67 @@ TEST(SimulatedModule, TunnelCarriesBytesAndTakesOneClientAtATime) {
   EXPECT_TRUE(Refused("127.0.0.3"));
   host.SetTunnelHeld(0, true);
   ASSERT_TRUE(WaitFor([&] { return Refused("127.0.0.2"); }, 2000));
+}
+
+// A client that has closed its end has freed the tunnel, whether or not the module has come
+// round to its close: the next client is served, not refused. The module's thread is held back
+// (as a busy module's processor is) from the close until after the next connect.
+TEST(SimulatedModule, AClosedClientFreesTheTunnelForTheNextAtOnce) {
+  test::RequireNamespace();
+  sim::ModuleHost host;
+  const sim::ModuleOptions o = ModuleWithStation(0x0102);
+  host.AddModule(o);
+  ASSERT_TRUE(host.Start());
+
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> lastFrame;  // sent just before the close, its answer never read
+  };
+  const Case cases[] = {
+      {"after a finished exchange", {}},
+      {"with a write in flight", {0x02, 0x05, 0x10, 0x01, 0x00, 0x0D, 0x07, 0x03}},
+  };
+  int previous = -1;
+  ASSERT_TRUE(WaitFor([&] { return (previous = ConnectTunnel("127.0.0.2")) >= 0; }, 2000));
+  ASSERT_EQ(Identify(previous).size(), 8u);
+  uint64_t served = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    host.Suspend();
+    if (!c.lastFrame.empty()) {
+      ASSERT_EQ(::send(previous, c.lastFrame.data(), c.lastFrame.size(), MSG_NOSIGNAL),
+                static_cast<ssize_t>(c.lastFrame.size()));
+    }
+    ::close(previous);
+    const int next = ConnectTunnel("127.0.0.2");
+    host.Resume();
+    ASSERT_GE(next, 0) << "refused while the closed client still held the tunnel";
+    if (!c.lastFrame.empty()) {
+      // What the closed client sent last reached the line; its answer, which nobody asked for
+      // any more, comes to whoever holds the tunnel now, as on a real line.
+      EXPECT_TRUE(WaitFor([&] { return o.baseStation->Page(0)[13] == 7; }, 3000));
+      uint8_t status = 0;
+      pollfd p{next, POLLIN, 0};
+      ASSERT_EQ(::poll(&p, 1, 3000), 1);
+      EXPECT_EQ(::recv(next, &status, 1, 0), 1);
+    }
+    const std::vector<uint8_t> answer = Identify(next);
+    ASSERT_EQ(answer.size(), 8u);
+    EXPECT_EQ(answer[3], 0x01);
+    EXPECT_EQ(answer[4], 0x02);
+    EXPECT_EQ(host.Stats(0).tunnelConnections, ++served);
+    previous = next;
+  }
+  // A client that is still there keeps the tunnel, also while the module is held back.
+  host.Suspend();
+  const int third = ConnectTunnel("127.0.0.2");
+  host.Resume();
+  ASSERT_GE(third, 0);
+  EXPECT_TRUE(ClosedByModule(third, 2000));
+  ::close(third);
+  EXPECT_EQ(host.Stats(0).tunnelRefusals, 1u);
+  EXPECT_EQ(Identify(previous).size(), 8u);
+  ::close(previous);
 }
 
 }  // namespace

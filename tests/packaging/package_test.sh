@@ -43,6 +43,15 @@ depends() { dpkg-deb -f "${deb[$1]}" Depends; }
 [[ "$(depends qelta-sim)" == *libc6* ]] || fail "qelta-sim: no computed dependencies"
 [[ "$(depends libhalvex-dev)" == *"libhalvex1 (= $full)"* ]] || fail "libhalvex-dev: $(depends libhalvex-dev)"
 
+# The library's package refreshes the linker cache through dpkg's trigger alone: no maintainer
+# script of its own calls ldconfig.
+control=$scratch/libhalvex1-control
+dpkg-deb -e "${deb[libhalvex1]}" "$control"
+grep -qx 'activate-noawait ldconfig' "$control/triggers" || fail "libhalvex1 has no ldconfig trigger"
+for script in preinst postinst prerm postrm; do
+  [ ! -e "$control/$script" ] || fail "libhalvex1 has a $script: $(cat "$control/$script")"
+done
+
 for file in usr/bin/qeltaconfig usr/bin/qeltaconfig-cli usr/bin/qelta-sim \
             usr/share/man/man1/qeltaconfig.1.gz usr/share/man/man1/qeltaconfig-cli.1.gz \
             usr/share/man/man1/qelta-sim.1.gz usr/share/bash-completion/completions/qeltaconfig-cli \

@@ -2,10 +2,8 @@
 // writes `check` reports, laid into a blank memory of the device's layout, equal what a real
 // upload through the link leaves in a simulated device of the same type, byte for byte over the
 // whole memory; and the dry run posts exactly the real upload's rows (a connection that succeeds
-// posts none, so there is nothing to leave out).
-//
-// LASER_PARAM lines are left out of the files: the simulated device does not answer the scanner
-// frame, which the dry run takes as answered.
+// posts none, so there is nothing to leave out). Neither sends a write that the device would keep
+// nowhere (or elsewhere): a failure row stands in its place.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -22,7 +20,8 @@ struct CheckCase {
   int16_t type;
   std::string file;      // a file of data/examples (name.pcg), or the text of one
   const char* mustPost;  // a row the file has to reach ("" for none)
-  bool refused;          // whether some write lies outside the device's memory
+  bool refused;          // whether some write lies outside the device's memory (a failure row)
+  const char* mustNotPost = nullptr;  // a row the file must not give
 };
 
 void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
@@ -59,6 +58,21 @@ const std::string kOversizedBlock = "F2TXT:k\nDATABLOCK:0\n" + Lines("9,", 255, 
                                     "DATABLOCK_END:\nDATABLOCK:0\n" + Lines("7,", 256, 100) +
                                     "DATABLOCK_END:\nVOLUME:4\n";
 
+// A line is one line however long: a commented-out line stays a comment, a longer line is
+// written nothing of (a data line takes its whole block along); up to 254 characters are fine.
+const std::string kLongComment = "// " + std::string(260, 'x') + "SYSTEM:12:7\nVOLUME:4\n";
+const std::string kLongLines = "HEADING:" + std::string(300, 'y') + "SYSTEM:12:7\nDATABLOCK:20\n" +
+                               "1,2,\n" + Lines("3,", 130, 130) +
+                               "DATABLOCK_END:\nSTRING_BLOCK:40\n" + std::string(300, 'z') +
+                               "\nVOLUME:4\n";
+const std::string kLine254 = "FORMLOCKTXT1:" + std::string(241, 'w') + "\nVOLUME:4\n";
+const std::string kLine255 = "FORMLOCKTXT1:" + std::string(242, 'w') + "\nVOLUME:4\n";
+const char* const kTooLong = "Warning! Line longer than 254 characters, the line not written";
+const char* const kCutTo20 = "Warning! FORMLOCKTXT1 value too long, cut to 20 chars";
+
+const std::string kWrappedAddress = "SYSTEM:300:7\nSYSTEM:256:1\nVOLUME:4\n";
+const std::string kLaser = "LASER_PARAM:1:2\nVOLUME:4\n";
+
 const std::string kStringBlockLast = "VOLUME:4\nSTRING_BLOCK:60\nABC\nSTRING_BLOCK:50\n";
 const std::string kLastLineWithoutLineFeed = "SYSTEM:6:9\nSTRING_BLOCK:70\nXYZ";
 
@@ -70,17 +84,26 @@ const CheckCase kCases[] = {
     {"raw_blocks_on_8", 8, "raw_blocks.pcg", "Set block...", false},
     {"raw_blocks_on_9", 9, "raw_blocks.pcg", "WriteEepromBlock Failure", false},
     {"out_of_range_on_8", 8, kOutOfRange, "Warning! Password value too big", false},
-    {"out_of_range_on_9", 9, kOutOfRange, "Warning! Password value too big", false},
+    {"out_of_range_on_9", 9, kOutOfRange, "Warning! Password value too big", true},
     {"long_texts_on_8", 8, kLongTexts, "Warning! FORMLOCKTXT1 value too long, cut to 20 chars",
      false},
     {"long_texts_on_9", 9, kLongTexts, "Warning! BTADDR value length should be 12 chars", true},
     {"page_end_on_8", 8, kTerminalPageEnd, "WriteEepromBlock Failure", true},
-    {"page_end_on_9", 9, kStationPageEnd, "WriteEepromBlock Failure", false},
+    {"page_end_on_9", 9, kStationPageEnd, "WriteEepromBlock Failure", true},
     {"oversized_block_on_8", 8, kOversizedBlock, "DATABLOCK > 255 bytes", false},
     {"oversized_block_on_9", 9, kOversizedBlock, "DATABLOCK > 255 bytes", false},
     {"string_block_last_on_8", 8, kStringBlockLast, "WriteString to eeprom fail", false},
     {"string_block_last_on_9", 9, kStringBlockLast, "WriteString to eeprom fail", false},
     {"no_final_line_feed_on_9", 9, kLastLineWithoutLineFeed, "File END", false},
+    {"long_comment_on_8", 8, kLongComment, "File END", false, "Writing SYSTEM:12"},
+    {"long_comment_on_9", 9, kLongComment, "File END", false, "Writing SYSTEM:12"},
+    {"long_lines_on_8", 8, kLongLines, kTooLong, false, "Writing parameters..."},
+    {"long_lines_on_9", 9, kLongLines, kTooLong, false, "Writing parameters..."},
+    {"line_of_254_on_8", 8, kLine254, kCutTo20, false, kTooLong},
+    {"line_of_255_on_8", 8, kLine255, kTooLong, false, kCutTo20},
+    {"wrapped_address_on_9", 9, kWrappedAddress, "File END", true},
+    {"laser_on_8", 8, kLaser, "File END", false, "Writing laser parameters fail"},
+    {"laser_on_9", 9, kLaser, "File END", false, "Writing laser parameters fail"},
 };
 
 // The device's memory as stored: EEPROM pages 0 and 1, then the extended memory.
@@ -127,9 +150,8 @@ TEST_P(CheckAgainstDevice, ReportsTheBytesAndRowsOfARealUpload) {
   EXPECT_FALSE(dry.state.deviceMenuEnabled.value_or(false));
 
   Memory expected = blank;
-  bool refused = false;
   for (const RecordedWrite& write : writes) {
-    refused = refused || write.refused;
+    EXPECT_FALSE(write.refused) << "sent although the device keeps nothing: " << write.source;
     if (write.refused) continue;
     const auto area = static_cast<size_t>(write.page);  // a page is its own area of the device
     ASSERT_LE(write.address + write.bytes.size(), expected[area].size()) << write.source;
@@ -143,7 +165,10 @@ TEST_P(CheckAgainstDevice, ReportsTheBytesAndRowsOfARealUpload) {
   }
   EXPECT_EQ(RowsText(dry.rows), RowsText(real.rows));
   EXPECT_TRUE(real.rows.Has(c.mustPost)) << RowsText(real.rows);
-  EXPECT_EQ(refused, c.refused);
+  if (c.mustNotPost) {
+    EXPECT_FALSE(real.rows.Has(c.mustNotPost)) << RowsText(real.rows);
+  }
+  EXPECT_EQ(real.rows.Has("Write outside the device's memory"), c.refused) << RowsText(real.rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CheckAgainstDevice, ::testing::ValuesIn(kCases),

@@ -46,6 +46,13 @@ TEST(ColonFields, LineReaderPiecesAndLineEnds) {
   EXPECT_EQ(*reader.Next(), "last");
   EXPECT_FALSE(reader.Next());
   EXPECT_FALSE(LineReader(254).Open(folder.path() + "/missing"));
+  // Whole lines, however long: a line's tail is never a line of its own.
+  ASSERT_TRUE(reader.Open(path));
+  EXPECT_EQ(*reader.NextLine(), "one\n");
+  EXPECT_EQ(*reader.NextLine(), "two\n");
+  EXPECT_EQ(*reader.NextLine(), std::string(300, 'x') + "\n");
+  EXPECT_EQ(*reader.NextLine(), "last");
+  EXPECT_FALSE(reader.NextLine());
 }
 
 TEST(ColonFields, LineReaderOpensOnlyRegularFilesOfASaneSize) {
@@ -152,8 +159,9 @@ TEST_F(UploadTest, BaseStationSettingsGoToPageZero) {
 }
 
 TEST_F(UploadTest, OversizedBlockStopsReadingButStillEndsTheUpload) {
+  // 256 items, a hundred a line: a line of the file holds at most 254 characters.
   std::string block = "DATABLOCK:0\n";
-  for (int i = 0; i < 256; ++i) block += "7,";
+  for (int i = 0; i < 256; ++i) block += (i % 100 == 99) ? "7,\n" : "7,";
   Upload("F2TXT:k\n" + block + "\nDATABLOCK_END:\nLCD_CONTRAST:20\n");
   EXPECT_TRUE(t.rows.Has("DATABLOCK > 255 bytes"));
   for (const Row& row : t.rows.rows) {

@@ -243,6 +243,21 @@ TEST_F(ParamsFormTest, CommandLineSubcommands) {
 
   EXPECT_EQ(run({"device-report"}, &output), 0);
   EXPECT_NE(output.find("Terminal name\tWarehouse North     "), std::string::npos);
+  EXPECT_EQ(output.find("device_report"), std::string::npos) << "the rows format has rows alone";
+  // The json format gives the report's items as one object after the rows.
+  EXPECT_EQ(run({"--output", "json", "device-report"}, &output), 0);
+  const std::size_t report = output.find("{\"device_report\":");
+  ASSERT_NE(report, std::string::npos) << output;
+  const std::string object = output.substr(report);
+  EXPECT_EQ(object.rfind("{\"device_report\":{\"firmware\":\"", 0), 0u) << object;
+  // Decimal numbers are numbers; a version with its dot, texts and their blanks stay texts.
+  const std::string items =
+      R"("comm_id":1234,"parameter_set":"1.2","channel":5,"terminal_name":"Warehouse North     ",)"
+      R"("heading":"Stock count         ","lcd_contrast":60,"sleep_time_s":120,"volume":4,)"
+      R"("menu_language":2,"device_kind":"Hand terminal"}})";
+  EXPECT_NE(object.find("\"," + items + "\n"), std::string::npos) << object;
+  EXPECT_EQ(object.back(), '\n');
+  EXPECT_EQ(object.find('\n'), object.size() - 1) << "one object, last";
 
   // A file that is not there is a failure row, and so a failed command.
   EXPECT_EQ(run({"upload", root + "/missing.pcg"}), 1);

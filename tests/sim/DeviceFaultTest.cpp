@@ -56,6 +56,26 @@ TEST(DeviceFaults, CorruptAndGarbageChangeWhatGoesOut) {
   EXPECT_EQ(Bytes(noisy.begin() + 5, noisy.end()), kInfo);
 }
 
+TEST(DeviceFaults, ShortAnswersLoseTheirEndAndLateEndsFollowTheRest) {
+  SimDevice device;
+  device.SetFaults({.cut_answer_bytes = 3});
+  EXPECT_EQ(device.Exchange(Frame(0x12)), Bytes(kInfo.begin(), kInfo.end() - 3));
+  device.SetFaults({.cut_answer_bytes = 100});
+  EXPECT_EQ(device.Exchange(Frame(0x12)), Bytes{kInfo[0]}) << "the first byte always goes out";
+
+  device.SetFaults({.late_last_byte = milliseconds(250)});
+  const auto t0 = SimDevice::Clock::now();
+  device.Receive(Frame(0x12), t0);
+  device.Receive(test::WriteFrame(1, 0, {5}), t0);  // a one-byte answer stays whole
+  const auto answers = device.TakeAnswers();
+  ASSERT_EQ(answers.size(), 3u);
+  EXPECT_EQ(answers[0].bytes, Bytes(kInfo.begin(), kInfo.end() - 1));
+  EXPECT_EQ(answers[1].bytes, Bytes{kInfo.back()});
+  EXPECT_EQ(answers[1].due - answers[0].due, milliseconds(250));
+  EXPECT_EQ(answers[2].bytes, Bytes{kAck});
+  EXPECT_GE(answers[2].due, answers[1].due) << "answers still leave in order";
+}
+
 TEST(DeviceFaults, LineDropsAfterTheConfiguredFrameAndStaysDead) {
   SimDevice device;
   device.SetFaults({.drop_after_frames = 2});

@@ -121,6 +121,20 @@ class CHalvexCtrl {
   void Disconnect();                                                          // 56
   void AboutBox();                                                            // -552
 
+  // --- Beyond the method table (no dispatch id) ------------------------------------------------
+
+  // Reads `blockLen` bytes of device memory at startAddr in `page` (0 and 1 the EEPROM pages, any
+  // other page the extended memory with 16-bit addresses) into data[0] to data[blockLen - 1], one
+  // byte per element (0..255), and returns as soon as the whole answer (the four request bytes
+  // 0F count X Y, then the data) has arrived. The frame and the waits are ReadEepromBlock's (the
+  // answer must begin within 1500 ms, or within 3000 ms of the frame's second sending, and end
+  // within 300 ms after it began), but a complete answer is not waited out. False, with `data`
+  // untouched, when there is no link, blockLen is outside 0..255, the range does not lie inside
+  // its page (256 addresses) or the extended memory (32,768), or the answer is missing, short,
+  // too long or does not repeat the request. The memory images stay as they are and no event is
+  // fired.
+  bool ReadEepromBlockNow(int16_t startAddr, int16_t page, int16_t blockLen, int16_t* data);
+
   // Internal state; defined in link/interface/LinkState.h.
   struct Impl;
   Impl& impl() { return *d_; }
