@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "fleet/StationBlock.h"
-#include "fleet/WorkerThread.h"
 #include "halvex/HalvexCtrl.h"
+#include "halvex/SmallStackThread.h"
 #include "network/CurlGlobal.h"
 #include "network/WebClient.h"
 
@@ -207,7 +207,7 @@ struct FleetRun::Pool {
   std::vector<char> failed;
   std::vector<Clock::time_point> notBefore;  // a station starts no earlier (its settle wait)
   std::vector<Clock::time_point> ended;
-  std::vector<std::unique_ptr<WorkerThread>> threads;
+  std::vector<std::unique_ptr<halvex::SmallStackThread>> threads;
   // libcurl's global state, set up once a worker needs an HTTP session and kept until the
   // workers have gone.
   std::once_flag curlOnce;
@@ -308,7 +308,7 @@ bool FleetRun::PhaseOnWorkers(const StationWork& work) {
     const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(jobs_), n);
     s.threads.reserve(count);
     for (std::size_t t = 0; t < count; ++t) {
-      auto thread = std::make_unique<WorkerThread>();
+      auto thread = std::make_unique<halvex::SmallStackThread>();
       if (thread->Start([this, &s] { s.Worker(*this); })) s.threads.push_back(std::move(thread));
     }
   }
