@@ -377,7 +377,6 @@ qelta::network::DiscoveryHooks CQeltaConfigView::DirectoryHooks() {
 void CQeltaConfigView::OpenDocument(const std::string& path) { SetDocumentTitle(path); }
 
 void CQeltaConfigView::SetDocumentTitle(const std::string& title) {
-  documentTitle = title;
   controls_.SetText(ids::kWindow, "QeltaConfig - " + title);
 }
 

@@ -189,7 +189,6 @@ class CQeltaConfigView {
   std::string programDir;  // working folder, ending in '/'
   std::string startDir;    // current directory after initialisation
   std::string configFilePath;
-  std::string documentTitle = "Untitled";
   int32_t pendingBoot = 0;
   int16_t eepromPage = 0;
   std::string firmwarePath;
