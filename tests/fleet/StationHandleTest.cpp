@@ -168,20 +168,30 @@ TEST_F(StationHandleTest, StationsAtOnceHaveLinksAndSessionsOfTheirOwn) {
   serving.join();
 }
 
-// Watches the form's EEPROM page each time the runner has handed a station to the form.
-class PageWatch : public FleetMonitor {
+// Watches the form each time the runner has handed stations to it: its EEPROM page and the rows
+// the stations added.
+class FormWatch : public FleetMonitor {
  public:
-  explicit PageWatch(const CQeltaConfigView& form) : form_(form) {}
+  explicit FormWatch(const CQeltaConfigView& form) : form_(form) {}
   void Progress(const FleetProgress& p) override {
-    if (p.done > 0) pages.push_back({p.done, form_.eepromPage});
+    if (p.done == 0) return;
+    std::string rows;
+    for (const OutputRow& r : form_.outputList().Rows())
+      if (r.text[0] == "Station") rows += r.text[1];
+    seen.push_back({p.done, form_.eepromPage, rows});
   }
-  std::vector<std::pair<std::size_t, int>> pages;  // stations done, the form's page then
+  struct Seen {
+    std::size_t done;
+    int page;
+    std::string rows;  // the stations' numbers, in the order of their rows
+  };
+  std::vector<Seen> seen;
 
  private:
   const CQeltaConfigView& form_;
 };
 
-TEST_F(StationHandleTest, AStationStartsFromTheFormsStateAndHandsItsChangesBackInItsTurn) {
+TEST_F(StationHandleTest, AStationStartsFromTheFormsStateAndHandsItsRowsAndChangesBackInItsTurn) {
   struct Case {
     int jobs;
     bool seesEarlierStations;  // one at a time, a station starts from the state the last one left
@@ -193,7 +203,8 @@ TEST_F(StationHandleTest, AStationStartsFromTheFormsStateAndHandsItsChangesBackI
     form->params->functionKeys = {};
     form->eepromPage = 0;
     qelta::fleet::SetJobsOverride(form->fleet, c.jobs);
-    PageWatch watch(*form);
+    form->outputList().DeleteAllRows();
+    FormWatch watch(*form);
     qelta::fleet::SetMonitor(form->fleet, &watch);
     std::vector<int32_t> seen(n, -1);
     const std::thread::id formThread = std::this_thread::get_id();
@@ -204,6 +215,7 @@ TEST_F(StationHandleTest, AStationStartsFromTheFormsStateAndHandsItsChangesBackI
         const std::size_t i = s.Index();
         // Later stations take longer: the workers end out of list order.
         std::this_thread::sleep_for(std::chrono::milliseconds(5 * static_cast<int>(n - i)));
+        s.AddRow("Station", std::to_string(i), 1);
         seen[i] = s.State().functionKeys[0].send;
         s.State().functionKeys[0].send = static_cast<int32_t>(i + 1);
         s.State().eepromPage = static_cast<int16_t>(100 + i);
@@ -217,9 +229,16 @@ TEST_F(StationHandleTest, AStationStartsFromTheFormsStateAndHandsItsChangesBackI
       EXPECT_EQ(seen[i], c.seesEarlierStations ? static_cast<int32_t>(i) : 0);
       EXPECT_EQ(onFormsLink[i], c.jobs == 1);
     }
-    // Each time the form shows a station done, it holds that station's page and no later one's.
-    ASSERT_FALSE(watch.pages.empty());
-    for (const auto& [done, page] : watch.pages) EXPECT_EQ(page, 100 + static_cast<int>(done) - 1);
+    // Each time the form shows stations done, it holds the rows of those stations in list order,
+    // none of a later one's, and the page of the last of them.
+    ASSERT_FALSE(watch.seen.empty());
+    std::string all;
+    for (std::size_t i = 0; i < n; ++i) all += std::to_string(i);
+    for (const FormWatch::Seen& w : watch.seen) {
+      SCOPED_TRACE(std::to_string(w.done) + " done");
+      EXPECT_EQ(w.rows, all.substr(0, w.done));
+      EXPECT_EQ(w.page, 100 + static_cast<int>(w.done) - 1);
+    }
     EXPECT_EQ(form->params->functionKeys[0].send, static_cast<int32_t>(n));
   }
 }
