@@ -17,7 +17,9 @@
 //    DefaultFormHooks() in app/AreaHooks.cpp.
 // The base stations the network area knows (the table, its lock, the silent list) are the form's
 // station directory, which it hands to what works on stations. The terminal parameters' tables
-// live in the holder `params`, defined by that area.
+// live in the holder `params`, defined by that area. A command's work on stations goes through
+// station handles, never through the form: the form lends a run its link, rows and state through
+// FormRunHost (app/StationRuns.h), see docs/architecture.md.
 #pragma once
 
 #include <atomic>

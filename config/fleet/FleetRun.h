@@ -61,7 +61,6 @@ class FleetRun {
   void SettleNow();
 
   std::size_t Size() const { return stations_.size(); }
-  const BaseStationRecord& Station(std::size_t i) const { return stations_[i]; }
   int Jobs() const { return jobs_; }
   bool Cancelled() const { return cancelled_; }
   FleetProgress Progress() const;
