@@ -134,7 +134,7 @@ bool ChooseStations(CliContext& c, const StationChoice& choice);
 // Runs one of the form's commands; a failure when the form has none of that number.
 bool RunFormCommand(CliContext& c, int command);
 // The module subcommands (defaults, reboot, IP settings, recovery, description, view), registered
-// with the other base station subcommands.
+// right after the other base station subcommands.
 void RegisterWebSubcommands(CLI::App& app, CliContext& ctx);
 
 // Every area's registrars (config/cli/CliCommands.cpp: each area adds its line there).

@@ -108,6 +108,4 @@ void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx) {
              c.Fail("the reset command is missing");
     };
   });
-
-  RegisterWebSubcommands(app, ctx);
 }
