@@ -26,10 +26,10 @@
 #include <tuple>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "fleet/FleetSettings.h"
-#include "network/BaseStationListOps.h"
 #include "ui/ScriptedUi.h"
 
 namespace {
@@ -120,14 +120,14 @@ class Bench {
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     for (;;) {
       {
-        qelta::network::NamedMutexGuard hold(qelta::network::ListLock(*form_), 1000);
-        if (qelta::network::Table(*form_).count >= kStations) break;
+        qelta::network::NamedMutexGuard hold(form_->directory().ListLock(), 1000);
+        if (form_->directory().Table().count >= kStations) break;
       }
       if (Clock::now() > deadline) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     qelta::network::StopDiscovery(*form_);
-    auto& table = qelta::network::Table(*form_);
+    auto& table = form_->directory().Table();
     std::sort(table.records.begin(), table.records.begin() + table.count,
               [](const BaseStationRecord& a, const BaseStationRecord& b) {
                 return ntohl(a.address) < ntohl(b.address);
@@ -142,7 +142,7 @@ class Bench {
     form_->offeredCommId = 10000;
     OutputList& list = form_->outputList();
     list.DeleteAllRows();
-    auto& table = qelta::network::Table(*form_);
+    auto& table = form_->directory().Table();
     for (uint32_t i = 0; i < table.count; ++i) {
       const int row = list.AddRow(qelta::network::BaseStationRowName(table.records[i]),
                                   qelta::network::BaseStationRowValue(table.records[i]), 4);
@@ -160,7 +160,7 @@ class Bench {
     } else {
       ui_.QueueDialogAnswer("CMultiCommIdDlg", {});
     }
-    qelta::fleet::SetJobsOverride(*form_, jobs);
+    qelta::fleet::SetJobsOverride(form_->fleet, jobs);
     Result r;
     const double cpu0 = CpuSeconds();
     const auto t0 = Clock::now();

@@ -107,29 +107,12 @@ int main() {
   qelta::HalvexParamLink paramLink(link);
   CountingRows rows;
   qelta::ScriptedUi ui;
-  ParamsState state;
-  int32_t comPort = 1;
-  int16_t page = 0;
-  bool menu = false;
-  std::atomic<bool> shows{false};
-  std::string configFile = path;
-  const std::string none;
-  const int32_t production = 0;
-  qelta::ParamsForm form{.link = paramLink,
-                         .rows = rows,
-                         .ui = ui,
-                         .state = state,
-                         .comPort = comPort,
-                         .eepromPage = page,
-                         .deviceMenuEnabled = menu,
-                         .listShowsBaseStations = shows,
-                         .configFilePath = configFile,
-                         .programDir = none,
-                         .startDir = none,
-                         .uiProduction = production,
-                         .stations = {},
-                         .storeSettingsPath = {},
-                         .editorCommand = {}};
+  qelta::fleet::StationState state;
+  std::vector<qelta::SelectionEntry> selection;
+  qelta::fleet::RunSettings settings;
+  settings.comPort = 1;
+  qelta::TerminalView form(paramLink, rows, ui, state, settings, selection);
+  form.configFilePath = path;
 
   const auto start = std::chrono::steady_clock::now();
   qelta::UploadConfiguration(form);

@@ -1,14 +1,13 @@
 // Any bytes as the device-information template "RFDeviceInfo.txt", read by the device report
 // against a memory-backed hand terminal and base station, in and out of production mode.
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "FakeDevice.h"
 #include "FuzzFiles.h"
-#include "params/ParamsForm.h"
 #include "params/ParamsOperations.h"
+#include "params/TerminalView.h"
 #include "ui/ScriptedUi.h"
 
 namespace {
@@ -27,33 +26,18 @@ void Report(int16_t deviceType, int32_t production, size_t templateLines) {
 
   test::FakeRows rows;
   ScriptedUi ui;
-  ParamsState state;
-  int32_t comPort = 1;
-  int16_t eepromPage = 1;
-  bool deviceMenuEnabled = false;
-  std::atomic<bool> listShowsBaseStations{false};
-  std::string configFilePath;
-  const std::string& programDir = qelta::fuzz::ScratchFolder::Get().Dir();
-  const std::string startDir;
-  ParamsForm form{.link = device,
-                  .rows = rows,
-                  .ui = ui,
-                  .state = state,
-                  .comPort = comPort,
-                  .eepromPage = eepromPage,
-                  .deviceMenuEnabled = deviceMenuEnabled,
-                  .listShowsBaseStations = listShowsBaseStations,
-                  .configFilePath = configFilePath,
-                  .programDir = programDir,
-                  .startDir = startDir,
-                  .uiProduction = production,
-                  .stations = {},
-                  .storeSettingsPath = {},
-                  .editorCommand = {}};
+  fleet::StationState state;
+  state.eepromPage = 1;
+  std::vector<SelectionEntry> selection;
+  fleet::RunSettings settings;
+  settings.workingFolder = qelta::fuzz::ScratchFolder::Get().Dir();
+  settings.comPort = 1;
+  settings.productionMode = production != 0;
+  TerminalView form(device, rows, ui, state, settings, selection);
   ReadDeviceInfo(form);
 
   Expect(!device.connected, "the report closes the link");
-  Expect(eepromPage == (deviceType == 8 ? 2 : 0), "the page of the device type");
+  Expect(state.eepromPage == (deviceType == 8 ? 2 : 0), "the page of the device type");
   Expect(device.writes.empty(), "the report writes nothing into the device");
   Expect(rows.rows.size() <= templateLines + 1, "at most one row per template line");
   for (size_t i = 0; i < rows.rows.size(); ++i) {

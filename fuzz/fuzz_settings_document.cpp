@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "FuzzFiles.h"
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 
 namespace {
 

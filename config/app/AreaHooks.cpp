@@ -1,13 +1,13 @@
 // The one place where the operations of the other areas are plugged into the main form: the
 // hooks at its fixed points and the commands of its buttons and menus. Each area adds its lines.
+#include "app/BaseStationListOps.h"
 #include "app/CommIdAssignment.h"
 #include "app/DefaultUpload.h"
+#include "app/FirmwareCommands.h"
+#include "app/InventoryCommand.h"
+#include "app/ParamsCommands.h"
 #include "app/QeltaConfigView.h"
 #include "app/RadioChannel.h"
-#include "fleet/Inventory.h"
-#include "network/BaseStationListOps.h"
-#include "params/FirmwareUpload.h"
-#include "params/FormParams.h"
 
 FormHooks DefaultFormHooks() {
   FormHooks hooks;

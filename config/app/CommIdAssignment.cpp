@@ -7,11 +7,13 @@
 #include <thread>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
+#include "app/ParamsCommands.h"
 #include "app/QeltaConfigView.h"
-#include "app/SettingsKey.h"
+#include "app/StationRuns.h"
+#include "core/SettingsKey.h"
+#include "devices/CommIds.h"
 #include "fleet/FleetRun.h"
-#include "network/BaseStationListOps.h"
-#include "params/FormParams.h"
 
 namespace qelta {
 namespace {
@@ -23,12 +25,6 @@ constexpr int kTableLockWaitMs = 3000;
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 std::string PortText(const CQeltaConfigView& view) { return std::to_string(view.comPort); }
-
-std::string Formatted(const char* format, const char* text) {
-  char buffer[512];
-  std::snprintf(buffer, sizeof buffer, format, text);
-  return buffer;
-}
 
 // Comm ID on the serial device: Connect, identify, take the number under the settings lock,
 // write the two bytes, reset and show the device again. A failed write gives the number back.
@@ -51,11 +47,12 @@ void SetSerialDeviceCommId(CQeltaConfigView& view, uint32_t requested) {
   view.AddOutputRow("Open COM" + PortText(view), "", ids::kImageStep);
   view.AddOutputRow("Searching Qelta device..", "", ids::kImageStep);
 
-  const CommIdHandOut taken = HandOutCommIds(view, requested, 1);
+  const CommIdHandOut taken =
+      HandOutCommIds(view.settings(), view.ui(), view.offeredCommId, requested, 1);
   const uint16_t id = static_cast<uint16_t>(taken.start & 0xFFFF);
   int16_t bytes[2] = {static_cast<int16_t>(id >> 8), static_cast<int16_t>(id & 0xFF)};
   if (!link.WriteBlockToEeprom(kCommIdAddressHigh, page, 2, bytes)) {
-    ReturnCommIds(view, taken);
+    ReturnCommIds(view.settings(), taken);
     view.AddOutputRow("Cannot write ID!", "", ids::kImageFailure);
     view.ui().Beep();
   } else {
@@ -69,60 +66,7 @@ void SetSerialDeviceCommId(CQeltaConfigView& view, uint32_t requested) {
   link.Disconnect();
 }
 
-// One station of a range: connect, write the two bytes, one row. True when it was connected.
-bool WriteStationCommId(fleet::StationScope& s, const BaseStationRecord& station, uint32_t id) {
-  CHalvexCtrl& link = s.Link();
-  if (link.ConnectTCP(station.address, station.port) != 0) {
-    s.AddRow("Connect error", station.addressText, ids::kImageFailure);
-    return false;
-  }
-  SleepMs(kCommIdStationWaitMs);
-  const int16_t high =
-      link.SetEepromVal(kCommIdAddressHigh, static_cast<int16_t>((id >> 8) & 0xFF), 0);
-  const int16_t low = link.SetEepromVal(kCommIdAddressLow, static_cast<int16_t>(id & 0xFF), 0);
-  const bool written = high != -1 && low != -1;
-  const int row = s.AddRow(
-      Formatted(written ? "New CommID @ %s" : "Cannot set CommID @ %s", station.addressText), "",
-      written ? ids::kImageSuccess : ids::kImageFailure);
-  s.SetText(row, 1, "Comm ID: " + std::to_string(id));
-  return true;
-}
-
 }  // namespace
-
-uint32_t FirstLineNumber(const std::string& text) {
-  uint32_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') break;
-    value = value * 10u + static_cast<uint32_t>(c - '0');
-  }
-  return value;
-}
-
-DialogModel MultiCommIdDialog(uint32_t start) {
-  DialogModel dialog;
-  dialog.name = "CMultiCommIdDlg";
-  dialog.title = "Comm ID";
-  auto add = [&dialog](int id, const char* name, FieldKind kind, const std::string& value) {
-    DialogField field;
-    field.controlId = id;
-    field.name = name;
-    field.kind = kind;
-    field.value = value;
-    dialog.Add(std::move(field));
-  };
-  add(0, "group", FieldKind::Group, "");
-  dialog.fields.back().label = "Set comm ID range";  // a group shows its caption
-  add(0, "label", FieldKind::Label, "Start comm ID's from");
-  add(kMultiCommIdStartField, "start", FieldKind::Number, std::to_string(start));
-  add(0, "explanation", FieldKind::Label,
-      "On each device the comm ID is incremented by 1.\nYou will be prompted whether you want the "
-      "comm ID to wrap:\n\n65535 --> 0.");
-  dialog.validate = [](DialogModel& d) {
-    return ValidateIntegerField(d, kMultiCommIdStartField, 0, kMaxCommId);
-  };
-  return dialog;
-}
 
 void StoreNextCommId(CQeltaConfigView& view, uint32_t id) {
   {
@@ -138,50 +82,12 @@ void ShowCommIdField(CQeltaConfigView& view, uint32_t id) {
   view.offeredCommId = id;
 }
 
-CommIdHandOut HandOutCommIds(CQeltaConfigView& view, uint32_t requested, uint32_t count) {
-  const bool offered = view.offeredCommId && *view.offeredCommId == requested;
-  CommIdHandOut h;
-  h.start = requested % 65536;
-  h.before = h.start;
-  h.after = (h.start + count) % 65536;
-  CSettingsKey key(view.settings(), view.ui());
-  if (!key.Open()) return h;
-  const int e = view.settings().Update([&](SettingsDocument& doc) {
-    const std::optional<uint32_t> stored = ReadNumberValue(doc, kCommIdSetting);
-    const uint32_t current = stored.value_or(static_cast<uint32_t>(kDefaultCommId));
-    h.before = current;
-    // The number the form offered is "the next one": whatever "CommID" says now, which another
-    // program may have moved on since the field was filled.
-    if (offered) h.start = current % 65536;
-    h.after = (h.start + count) % 65536;
-    if (stored && *stored == h.after) return false;
-    doc.Set(kCommIdSetting, SettingValue{SettingKind::Number, {}, h.after});
-    return true;
-  });
-  h.stored = e == 0;
-  return h;
-}
-
-void ReturnCommIds(CQeltaConfigView& view, const CommIdHandOut& taken) {
-  if (!taken.stored || taken.before == taken.after) return;
-  view.settings().Update([&](SettingsDocument& doc) {
-    // Numbers handed out after ours stay handed out: only an untouched "CommID" goes back.
-    const std::optional<uint32_t> stored = ReadNumberValue(doc, kCommIdSetting);
-    if (!stored || *stored != taken.after) return false;
-    doc.Set(kCommIdSetting, SettingValue{SettingKind::Number, {}, taken.before});
-    return true;
-  });
-}
-
 void SetNewCommId(CQeltaConfigView& view) {
   const uint32_t id = FirstLineNumber(view.controls().Text(ids::kCommIdField));
   if (view.listShowsBaseStations) {
     uint32_t stations = 0;
-    {
-      network::NamedMutexGuard hold(network::ListLock(view), kTableLockWaitMs);
-      if (hold.Owned()) stations = network::Table(view).count;
-    }
-    if (stations == 1 && !network::ConfirmResponding(view, view.selectedBaseStation)) return;
+    { stations = view.directory().Count(kTableLockWaitMs); }
+    if (stations == 1 && !view.directory().ConfirmResponding(view.selectedBaseStation)) return;
     SetCommIdRange(view, id);
     return;
   }
@@ -189,25 +95,16 @@ void SetNewCommId(CQeltaConfigView& view) {
 }
 
 void SetCommIdRange(CQeltaConfigView& view, uint32_t start) {
-  BaseStationRecord* savedSelection = view.selectedBaseStation;
-  const bool savedShows = view.listShowsBaseStations;
-  view.listShowsBaseStations = true;
-  network::Silent(view).count = 0;
-  auto restore = [&] {
-    view.listShowsBaseStations = savedShows;
-    view.selectedBaseStation = savedSelection;
-  };
+  StationListHold hold(view);
+  view.directory().ClearSilent();
 
   std::vector<BaseStationRecord> stations(network::kMaxBaseStations);
   const uint32_t count = network::CopySelectedBaseStations(view, stations.data());
-  if (count == 0) {
-    restore();
-    return;
-  }
+  if (count == 0) return;
   // A run that writes nothing still stores its number, as the one chosen: nothing is taken.
   auto endWithout = [&](uint32_t id) {
-    ShowCommIdField(view, HandOutCommIds(view, id, 0).after);
-    restore();
+    ShowCommIdField(view,
+                    HandOutCommIds(view.settings(), view.ui(), view.offeredCommId, id, 0).after);
   };
 
   uint32_t id = start % 65536;
@@ -225,21 +122,22 @@ void SetCommIdRange(CQeltaConfigView& view, uint32_t start) {
   if (wraps(id) && !askWrap()) return endWithout(requested);
 
   // Presence first, in list order: silent stations use up no number.
-  fleet::FleetRun run(view, fleet::StationNames(stations.data(), count), 2);
+  FormRunHost host(view);
+  fleet::FleetRun run(host, stations.data(), count, 2);
   std::vector<char> present(count, 0);
-  run.Phase([&stations, &present](fleet::StationScope& s, std::size_t i) {
-    present[i] = s.CheckPresence(stations[i]) ? 0 : 1;
-  });
+  run.Phase(
+      [&present](fleet::StationHandle& s) { present[s.Index()] = s.CheckPresence() ? 0 : 1; });
   uint32_t used = 0;
   for (uint32_t i = 0; i < count && !run.Cancelled(); ++i) used += present[i] ? 1 : 0;
 
   // The numbers, taken and "CommID" moved on in one step under the settings lock, so that a
   // second program never hands out the same ones.
-  CommIdHandOut taken = HandOutCommIds(view, requested, used);
+  CommIdHandOut taken =
+      HandOutCommIds(view.settings(), view.ui(), view.offeredCommId, requested, used);
   // Another program moved "CommID" on into a wrap nobody was asked about.
   if (taken.start != id && wraps(taken.start) && !wraps(id) && !askWrap()) {
-    ReturnCommIds(view, taken);
-    network::ReportSilentBaseStations(view, "");
+    ReturnCommIds(view.settings(), taken);
+    view.directory().ReportSilent("");
     return endWithout(requested);
   }
   std::vector<uint32_t> number(count, 0);
@@ -250,14 +148,14 @@ void SetCommIdRange(CQeltaConfigView& view, uint32_t start) {
     next = (next + 1) % 65536;
   }
   std::atomic<bool> connected{false};
-  run.Phase([&](fleet::StationScope& s, std::size_t i) {
-    if (present[i] && WriteStationCommId(s, stations[i], number[i])) connected = true;
+  run.Phase([&](fleet::StationHandle& s) {
+    const std::size_t i = s.Index();
+    if (present[i] && WriteStationCommId(s, number[i])) connected = true;
   });
   // The last station's tunnel is not left held open: a module serves one client at a time.
   if (connected) view.link().Disconnect();
-  network::ReportSilentBaseStations(view, "");
+  view.directory().ReportSilent("");
   ShowCommIdField(view, taken.after);
-  restore();
 }
 
 void UseNextCommId(CQeltaConfigView& view) {

@@ -1,6 +1,9 @@
-// Identifiers of the main form's controls, its menu commands and the output list's images. The
-// numbers are the form layout's own; operations and front ends refer to controls only by these.
+// Identifiers of the main form's controls and its menu commands (the output list's images are in
+// core/OutputImages.h). The numbers are the form layout's own; operations and front ends refer to
+// controls only by these.
 #pragma once
+
+#include "core/OutputImages.h"
 
 namespace ids {
 
@@ -63,14 +66,6 @@ constexpr int kCmdIpRecovery = 32808;
 constexpr int kCmdLinkSettings = 32810;     // "Link settings..." (the link control's property page)
 constexpr int kCmdCheckConfigFile = 32811;  // "Check configuration file" (a dry run of "Set")
 constexpr int kCmdInventory = 32812;        // "Inventory..." (base station menus)
-
-// Images of the output list.
-constexpr int kImageFailure = 0;
-constexpr int kImageSuccess = 1;
-constexpr int kImageStep = 2;
-constexpr int kImageInfo = 3;
-constexpr int kImageBaseStation = 4;
-constexpr int kImageSilent = 5;
 
 // The form's one-shot start timer.
 constexpr int kStartTimer = 1;

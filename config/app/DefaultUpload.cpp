@@ -1,27 +1,24 @@
 // The default uploads: the dialog for the default EEPROM file and the two walks over the selected
-// base stations. UploadConfiguration always uploads the main form's configFilePath to its
-// selectedBaseStation, so both are pointed at each station in turn and restored afterwards.
+// base stations. Each station gets the chosen file through its own handle; the form's
+// configFilePath is the chosen file while the walk runs and the one before afterwards (when
+// there was one).
 #include "app/DefaultUpload.h"
 
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <memory>
 #include <optional>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
 #include "app/RadioChannel.h"
-#include "app/SettingsKey.h"
+#include "app/StationRuns.h"
+#include "core/SettingsKey.h"
 #include "fleet/FleetRun.h"
-#include "network/BaseStationListOps.h"
-#include "network/WebClient.h"
-#include "params/FormParams.h"
-#include "params/ParamLink.h"
-#include "params/ParamsOperations.h"
-#include "params/ParamsState.h"
+#include "modules/ModuleDefaults.h"
+#include "params/StationTerminal.h"
 
 namespace qelta {
 namespace {
@@ -55,29 +52,6 @@ FileDialogRequest PcgOpenRequest() {
   return request;
 }
 
-// The form state both walks replace while they run.
-class SavedFormState {
- public:
-  explicit SavedFormState(CQeltaConfigView& view)
-      : view_(view),
-        station_(view.selectedBaseStation),
-        configFile_(view.configFilePath),
-        shows_(view.listShowsBaseStations) {
-    view.listShowsBaseStations = true;
-  }
-  void RestoreStationAndFile() {
-    if (station_) view_.selectedBaseStation = station_;
-    if (!configFile_.empty()) view_.configFilePath = configFile_;
-  }
-  void RestoreListState() { view_.listShowsBaseStations = shows_; }
-
- private:
-  CQeltaConfigView& view_;
-  BaseStationRecord* station_;
-  std::string configFile_;
-  bool shows_;
-};
-
 const char* RadioTypeText(int radioType) {
   switch (radioType) {
     case 1:
@@ -86,93 +60,6 @@ const char* RadioTypeText(int radioType) {
       return "Type 2";
     default:
       return "Type 3";
-  }
-}
-
-// The output rows of the parameter operations, on a station's scope.
-class StationRows final : public OutputRows {
- public:
-  explicit StationRows(fleet::StationScope& scope) : scope_(scope) {}
-  using OutputRows::AddOutputRow;
-  using OutputRows::InsertRow;
-  void AddOutputRow(const std::string& name, const std::string& value, int image,
-                    RowKind kind) override {
-    rows_.push_back(scope_.AddRow(name, value, image, kind));
-  }
-  void InsertRow(std::size_t /*position*/, const std::string& name, int image,
-                 RowKind kind) override {
-    rows_.push_back(scope_.AddRow(name, "", image, kind));
-  }
-  void SetRowText(std::size_t row, int column, const std::string& text) override {
-    if (row < rows_.size()) scope_.SetText(rows_[row], column, text);
-  }
-  void DeleteAllRows() override {
-    rows_.clear();
-    scope_.DeleteAllRows();
-  }
-  std::size_t RowCount() const override { return rows_.size(); }
-
- private:
-  fleet::StationScope& scope_;
-  std::vector<int> rows_;
-};
-
-// The function keys' state as an upload starts: the form's own one station at a time, a copy of
-// it taken before the run for each station several at once (the copy's end state goes back to
-// the form in the station's turn, as one upload after the other leaves it).
-ParamsState& FormParamsState(CQeltaConfigView& view) {
-  if (!view.params) view.params = std::make_shared<ParamsState>();
-  return *view.params;
-}
-
-// UploadConfiguration with `station` as its target, on the station's scope. `keepSilent`: the
-// stations found silent before stay listed for the command's own report.
-void UploadToStation(fleet::StationScope& s, const BaseStationRecord& station,
-                     const std::string& file, const ParamsState& before, bool keepSilent) {
-  CQeltaConfigView& view = s.view();
-  const bool onForm = s.OnFormThread();
-  HalvexParamLink link(s.Link());
-  StationRows rows(s);
-  ParamsState ownState = onForm ? ParamsState{} : before;
-  int32_t comPort = view.comPort;
-  int16_t page = -1;  // set by the upload once it knows the device
-  bool deviceMenu = false;
-  std::atomic<bool> shows{true};
-  std::string path = file;
-  static const std::string kNoFolder;
-  ParamsForm form{
-      .link = link,
-      .rows = rows,
-      .ui = s.Ui(),
-      .state = onForm ? FormParamsState(view) : ownState,
-      .comPort = onForm ? view.comPort : comPort,
-      .eepromPage = onForm ? view.eepromPage : page,
-      .deviceMenuEnabled = onForm ? view.deviceMenuEnabled : deviceMenu,
-      .listShowsBaseStations = onForm ? view.listShowsBaseStations : shows,
-      .configFilePath = onForm ? view.configFilePath : path,
-      .programDir = view.programDir,
-      // Only the form's thread goes back to the start folder: the current folder is the
-      // process's, and workers leave it alone.
-      .startDir = onForm ? view.startDir : kNoFolder,
-      .uiProduction = view.uiProduction,
-      .stations = {},
-      .storeSettingsPath = [] {},
-      .editorCommand = {},
-  };
-  form.stations.selected = [&station]() -> std::optional<StationTarget> {
-    return StationTarget{station.addressText, station.address, station.port, &station};
-  };
-  form.stations.checkPresenceFails = [&s, &station](const StationTarget&) {
-    return s.CheckPresence(station);
-  };
-  form.stations.reportSilent = [&s](const std::string& suffix) { s.ReportSilent(suffix); };
-  if (!keepSilent) form.stations.clearSilent = [&s] { s.ClearSilent(); };
-  UploadConfiguration(form);
-  if (!onForm) {
-    s.OnForm([page, keys = ownState.functionKeys](CQeltaConfigView& f) {
-      if (page >= 0) f.eepromPage = page;
-      FormParamsState(f).functionKeys = keys;
-    });
   }
 }
 
@@ -266,7 +153,8 @@ void UploadAllDefaults(CQeltaConfigView& view) {
     CSettingsKey key(view.settings(), view.ui());
     if (key.Open()) key.WriteText(kLastEepromFileSetting, dialog.fullPath);
   }
-  SavedFormState saved(view);
+  StationListHold hold(view);
+  const std::string configFile = view.configFilePath;
   std::vector<BaseStationRecord> copies(network::kMaxBaseStations);
   const uint32_t n = network::CopySelectedBaseStations(view, copies.data());
   std::string average;
@@ -277,15 +165,14 @@ void UploadAllDefaults(CQeltaConfigView& view) {
     const unsigned long t1 = TickMs();
     // Three phases across the stations: every module's defaults, then every EEPROM, then the
     // radio types.
-    fleet::FleetRun run(view, fleet::StationNames(copies.data(), n), 3);
-    network::ApplyDefaultEthernetSettings(view, copies.data(), n, &run);
+    FormRunHost host(view);
+    fleet::FleetRun run(host, copies.data(), n, 3);
+    network::ApplyDefaultEthernetSettings(host, copies.data(), n, &run);
     view.configFilePath = dialog.fullPath;
-    const ParamsState before = FormParamsState(view);
     const std::string file = dialog.fullPath;
-    run.Phase([&copies, &before, &file](fleet::StationScope& s, std::size_t i) {
-      s.AddRow("Default EEPROM", copies[i].addressText, ids::kImageInfo);
-      s.OnForm([record = &copies[i]](CQeltaConfigView& f) { f.selectedBaseStation = record; });
-      UploadToStation(s, copies[i], file, before, false);
+    run.Phase([&file](fleet::StationHandle& s) {
+      s.AddRow("Default EEPROM", s.Record().addressText, ids::kImageInfo);
+      UploadToStation(s, file, false);
     });
     if (!run.Cancelled()) {
       view.AddOutputRow("Reset wait...", "", ids::kImageStep);
@@ -296,10 +183,8 @@ void UploadAllDefaults(CQeltaConfigView& view) {
     }
     average = AverageTimeText((TickMs() - t1) / n);
   }
-  // The copies go out of scope with this function: nothing may keep pointing at them.
-  view.selectedBaseStation = nullptr;
-  saved.RestoreStationAndFile();
-  saved.RestoreListState();
+  hold.Restore();
+  if (!configFile.empty()) view.configFilePath = configFile;
   const int row = view.AddOutputRow(ElapsedTimeText(TickMs() - t0), "", ids::kImageInfo);
   if (!average.empty()) view.outputList().SetText(row, 2, average);
   ChangeDirectory(cur);
@@ -308,35 +193,34 @@ void UploadAllDefaults(CQeltaConfigView& view) {
 void SetConfigurationFile(CQeltaConfigView& view) {
   uint32_t tableCount;
   {
-    network::NamedMutexGuard hold(network::ListLock(view), 1000);
-    tableCount = network::Table(view).count;
+    network::NamedMutexGuard hold(view.directory().ListLock(), 1000);
+    tableCount = view.directory().Table().count;
   }
-  if (tableCount == 1 && !network::ConfirmResponding(view, view.selectedBaseStation)) return;
+  if (tableCount == 1 && !view.directory().ConfirmResponding(view.selectedBaseStation)) return;
   const auto chosen = view.ui().FileDialog(PcgOpenRequest());
   if (!chosen) return;
 
-  SavedFormState saved(view);
-  network::Silent(view).count = 0;
+  StationListHold hold(view);
+  const std::string configFile = view.configFilePath;
+  view.directory().ClearSilent();
   std::vector<BaseStationRecord> copies(network::kMaxBaseStations);
   const uint32_t n = network::CopySelectedBaseStations(view, copies.data());
   if (n > 0) {
     view.AddOutputRow("EEPROM file", *chosen, ids::kImageInfo);
     view.configFilePath = *chosen;
-    const ParamsState before = FormParamsState(view);
     const std::string file = *chosen;
-    fleet::FleetRun run(view, fleet::StationNames(copies.data(), n));
-    run.Phase([&copies, &before, &file](fleet::StationScope& s, std::size_t i) {
-      s.AddRow("Default EEPROM", copies[i].addressText, ids::kImageInfo);
-      s.OnForm([record = &copies[i]](CQeltaConfigView& f) { f.selectedBaseStation = record; });
+    FormRunHost host(view);
+    fleet::FleetRun run(host, copies.data(), n);
+    run.Phase([&file](fleet::StationHandle& s) {
+      s.AddRow("Default EEPROM", s.Record().addressText, ids::kImageInfo);
       // A silent station only gets its row; the upload of a later station must not drop it from
       // the list that the report at the end reads.
-      if (!s.CheckPresence(copies[i])) UploadToStation(s, copies[i], file, before, true);
+      if (!s.CheckPresence()) UploadToStation(s, file, true);
     });
   }
-  view.selectedBaseStation = nullptr;
-  saved.RestoreStationAndFile();
-  network::ReportSilentBaseStations(view, "(set BS config)");
-  saved.RestoreListState();
+  hold.Restore();
+  if (!configFile.empty()) view.configFilePath = configFile;
+  view.directory().ReportSilent("(set BS config)");
 }
 
 void InstallDefaultUploadCommands(CQeltaConfigView& view) {

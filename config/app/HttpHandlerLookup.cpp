@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "app/FileAccess.h"
+#include "core/FileAccess.h"
 
 namespace {
 

@@ -1,24 +1,8 @@
 #include "app/LinkSettings.h"
 
-#include "app/QeltaConfigView.h"
+#include "core/SettingsPropertyBag.h"
 #include "halvex/HalvexCtrl.h"
-
-bool SettingsPropertyBag::ReadBool(const std::string& name, bool* value) const {
-  SettingsDocument doc;
-  if (store_.Open(doc) != 0) return false;
-  std::optional<uint32_t> number = ReadNumberValue(doc, name);
-  if (!number) return false;
-  *value = *number != 0;
-  return true;
-}
-
-void SettingsPropertyBag::WriteBool(const std::string& name, bool value) {
-  int e = store_.WriteNumber(name, value ? 1 : 0);
-  if (e != 0 && failedError_ == 0) {
-    failedName_ = name;
-    failedError_ = e;
-  }
-}
+#include "ui/UiPort.h"
 
 qelta::DialogModel LinkSettingsDialog(const CHalvexCtrl& link) {
   qelta::DialogModel page;
@@ -44,21 +28,20 @@ qelta::DialogModel LinkSettingsDialog(const CHalvexCtrl& link) {
   return page;
 }
 
-bool ShowLinkSettings(CQeltaConfigView& form) {
-  CHalvexCtrl& link = form.link();
+bool ShowLinkSettings(CHalvexCtrl& link, qelta::UiPort& ui, SettingsStore& settings) {
   qelta::DialogModel page = LinkSettingsDialog(link);
-  if (!form.ui().RunDialog(page)) return false;
+  if (!ui.RunDialog(page)) return false;
   // A check box counts as set for "1" only, as the window writes it.
   const bool bootType = page.Value(linkpage::kBootTypeCheck) == "1";
   const bool resetType = page.Value(linkpage::kResetTypeCheck) == "1";
   if (bootType != link.GetBootType()) link.SetBootType(bootType);
   if (resetType != link.GetResettype()) link.SetResettype(resetType);
   if (!link.IsModified()) return true;
-  SettingsPropertyBag bag(form.settings());
+  SettingsPropertyBag bag(settings);
   link.SaveProperties(bag);
   if (bag.FailedError() != 0)
-    form.Message("Could not store \"" + bag.FailedName() +
-                     "\", error: " + std::to_string(bag.FailedError()) + ".",
-                 "Error");
+    ui.MessageBox("Could not store \"" + bag.FailedName() +
+                      "\", error: " + std::to_string(bag.FailedError()) + ".",
+                  "Error", qelta::MessageButtons::Ok, qelta::MessageIcon::Error);
   return true;
 }

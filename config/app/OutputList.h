@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RowKind.h"
+#include "core/RowKind.h"
 
 struct BaseStationRecord;  // defined by the base station table
 

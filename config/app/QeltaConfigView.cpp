@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "app/LinkSettings.h"
-#include "app/SettingsKey.h"
+#include "core/SettingsKey.h"
+#include "core/SettingsPropertyBag.h"
+#include "params/ParamsState.h"
 
 using qelta::MessageAnswer;
 using qelta::MessageButtons;
@@ -44,6 +46,10 @@ CQeltaConfigView::CQeltaConfigView(qelta::UiPort& ui, FormEnvironment env, FormH
   DefineControls();
   RegisterShellCommands();
   ignoreTempAddresses = 1;
+  params = std::make_shared<ParamsState>();
+  // Probes and their silent-station rows work before (or without) the discovery thread.
+  directory_ = std::make_shared<qelta::network::StationDirectory>();
+  directory_->Discovery().SetHooks(DirectoryHooks());
   if (env_.discoveryAtConstruction && hooks_.startDiscovery) hooks_.startDiscovery(*this);
   // Control 1000: kept for the form's whole life. Messages the library would show in its own
   // message boxes appear on the form's window.
@@ -126,7 +132,7 @@ void CQeltaConfigView::RegisterShellCommands() {
   SetCommandHandler(ids::kCmdExit, [this] { CloseProgram(); });
   SetCommandHandler(ids::kCloseButton, [this] { CloseProgram(); });
   SetCommandHandler(ids::kCmdWeb, [this] { OpenWebPage(); });
-  SetCommandHandler(ids::kCmdLinkSettings, [this] { ShowLinkSettings(*this); });
+  SetCommandHandler(ids::kCmdLinkSettings, [this] { ShowLinkSettings(*link_, ui_, store_); });
   for (int n = 1; n <= 8; ++n)
     SetCommandHandler(ids::kCmdCom1 + n - 1, [this, n] { SelectComPort(n); });
 }
@@ -342,10 +348,35 @@ void CQeltaConfigView::DeriveBrowserCommand() {
   browserArgs.assign(args.begin() + 1, args.end());
 }
 
+qelta::network::DiscoveryHooks CQeltaConfigView::DirectoryHooks() {
+  // What discovery shows goes to this form: its rows (the silent stations), its status text and
+  // its error boxes; it reads the list's flags.
+  std::weak_ptr<qelta::network::StationDirectory> weak = directory_;
+  qelta::network::DiscoveryHooks hooks;
+  // The label belongs to the form's thread: the text travels there.
+  qelta::UiPort* ui = &ui_;
+  hooks.statusText = [this, ui, weak](const std::string& text) {
+    ui->PostToFormThread([this, weak, text] {
+      if (weak.lock()) controls_.SetText(ids::kDiscoveryStatusLabel, text);
+    });
+  };
+  hooks.addRow = [this](const std::string& a, const std::string& b, int image) {
+    return AddOutputRow(a, b, image);
+  };
+  hooks.setRowText = [this](int row, int column, const std::string& text) {
+    list_.SetText(row, column, text);
+  };
+  hooks.errorBox = [this](const std::string& caption, const std::string& text) {
+    Message(text, caption, MessageButtons::Ok, MessageIcon::Error);
+  };
+  hooks.listShowsBaseStations = [this] { return listShowsBaseStations.load(); };
+  hooks.ignoreTempAddresses = [this] { return ignoreTempAddresses.load() != 0; };
+  return hooks;
+}
+
 void CQeltaConfigView::OpenDocument(const std::string& path) { SetDocumentTitle(path); }
 
 void CQeltaConfigView::SetDocumentTitle(const std::string& title) {
-  documentTitle = title;
   controls_.SetText(ids::kWindow, "QeltaConfig - " + title);
 }
 

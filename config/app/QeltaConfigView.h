@@ -15,8 +15,11 @@
 //  - Fixed points of the start and the end: FormHooks (StartDiscovery, StopDiscovery, the read-out
 //    list loader, the context menus, the boot step, the list's click notifications), filled by
 //    DefaultFormHooks() in app/AreaHooks.cpp.
-// Area state that the form owns but does not define lives in the opaque holders `network` and
-// `params`, created and used by those areas.
+// The base stations the network area knows (the table, its lock, the silent list) are the form's
+// station directory, which it hands to what works on stations. The terminal parameters' tables
+// live in the holder `params`, defined by that area. A command's work on stations goes through
+// station handles, never through the form: the form lends a run its link, rows and state through
+// FormRunHost (app/StationRuns.h), see docs/architecture.md.
 #pragma once
 
 #include <atomic>
@@ -31,23 +34,21 @@
 
 #include "app/ControlIds.h"
 #include "app/ControlModel.h"
-#include "app/FileAccess.h"
 #include "app/HttpHandlerLookup.h"
 #include "app/OutputList.h"
 #include "app/SessionLog.h"
-#include "app/SettingsStore.h"
-#include "app/WorkingFolder.h"
+#include "core/FileAccess.h"
+#include "core/SettingsStore.h"
+#include "core/WorkingFolder.h"
+#include "fleet/FleetSettings.h"
 #include "halvex/HalvexCtrl.h"
+#include "network/StationDirectory.h"
 #include "ui/MenuModel.h"
 #include "ui/UiPort.h"
 
 class CQeltaConfigView;
 struct BaseStationRecord;
-struct NetworkState;  // defined by the base station network area
-struct ParamsState;   // defined by the terminal parameters area
-namespace qelta::fleet {
-struct FleetState;  // defined by the fleet runner
-}
+struct ParamsState;  // defined by the terminal parameters area
 
 // Operations of other areas that the form calls at fixed points. Unset members do nothing.
 struct FormHooks {
@@ -165,6 +166,9 @@ class CQeltaConfigView {
   IFileAccess& files() { return *files_; }
   FormHooks& hooks() { return hooks_; }
   SessionLog& sessionLog() { return log_; }
+  // The base station table, its lock and the silent list; the discovery thread that fills the
+  // table shows its status, rows and errors on this form and reads its list flags.
+  qelta::network::StationDirectory& directory() { return *directory_; }
   // A CSettingsKey-style helper is created where needed: CSettingsKey key(settings(), ui());
 
   // Shows a message box on the main window (shorthand for ui().MessageBox).
@@ -187,7 +191,6 @@ class CQeltaConfigView {
   std::string programDir;  // working folder, ending in '/'
   std::string startDir;    // current directory after initialisation
   std::string configFilePath;
-  std::string documentTitle = "Untitled";
   int32_t pendingBoot = 0;
   int16_t eepromPage = 0;
   std::string firmwarePath;
@@ -203,10 +206,11 @@ class CQeltaConfigView {
   qelta::MenuModel multiStationMenu;
   qelta::MenuModel deviceMenu;
 
-  // Area-owned state the form holds for its whole life.
-  std::shared_ptr<NetworkState> network;
+  // Area-owned state the form holds for its whole life: the terminal parameters' function-key
+  // and selection tables.
   std::shared_ptr<ParamsState> params;
-  std::shared_ptr<qelta::fleet::FleetState> fleet;
+  // How the front end wants the form's multi-station runs: stations at once, progress monitor.
+  qelta::fleet::FleetOptions fleet;
 
  private:
   void DefineControls();
@@ -215,6 +219,7 @@ class CQeltaConfigView {
   void ApplyComDevices();
   void UpdateComPortChecks();
   void SetDocumentTitle(const std::string& title);
+  qelta::network::DiscoveryHooks DirectoryHooks();
 
   qelta::UiPort& ui_;
   FormEnvironment env_;
@@ -230,6 +235,9 @@ class CQeltaConfigView {
   std::map<int, CommandHandler> changeHandlers_;
   bool closeRequested_ = false;
   bool logAttached_ = false;
+  // Shared with the discovery status texts on their way to the form's thread: a text that
+  // arrives after the form has gone finds it gone.
+  std::shared_ptr<qelta::network::StationDirectory> directory_;
   std::unique_ptr<CHalvexCtrl> link_;
 };
 

@@ -7,38 +7,19 @@
 #include <thread>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
-#include "app/SettingsKey.h"
+#include "app/StationRuns.h"
+#include "core/SettingsKey.h"
+#include "devices/Radio.h"
 #include "fleet/FleetRun.h"
-#include "network/BaseStationListOps.h"
 
 namespace qelta {
 namespace {
 
 constexpr int16_t kSerialBaud = 19200;
 
-// Channel byte: extended-memory devices keep it at 125 in page 2, every other device at 13 in
-// page 0.
-constexpr int16_t kChannelAddressExtended = 125;
-constexpr int16_t kChannelAddressPage0 = 13;
-// Radio calibration byte and the byte written after it on a base station.
-constexpr int16_t kCalibrationAddressExtended = 86;
-constexpr int16_t kCalibrationAddressPage0 = 22;
-constexpr int16_t kStationRadioMarker = 90;
-constexpr int16_t kCalibrationExtended[3] = {99, 80, 60};
-constexpr int16_t kCalibrationPage0[3] = {85, 66, 47};
-
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-struct ChannelLocation {
-  int16_t address;
-  int16_t page;
-};
-
-ChannelLocation ChannelAt(int16_t deviceKind) {
-  if (deviceKind == kDeviceExtendedMemory) return {kChannelAddressExtended, 2};
-  return {kChannelAddressPage0, 0};
-}
 
 std::string ChannelReadError(int16_t code) {
   char text[64];
@@ -54,44 +35,6 @@ int16_t AskChannel(CQeltaConfigView& view, int16_t channel) {
 }
 
 }  // namespace
-
-int16_t ReadChannel(CHalvexCtrl& link, int16_t deviceKind) {
-  const ChannelLocation at = ChannelAt(deviceKind);
-  return link.ReadEepromVal(at.address, at.page);
-}
-
-int16_t WriteChannel(CHalvexCtrl& link, int16_t deviceKind, int16_t channel) {
-  const ChannelLocation at = ChannelAt(deviceKind);
-  int16_t data[1] = {channel};
-  return link.WriteBlockToEeprom(at.address, at.page, 1, data) ? channel : int16_t{-1};
-}
-
-int16_t RadioCalibrationByte(int16_t deviceKind, int radioType) {
-  if (radioType < 1 || radioType > 3) return -1;
-  return deviceKind == kDeviceExtendedMemory ? kCalibrationExtended[radioType - 1]
-                                             : kCalibrationPage0[radioType - 1];
-}
-
-DialogModel ChannelDialog(int16_t channel) {
-  DialogModel dialog;
-  dialog.name = "CBSChannelDlg";
-  dialog.title = "Set channel";
-  DialogField label;
-  label.name = "label";
-  label.kind = FieldKind::Label;
-  label.value = "Channel setting";
-  dialog.Add(std::move(label));
-  DialogField field;
-  field.controlId = kChannelField;
-  field.name = "channel";
-  field.kind = FieldKind::Number;
-  field.value = std::to_string(channel);
-  dialog.Add(std::move(field));
-  dialog.validate = [](DialogModel& d) {
-    return ValidateIntegerField(d, kChannelField, kMinChannel, kMaxChannel);
-  };
-  return dialog;
-}
 
 int SelectedRadioType(const CQeltaConfigView& view) {
   const ControlModel& controls = view.controls();
@@ -115,93 +58,29 @@ int WriteRadioType(CQeltaConfigView& view, int radioType) {
   return WriteRadioType(view.link(), view.uiProduction != 0, radioType);
 }
 
-int WriteRadioType(CHalvexCtrl& link, bool production, int radioType) {
-  if (!production) return 0;
-  const int16_t calibration = RadioCalibrationByte(kStationOverTcp, radioType);
-  if (calibration < 0) return -3;
-  int16_t data[2] = {calibration, kStationRadioMarker};
-  return link.WriteBlockToEeprom(kCalibrationAddressPage0, 0, 2, data) ? 0 : -3;
-}
-
-namespace {
-
-// One station of SetBaseStationRadioTypes.
-void RadioTypeForStation(fleet::StationScope& s, const BaseStationRecord& station, bool production,
-                         int radioType) {
-  if (s.CheckPresence(station)) return;
-  CHalvexCtrl& link = s.Link();
-  if (link.ConnectTCP(station.address, station.port) != 0) {
-    s.AddRow("Cannot connect", station.addressText, ids::kImageFailure);
-  } else {
-    SleepMs(kRadioWaitMs);
-    const int r = WriteRadioType(link, production, radioType);
-    char name[64];
-    if (r != 0) {
-      std::snprintf(name, sizeof name, "Radio type (%d) failed", radioType);
-      const int row = s.AddRow(name, station.addressText, ids::kImageFailure);
-      char value[320];
-      std::snprintf(value, sizeof value, "%s, error %d", station.addressText, r);
-      s.SetText(row, 1, value);
-    } else {
-      link.Reset();
-      std::snprintf(name, sizeof name, "Radio type set to %d", radioType);
-      s.AddRow(name, station.addressText, ids::kImageSuccess);
-    }
-  }
-  link.Disconnect();
-  SleepMs(kRadioWaitMs);
-}
-
-// One station of SetSameChannel.
-void ChannelForStation(fleet::StationScope& s, const BaseStationRecord& station, int16_t channel) {
-  if (s.CheckPresence(station)) return;
-  CHalvexCtrl& link = s.Link();
-  s.AddRow("Connect", station.addressText, ids::kImageInfo);
-  if (link.ConnectTCP(station.address, station.port) != 0) {
-    s.AddRow("Connect error", station.addressText, ids::kImageFailure);
-    return;
-  }
-  const int16_t r = WriteChannel(link, kStationOverTcp, channel);
-  if (r == channel) {
-    s.AddRow("Channel is set", station.addressText, ids::kImageSuccess);
-    link.Reset();
-  } else {
-    char name[64];
-    std::snprintf(name, sizeof name, "Channel set error %hd.", r);
-    s.AddRow(name, station.addressText, ids::kImageFailure);
-  }
-}
-
-}  // namespace
-
 void SetBaseStationRadioTypes(CQeltaConfigView& view, fleet::FleetRun* run) {
   const int radioType = SelectedRadioType(view);
-  const bool production = view.uiProduction != 0;
-  BaseStationRecord* savedSelection = view.selectedBaseStation;
-  const bool savedShows = view.listShowsBaseStations;
-  view.listShowsBaseStations = true;
-  network::Silent(view).count = 0;
+  StationListHold hold(view);
+  view.directory().ClearSilent();
   std::vector<BaseStationRecord> stations(network::kMaxBaseStations);
   const uint32_t count = network::CopySelectedBaseStations(view, stations.data());
   if (count > 0) {
     view.AddOutputRow("Setting radio types", "", ids::kImageStep);
     // The caller's run covers the same stations; a selection that changed meanwhile gets its own.
+    FormRunHost host(view);
     std::unique_ptr<fleet::FleetRun> ownRun;
     if (run == nullptr || run->Size() != count) {
       // The caller's stations may still be waiting to settle: not these ones.
       if (run) run->SettleNow();
-      ownRun = std::make_unique<fleet::FleetRun>(view, fleet::StationNames(stations.data(), count));
+      ownRun = std::make_unique<fleet::FleetRun>(host, stations.data(), count);
       run = ownRun.get();
     }
-    run->Phase([&stations, production, radioType](fleet::StationScope& s, std::size_t i) {
-      RadioTypeForStation(s, stations[i], production, radioType);
-    });
+    run->Phase([radioType](fleet::StationHandle& s) { RadioTypeForStation(s, radioType); });
   } else if (run != nullptr) {
     run->SkipPhase();
   }
-  view.listShowsBaseStations = savedShows;
-  view.selectedBaseStation = savedSelection;
-  network::ReportSilentBaseStations(view, "(radio type)");
+  hold.Restore();
+  view.directory().ReportSilent("(radio type)");
 }
 
 void SetDeviceRadioCalibration(CQeltaConfigView& view) {
@@ -274,7 +153,7 @@ void SetDeviceChannel(CQeltaConfigView& view) {
 
 void SetBaseStationChannel(CQeltaConfigView& view) {
   BaseStationRecord* station = view.selectedBaseStation;
-  if (station == nullptr || !network::ConfirmResponding(view, station)) return;
+  if (station == nullptr || !view.directory().ConfirmResponding(station)) return;
   CHalvexCtrl& link = view.link();
   OutputList& list = view.outputList();
   const int row = list.SelectionMark();
@@ -324,7 +203,7 @@ void SetBaseStationChannel(CQeltaConfigView& view) {
 
 void SetSameChannel(CQeltaConfigView& view) {
   view.deviceMenuEnabled = false;
-  network::Silent(view).count = 0;
+  view.directory().ClearSilent();
   std::vector<BaseStationRecord> stations(network::kMaxBaseStations);
   const uint32_t count = network::CopySelectedBaseStations(view, stations.data());
   CHalvexCtrl& link = view.link();
@@ -333,14 +212,13 @@ void SetSameChannel(CQeltaConfigView& view) {
   } else {
     const int16_t channel = AskChannel(view, 1);
     if (channel >= 0) {
-      fleet::FleetRun run(view, fleet::StationNames(stations.data(), count));
-      run.Phase([&stations, channel](fleet::StationScope& s, std::size_t i) {
-        ChannelForStation(s, stations[i], channel);
-      });
+      FormRunHost host(view);
+      fleet::FleetRun run(host, stations.data(), count);
+      run.Phase([channel](fleet::StationHandle& s) { ChannelForStation(s, channel); });
     }
     link.Disconnect();
   }
-  network::ReportSilentBaseStations(view, "(channel setup)");
+  view.directory().ReportSilent("(channel setup)");
 }
 
 void InstallRadioChannelCommands(CQeltaConfigView& view) {

@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "app/ControlCharacters.h"
+#include "core/ControlCharacters.h"
 
 namespace {
 

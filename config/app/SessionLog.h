@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/FileAccess.h"
+#include "core/FileAccess.h"
 #include "app/OutputList.h"
 
 class SessionLog {

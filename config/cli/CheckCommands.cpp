@@ -3,10 +3,10 @@
 #include <CLI/CLI.hpp>
 #include <memory>
 
+#include "app/ParamsCommands.h"
 #include "cli/CliContext.h"
 #include "cli/WriteTable.h"
 #include "params/ConfigCheck.h"
-#include "params/FormParams.h"
 
 namespace {
 
@@ -47,8 +47,11 @@ void RegisterCheckSubcommands(CLI::App& app, CliContext& ctx) {
     const std::string path = PathFromStartFolder(options->file);
     const auto type = static_cast<int16_t>(options->type);
     ctx.action = [path, type](CliContext& c) {
-      qelta::FormParams binding(*c.form);
-      PrintWrites(c, qelta::CheckConfiguration(binding.form(), path, type));
+      std::vector<qelta::RecordedWrite> writes;
+      qelta::RunOnTerminal(*c.form, c.form->selectedBaseStation, [&](qelta::TerminalView& t) {
+        writes = qelta::CheckConfiguration(t, path, type);
+      });
+      PrintWrites(c, std::move(writes));
       return true;
     };
   });

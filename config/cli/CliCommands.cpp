@@ -11,7 +11,8 @@ void RegisterPortsSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterInventorySubcommands(CLI::App& app, CliContext& ctx);
 
 std::vector<CliRegistrar> AllCliRegistrars() {
-  return {RegisterShellSubcommands,    RegisterParamsSubcommands, RegisterCheckSubcommands,
-          RegisterNetworkSubcommands,  RegisterDeviceSubcommands, RegisterDefaultsSubcommands,
-          RegisterFirmwareSubcommands, RegisterPortsSubcommands,  RegisterInventorySubcommands};
+  return {RegisterShellSubcommands,    RegisterParamsSubcommands,   RegisterCheckSubcommands,
+          RegisterNetworkSubcommands,  RegisterWebSubcommands,      RegisterDeviceSubcommands,
+          RegisterDefaultsSubcommands, RegisterFirmwareSubcommands, RegisterPortsSubcommands,
+          RegisterInventorySubcommands};
 }

@@ -127,8 +127,14 @@ bool SelectStations(CliContext& c, const StationChoice& choice,
 // The check of a station's address on the command line: dotted IPv4 ("127.0.0.2"); anything
 // else is a usage error.
 CLI::Validator StationAddress();
+// Shows the stations and selects those named (a usage error when none is named and --all is not
+// given); a single chosen station also becomes the selected base station, as a click on its row
+// makes it.
+bool ChooseStations(CliContext& c, const StationChoice& choice);
+// Runs one of the form's commands; a failure when the form has none of that number.
+bool RunFormCommand(CliContext& c, int command);
 // The module subcommands (defaults, reboot, IP settings, recovery, description, view), registered
-// with the other base station subcommands.
+// right after the other base station subcommands.
 void RegisterWebSubcommands(CLI::App& app, CliContext& ctx);
 
 // Every area's registrars (config/cli/CliCommands.cpp: each area adds its line there).

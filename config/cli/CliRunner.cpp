@@ -4,9 +4,9 @@
 #include <iostream>
 #include <map>
 
-#include "app/ControlCharacters.h"
 #include "cli/CliContext.h"
 #include "cli/RowFollower.h"
+#include "core/ControlCharacters.h"
 
 namespace {
 
@@ -220,8 +220,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   ctx.form = CreateMainForm(ctx.ui, std::move(env));
   CliFleetMonitor fleetMonitor(err, &err == &std::cerr && isatty(STDERR_FILENO) == 1,
                                [&ctx] { ctx.NoteForeignOutput(); });
-  qelta::fleet::SetMonitor(*ctx.form, &fleetMonitor);
-  qelta::fleet::SetJobsOverride(*ctx.form, options.jobs);
+  qelta::fleet::SetMonitor(ctx.form->fleet, &fleetMonitor);
+  qelta::fleet::SetJobsOverride(ctx.form->fleet, options.jobs);
   qelta::cli::RowFollower follower(ctx.form->outputList(), *ctx.printer);
   // An error box from the start on is an error of the run: a start-up that could not read or
   // create the settings leaves every command working on defaults it did not ask for.

@@ -28,17 +28,6 @@ void AddOptions(CLI::App* cmd, DefaultsChoice& choice, const char* fileHelp) {
       ->check(CLI::Range(0, 60000));
 }
 
-bool Choose(CliContext& c, const StationChoice& choice) {
-  if (choice.addresses.empty() && !choice.all) return c.UsageError("name stations or give --all");
-  if (!ShowStations(c, choice.waitMs) || !SelectStations(c, choice)) return false;
-  c.form->OnListClick();
-  return true;
-}
-
-bool Run(CliContext& c, int command) {
-  return c.form->RunCommand(command) || c.Fail("the command is missing");
-}
-
 }  // namespace
 
 void RegisterDefaultsSubcommands(CLI::App& app, CliContext& ctx) {
@@ -61,14 +50,14 @@ void RegisterDefaultsSubcommands(CLI::App& app, CliContext& ctx) {
       if (choice.radioType != 0) {
         if (!c.form->uiProduction)
           return c.Fail("radio types are written in production mode only (setting UIProduction)");
-        if (!Run(c, ids::kRadioType1 + choice.radioType - 1)) return false;
+        if (!RunFormCommand(c, ids::kRadioType1 + choice.radioType - 1)) return false;
       }
       // The dialog's Browse takes the file; OK accepts it.
       c.ui.QueueFileDialogResult(choice.file);
       ScriptedUi::DialogAnswer answer;
       answer.press = {"browse"};
       c.ui.QueueDialogAnswer("CDefaultUploadDlg", answer);
-      return Choose(c, choice.stations) && Run(c, ids::kCmdUploadAllDefaults);
+      return ChooseStations(c, choice.stations) && RunFormCommand(c, ids::kCmdUploadAllDefaults);
     };
   });
 
@@ -80,7 +69,7 @@ void RegisterDefaultsSubcommands(CLI::App& app, CliContext& ctx) {
     choice.file = PathFromStartFolder(choice.file);
     ctx.action = [choice](CliContext& c) {
       c.ui.QueueFileDialogResult(choice.file);
-      return Choose(c, choice.stations) && Run(c, ids::kCmdSetConfigFile);
+      return ChooseStations(c, choice.stations) && RunFormCommand(c, ids::kCmdSetConfigFile);
     };
   });
 }

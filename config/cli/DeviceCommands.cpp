@@ -8,10 +8,10 @@
 #include <ostream>
 #include <thread>
 
+#include "app/BaseStationListOps.h"
 #include "app/CommIdAssignment.h"
 #include "app/RadioChannel.h"
 #include "cli/CliContext.h"
-#include "network/BaseStationListOps.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ void AddTargetOptions(CLI::App* cmd, Targets& targets) {
 
 // Lets discovery finish a cycle, shows the stations in the list and selects the chosen ones as a
 // user's clicks would.
-bool ChooseStations(CliContext& c, const Targets& targets) {
+bool ChooseTargets(CliContext& c, const Targets& targets) {
   if (!ShowStations(c, targets.waitMs)) return false;
   if (!SelectStations(c, StationChoice{targets.waitMs, targets.stations, targets.all}))
     return false;
@@ -84,7 +84,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
         // next stored comm ID is used.
         if (options.id) f.SetControlText(ids::kCommIdField, std::to_string(*options.id));
         if (options.targets.OnStations()) {
-          if (!ChooseStations(c, options.targets)) return false;
+          if (!ChooseTargets(c, options.targets)) return false;
           c.ui.QueueDialogAnswer("CMultiCommIdDlg", DialogValue("start", options.id));
         }
         if (!Run(c, ids::kSetNewCommIdButton)) return false;
@@ -114,7 +114,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
         if (onStations && !options.channel &&
             (options.targets.all || options.targets.stations.size() != 1))
           return c.UsageError("the channel is shown for one station at a time");
-        if (onStations && !ChooseStations(c, options.targets)) return false;
+        if (onStations && !ChooseTargets(c, options.targets)) return false;
         const std::size_t dialogs = c.ui.Dialogs().size();
         c.ui.QueueDialogAnswer("CBSChannelDlg", options.channel
                                                     ? DialogValue("channel", options.channel)
@@ -151,7 +151,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
         // The radio button, as a click: it also stores "LastRadioUsed".
         if (!Run(c, ids::kRadioType1 + options.radioType - 1)) return false;
         if (options.targets.OnStations()) {
-          if (!ChooseStations(c, options.targets)) return false;
+          if (!ChooseTargets(c, options.targets)) return false;
           return Run(c, ids::kCmdSetRadioType);
         }
         return Run(c, ids::kCmdDeviceRadioType);

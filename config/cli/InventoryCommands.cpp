@@ -7,10 +7,11 @@
 #include <memory>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
+#include "app/StationRuns.h"
 #include "cli/CliContext.h"
 #include "cli/JsonFields.h"
-#include "fleet/Inventory.h"
-#include "network/BaseStationListOps.h"
+#include "inventory/Inventory.h"
 
 namespace {
 
@@ -109,8 +110,9 @@ void RegisterInventorySubcommands(CLI::App& app, CliContext& ctx) {
       if (records.empty()) return c.Fail(kNoStationFound);
       std::vector<InventoryRecord> inventory;
       std::string failure;
-      const bool written = RunInventory(*c.form, records.data(), records.size(), file, &inventory,
-                                        unlisted.size(), &failure);
+      FormRunHost host(*c.form);
+      const bool written = RunInventory(host, c.form->files(), records.data(), records.size(), file,
+                                        &inventory, unlisted.size(), &failure);
       if (c.format == qelta::cli::OutputFormat::Json) {
         c.afterRows = [inventory = std::move(inventory)](CliContext& ctx) {
           for (const InventoryRecord& r : inventory) ctx.out << InventoryJsonLine(r);

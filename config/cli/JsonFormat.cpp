@@ -1,5 +1,5 @@
 // The json format: JSON Lines, one object per row when it is final.
-#include "app/ControlCharacters.h"
+#include "core/ControlCharacters.h"
 #include "cli/RowOutput.h"
 
 namespace qelta::cli {

@@ -7,14 +7,14 @@
 #include <ostream>
 #include <thread>
 
+#include "app/BaseStationListOps.h"
 #include "cli/CliContext.h"
-#include "network/BaseStationListOps.h"
 
 using namespace qelta::network;
 
 bool ShowStations(CliContext& c, int waitMs) {
   CQeltaConfigView& f = *c.form;
-  BaseStationDiscovery& discovery = Network(f).discovery;
+  BaseStationDiscovery& discovery = f.directory().Discovery();
   const uint64_t start = discovery.CycleCount();
   // Commands that never reach a base station send nothing onto the network: discovery starts
   // here, with the first command that needs the table.
@@ -65,6 +65,17 @@ CLI::Validator StationAddress() {
       "ADDRESS");
 }
 
+bool ChooseStations(CliContext& c, const StationChoice& choice) {
+  if (choice.addresses.empty() && !choice.all) return c.UsageError("name stations or give --all");
+  if (!ShowStations(c, choice.waitMs) || !SelectStations(c, choice)) return false;
+  c.form->OnListClick();
+  return true;
+}
+
+bool RunFormCommand(CliContext& c, int command) {
+  return c.form->RunCommand(command) || c.Fail("the command is missing");
+}
+
 void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx) {
   auto listWait = std::make_shared<int>(2000);
   CLI::App* list = app.add_subcommand("bs-list", "List the base stations found on the network");
@@ -74,12 +85,7 @@ void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx) {
     const int waitMs = *listWait;
     ctx.action = [waitMs](CliContext& c) {
       if (!ShowStations(c, waitMs)) return false;
-      uint32_t count = 0;
-      {
-        NamedMutexGuard hold(ListLock(*c.form), 1000);
-        count = Table(*c.form).count;
-      }
-      c.Result("BaseStations", std::to_string(count));
+      c.Result("BaseStations", std::to_string(c.form->directory().Count(1000)));
       return true;
     };
   });
@@ -102,6 +108,4 @@ void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx) {
              c.Fail("the reset command is missing");
     };
   });
-
-  RegisterWebSubcommands(app, ctx);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <ostream>
 
+#include "app/StationRuns.h"
 #include "cli/CliContext.h"
 #include "cli/JsonFields.h"
 #include "network/BaseStationRecord.h"
@@ -40,15 +41,15 @@ bool RunOnForm(CliContext& c, int command, const std::string& station) {
     return c.UsageError("a station is address[:port], not \"" + station + "\"");
   }
   const size_t messagesBefore = c.ui.Messages().size();
-  BaseStationRecord* savedSelection = form.selectedBaseStation;
-  const bool savedShows = form.listShowsBaseStations;
-  if (!station.empty()) {
+  bool ran = false;
+  if (station.empty()) {
+    ran = form.RunCommand(command);
+  } else {
+    // The station is the selected one of a list that shows it, for this command only.
+    StationListHold hold(form);
     form.selectedBaseStation = &record;
-    form.listShowsBaseStations = true;
+    ran = form.RunCommand(command);
   }
-  const bool ran = form.RunCommand(command);
-  form.selectedBaseStation = savedSelection;
-  form.listShowsBaseStations = savedShows;
   if (!ran) return c.Fail("the command is not available");
   const auto& messages = c.ui.Messages();
   for (size_t i = messagesBefore; i < messages.size(); ++i) {

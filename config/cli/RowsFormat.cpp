@@ -1,7 +1,7 @@
 // The rows format: every added and changed row as it comes, tab-separated.
-#include "app/ControlCharacters.h"
 #include "app/SessionLog.h"
 #include "cli/RowOutput.h"
+#include "core/ControlCharacters.h"
 
 namespace qelta::cli {
 namespace {

@@ -5,8 +5,8 @@
 #include <CLI/CLI.hpp>
 #include <memory>
 
-#include "app/SettingsKey.h"
 #include "cli/CliContext.h"
+#include "core/SettingsKey.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // a changed row is redrawn in place while it is still on the screen.
 #include <map>
 
-#include "app/ControlCharacters.h"
 #include "app/SessionLog.h"
 #include "cli/RowOutput.h"
+#include "core/ControlCharacters.h"
 
 namespace qelta::cli {
 namespace {

@@ -38,19 +38,6 @@ void AddStationOptions(CLI::App* cmd, StationChoice& choice, bool many) {
       ->check(CLI::Range(0, 60000));
 }
 
-// Shows and selects the stations; for one station it also becomes the selected base station, as
-// a click on its row makes it.
-bool Choose(CliContext& c, const StationChoice& choice) {
-  if (choice.addresses.empty() && !choice.all) return c.UsageError("name stations or give --all");
-  if (!ShowStations(c, choice.waitMs) || !SelectStations(c, choice)) return false;
-  c.form->OnListClick();
-  return true;
-}
-
-bool Run(CliContext& c, int command) {
-  return c.form->RunCommand(command) || c.Fail("the command is missing");
-}
-
 ScriptedUi::DialogAnswer IpAnswer(const IpChoice& ip) {
   ScriptedUi::DialogAnswer a;
   if (ip.dhcp) {
@@ -81,10 +68,10 @@ void RegisterWebSubcommands(CLI::App& app, CliContext& ctx) {
   AddStationOptions(cmd, *defaults, true);
   cmd->callback([&ctx, defaults] {
     ctx.action = [choice = *defaults](CliContext& c) {
-      if (!Choose(c, choice)) return false;
+      if (!ChooseStations(c, choice)) return false;
       // One station is the single-station menu's command, several the many-stations one.
-      return Run(c, c.form->selectedBaseStation ? ids::kCmdSetDefaultEthernet
-                                                : ids::kCmdUploadDefaultEthernet);
+      return RunFormCommand(c, c.form->selectedBaseStation ? ids::kCmdSetDefaultEthernet
+                                                           : ids::kCmdUploadDefaultEthernet);
     };
   });
 
@@ -93,7 +80,7 @@ void RegisterWebSubcommands(CLI::App& app, CliContext& ctx) {
   AddStationOptions(cmd, *view, false);
   cmd->callback([&ctx, view] {
     ctx.action = [choice = *view](CliContext& c) {
-      return Choose(c, choice) && Run(c, ids::kCmdViewEthernetSettings);
+      return ChooseStations(c, choice) && RunFormCommand(c, ids::kCmdViewEthernetSettings);
     };
   });
 
@@ -102,9 +89,10 @@ void RegisterWebSubcommands(CLI::App& app, CliContext& ctx) {
   AddStationOptions(cmd, *reboot, true);
   cmd->callback([&ctx, reboot] {
     ctx.action = [choice = *reboot](CliContext& c) {
-      if (!Choose(c, choice)) return false;
+      if (!ChooseStations(c, choice)) return false;
       // One station asks first (answer with --yes); several are rebooted without asking.
-      return Run(c, c.form->selectedBaseStation ? ids::kCmdRebootModule : ids::kCmdRebootModules);
+      return RunFormCommand(
+          c, c.form->selectedBaseStation ? ids::kCmdRebootModule : ids::kCmdRebootModules);
     };
   });
 
@@ -116,7 +104,7 @@ void RegisterWebSubcommands(CLI::App& app, CliContext& ctx) {
   cmd->callback([&ctx, ipStation, ip] {
     ctx.action = [choice = *ipStation, values = *ip](CliContext& c) {
       c.ui.QueueDialogAnswer("CIPSettingsDlg", IpAnswer(values));
-      return Choose(c, choice) && Run(c, ids::kCmdIpSettings);
+      return ChooseStations(c, choice) && RunFormCommand(c, ids::kCmdIpSettings);
     };
   });
 
@@ -129,7 +117,7 @@ void RegisterWebSubcommands(CLI::App& app, CliContext& ctx) {
   cmd->callback([&ctx, recoverStation, recover] {
     ctx.action = [choice = *recoverStation, values = *recover](CliContext& c) {
       c.ui.QueueDialogAnswer("CIPSettingsDlg", IpAnswer(values));
-      return Choose(c, choice) && Run(c, ids::kCmdIpRecovery);
+      return ChooseStations(c, choice) && RunFormCommand(c, ids::kCmdIpRecovery);
     };
   });
 
@@ -147,7 +135,7 @@ void RegisterWebSubcommands(CLI::App& app, CliContext& ctx) {
       a.values["location"] = values.location;
       a.values["hostName"] = values.hostName;
       c.ui.QueueDialogAnswer("CDescLocDlg", a);
-      return Choose(c, choice) && Run(c, ids::kCmdSetDescription);
+      return ChooseStations(c, choice) && RunFormCommand(c, ids::kCmdSetDescription);
     };
   });
 }

@@ -8,11 +8,11 @@
 #include <mutex>
 #include <thread>
 
-#include "app/QeltaConfigView.h"
 #include "fleet/StationBlock.h"
-#include "fleet/WorkerThread.h"
-#include "network/BaseStationRecord.h"
+#include "halvex/HalvexCtrl.h"
+#include "halvex/SmallStackThread.h"
 #include "network/CurlGlobal.h"
+#include "network/WebClient.h"
 
 namespace qelta::fleet {
 namespace {
@@ -21,42 +21,110 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 
 // Answer-file suffixes: the station's address, and its place in the list when the address comes
 // twice (a module that answered discovery twice), so that no two workers write one file.
-std::vector<std::string> Suffixes(const std::vector<std::string>& stations) {
+std::vector<std::string> Suffixes(const std::vector<BaseStationRecord>& stations) {
   std::map<std::string, int> seen;
-  for (const std::string& s : stations) ++seen[s];
+  for (const BaseStationRecord& s : stations) ++seen[s.addressText];
   std::vector<std::string> out;
   out.reserve(stations.size());
   for (std::size_t i = 0; i < stations.size(); ++i) {
-    const std::string& s = stations[i];
-    out.push_back(seen[s] > 1 ? s + "-" + std::to_string(i + 1) : s);
+    const std::string address = stations[i].addressText;
+    out.push_back(seen[address] > 1 ? address + "-" + std::to_string(i + 1) : address);
   }
   return out;
 }
 
 // The work of one station on a worker thread; nothing may escape the thread.
-void RunGuarded(const StationWork& work, StationScope& scope, std::size_t index) {
+void RunGuarded(const StationWork& work, StationHandle& station) {
   try {
-    work(scope, index);
+    work(station);
   } catch (const std::exception& e) {
-    scope.AddRow("Station stopped by an internal error", e.what(), 0, RowKind::Failure);
+    station.AddRow("Station stopped by an internal error", e.what(), 0, RowKind::Failure);
   } catch (...) {
-    scope.AddRow("Station stopped by an internal error", "", 0, RowKind::Failure);
+    station.AddRow("Station stopped by an internal error", "", 0, RowKind::Failure);
   }
 }
 
+// The form's thread: the form's own link object, and an HTTP session made on first use.
+class FormLane final : public StationLane {
+ public:
+  explicit FormLane(CHalvexCtrl& link) : link_(link) {}
+  CHalvexCtrl& Link() override { return link_; }
+  network::WebSession& Web() override {
+    if (!session_) session_ = std::make_unique<network::WebSession>();
+    return *session_;
+  }
+
+ private:
+  CHalvexCtrl& link_;
+  std::unique_ptr<network::WebSession> session_;
+};
+
+// A worker's thread: a link object and an HTTP session of its own, each made on first use and
+// kept for the worker's next stations. The link's own messages belong to the station being worked
+// on.
+class WorkerLane final : public StationLane {
+ public:
+  // `beforeFirstSession`: called before the worker makes its HTTP session (libcurl's global
+  // set-up).
+  explicit WorkerLane(std::function<void()> beforeFirstSession)
+      : beforeFirstSession_(std::move(beforeFirstSession)) {}
+  ~WorkerLane() override {
+    session_.reset();
+    link_.reset();
+  }
+
+  void Begin(StationSink& sink) { sink_ = &sink; }
+  // The station's tunnel is not left held: a module serves one client at a time, and the
+  // station's next phase may be another worker's.
+  void End() {
+    if (link_) link_->Disconnect();
+    sink_ = nullptr;
+  }
+
+  CHalvexCtrl& Link() override {
+    if (!link_) {
+      link_ = std::make_unique<CHalvexCtrl>();
+      link_->SetMessageHandler([this](const std::string& text, const std::string& caption) {
+        if (sink_) sink_->Message(text, caption, MessageButtons::Ok, MessageIcon::Error);
+      });
+    }
+    return *link_;
+  }
+  network::WebSession& Web() override {
+    if (!session_) {
+      if (beforeFirstSession_) beforeFirstSession_();
+      session_ = std::make_unique<network::WebSession>();
+    }
+    return *session_;
+  }
+
+ private:
+  std::function<void()> beforeFirstSession_;
+  std::unique_ptr<CHalvexCtrl> link_;
+  std::unique_ptr<network::WebSession> session_;
+  StationSink* sink_ = nullptr;
+};
+
 }  // namespace
 
-FleetRun::FleetRun(CQeltaConfigView& view, std::vector<std::string> stations, int phases)
-    : view_(view),
+FleetRun::FleetRun(RunHost& host, std::vector<BaseStationRecord> stations, int phases)
+    : host_(host),
+      settings_(host.Settings()),
       stations_(std::move(stations)),
       suffixes_(Suffixes(stations_)),
       failed_(stations_.size(), 0),
-      monitor_(Fleet(view).monitor),
-      jobs_(std::min<int>(JobsFor(view), static_cast<int>(std::max<std::size_t>(stations_.size(),
-                                                                                std::size_t{1})))),
+      monitor_(host.Monitor()),
+      jobs_(std::min<int>(
+          host.Jobs(), static_cast<int>(std::max<std::size_t>(stations_.size(), std::size_t{1})))),
       phases_(std::max(phases, 1)) {
   if (monitor_ && !stations_.empty()) monitor_->RunStarted(Progress());
 }
+
+FleetRun::FleetRun(RunHost& host, const BaseStationRecord* stations, std::size_t count, int phases)
+    : FleetRun(host,
+               stations ? std::vector<BaseStationRecord>(stations, stations + count)
+                        : std::vector<BaseStationRecord>{},
+               phases) {}
 
 FleetRun::~FleetRun() {
   pool_.reset();  // the workers leave; their links and sessions go with them
@@ -90,40 +158,39 @@ void FleetRun::SkipPhase() {
   done_ = 0;
 }
 
-bool FleetRun::Phase(const StationWork& work, network::WebSession* session,
-                     const std::vector<std::pair<std::string, FILE*>>& shared) {
+bool FleetRun::Phase(const StationWork& work, const std::vector<std::string>& sharedFiles) {
   ++phase_;
   done_ = 0;
   if (cancelled_) return false;
   if (stations_.empty()) return true;
   Show();
-  return OneAtATime() ? PhaseOnForm(work, session, shared) : PhaseOnWorkers(work);
+  return jobs_ <= 1 ? PhaseOnForm(work, sharedFiles) : PhaseOnWorkers(work);
 }
 
-bool FleetRun::PhaseOnForm(const StationWork& work, network::WebSession* session,
-                           const std::vector<std::pair<std::string, FILE*>>& shared) {
-  FormScope scope(view_, session);
-  for (const auto& [name, file] : shared) scope.Files().Share(name, file);
+bool FleetRun::PhaseOnForm(const StationWork& work, const std::vector<std::string>& sharedFiles) {
+  FormLane lane(host_.Link());
+  AnswerFiles shared;
+  for (const std::string& name : sharedFiles) shared.Open(name, settings_.workingFolder + name);
   for (std::size_t i = 0; i < stations_.size(); ++i) {
     if (CancelAsked()) {
       cancelled_ = true;
-      scope.NextStation();
       CancelRows(i);
       Show();
       return false;
     }
-    scope.NextStation();
-    work(scope, i);
-    if (scope.Failed()) failed_[i] = 1;
+    StationHandle station(&stations_[i], i, lane, host_.Sink(), settings_, host_.State(),
+                          AnswerFileNaming{settings_.workingFolder, "", &shared}, true);
+    work(station);
+    station.Finish();
+    if (station.Failed()) failed_[i] = 1;
     ++done_;
     Show();
   }
-  scope.NextStation();
   return true;
 }
 
-// The run's workers. Each has its own link object and HTTP session (in its WorkerScope) and takes
-// the stations of a phase in list order; between phases it waits for the next one.
+// The run's workers. Each has its own link object and HTTP session (in its lane) and takes the
+// stations of a phase in list order; between phases it waits for the next one.
 struct FleetRun::Pool {
   using Clock = std::chrono::steady_clock;
 
@@ -131,6 +198,7 @@ struct FleetRun::Pool {
   std::condition_variable work;      // workers: a phase to take stations from, a cancel, the end
   std::condition_variable finished;  // the form: a station's work has ended
   const StationWork* job = nullptr;  // the phase's work; null between phases
+  StationState state;                // the form's state as the phase began
   std::size_t next = 0;              // the next station to start; stations start in list order
   bool stop = false;                 // cancelled: no further station starts
   bool quit = false;                 // the run ends: the workers leave
@@ -139,7 +207,7 @@ struct FleetRun::Pool {
   std::vector<char> failed;
   std::vector<Clock::time_point> notBefore;  // a station starts no earlier (its settle wait)
   std::vector<Clock::time_point> ended;
-  std::vector<std::unique_ptr<WorkerThread>> threads;
+  std::vector<std::unique_ptr<halvex::SmallStackThread>> threads;
   // libcurl's global state, set up once a worker needs an HTTP session and kept until the
   // workers have gone.
   std::once_flag curlOnce;
@@ -175,21 +243,24 @@ struct FleetRun::Pool {
     }
   }
 
-  void Worker(CQeltaConfigView& view, const std::vector<std::string>& suffixes) {
-    WorkerScope scope(view, [this] {
+  void Worker(const FleetRun& run) {
+    WorkerLane lane([this] {
       std::call_once(curlOnce, [this] { curl = std::make_unique<network::CurlUse>(); });
     });
     std::size_t i = 0;
     const StationWork* phaseWork = nullptr;
     while (Take(i, phaseWork)) {
-      scope.Begin(&blocks[i], suffixes[i]);
-      RunGuarded(*phaseWork, scope, i);
-      const bool stationFailed = scope.Failed();
-      scope.End();
+      StationHandle station(
+          &run.stations_[i], i, lane, blocks[i], run.settings_, state,
+          AnswerFileNaming{run.settings_.workingFolder, run.suffixes_[i], nullptr}, false);
+      lane.Begin(blocks[i]);
+      RunGuarded(*phaseWork, station);
+      station.Finish();
+      lane.End();
       {
         std::lock_guard<std::mutex> hold(m);
         complete[i] = 1;
-        failed[i] = stationFailed ? 1 : 0;
+        failed[i] = station.Failed() ? 1 : 0;
         ended[i] = Clock::now();
       }
       finished.notify_all();
@@ -199,7 +270,7 @@ struct FleetRun::Pool {
 
 void FleetRun::SettleBeforeNextPhase(std::chrono::milliseconds wait) {
   if (wait.count() <= 0) return;
-  if (OneAtATime() || ended_.empty()) {
+  if (jobs_ <= 1 || ended_.empty()) {
     std::this_thread::sleep_for(wait);
     return;
   }
@@ -230,15 +301,15 @@ bool FleetRun::PhaseOnWorkers(const StationWork& work) {
     settle_ = std::chrono::milliseconds(0);
     s.next = 0;
     s.stop = false;
+    s.state = host_.State();
     s.job = &work;
   }
   if (s.threads.empty()) {
     const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(jobs_), n);
     s.threads.reserve(count);
     for (std::size_t t = 0; t < count; ++t) {
-      auto thread = std::make_unique<WorkerThread>();
-      if (thread->Start([this, &s] { s.Worker(view_, suffixes_); }))
-        s.threads.push_back(std::move(thread));
+      auto thread = std::make_unique<halvex::SmallStackThread>();
+      if (thread->Start([this, &s] { s.Worker(*this); })) s.threads.push_back(std::move(thread));
     }
   }
   if (s.threads.empty()) {
@@ -249,7 +320,7 @@ bool FleetRun::PhaseOnWorkers(const StationWork& work) {
       std::lock_guard<std::mutex> hold(s.m);
       s.job = nullptr;
     }
-    const bool ok = PhaseOnForm(work, nullptr, {});
+    const bool ok = PhaseOnForm(work, {});
     ended_.assign(n, std::chrono::steady_clock::now());
     return ok;
   }
@@ -267,7 +338,7 @@ bool FleetRun::PhaseOnWorkers(const StationWork& work) {
     // Replayed outside the lock: the workers go on meanwhile, and a finished block is no longer
     // touched by its worker.
     for (; merged < ready; ++merged) {
-      s.blocks[merged].Replay(view_);
+      s.blocks[merged].Replay(host_.Sink());
       s.blocks[merged].Clear();
       if (s.failed[merged]) failed_[merged] = 1;
       ++done_;
@@ -275,7 +346,7 @@ bool FleetRun::PhaseOnWorkers(const StationWork& work) {
     Show();
     if (!cancelled_) {
       const bool painted = monitor_ && monitor_->Idle();
-      if (!painted) view_.ui().KeepPainting();
+      if (!painted) host_.Sink().KeepPainting();
       if (monitor_ && monitor_->CancelRequested()) {
         {
           std::lock_guard<std::mutex> hold(s.m);
@@ -302,20 +373,17 @@ void FleetRun::CancelRows(std::size_t first) {
   // Later phases will not run: the stations that finished this one are not done either.
   if (phase_ < phases_) first = 0;
   for (std::size_t i = first; i < stations_.size(); ++i)
-    view_.AddOutputRow(kNotStartedText, stations_[i], kNotStartedImage, RowKind::Failure);
+    host_.Sink().AddRow(kNotStartedText, stations_[i].addressText, kNotStartedImage,
+                        RowKind::Failure);
 }
 
-void RunOnForm(CQeltaConfigView& view, const std::function<void(StationScope&)>& work) {
-  FormScope scope(view);
-  work(scope);
-}
-
-std::vector<std::string> StationNames(const BaseStationRecord* records, std::size_t count) {
-  std::vector<std::string> names;
-  if (records == nullptr) return names;
-  names.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) names.emplace_back(records[i].addressText);
-  return names;
+void RunOne(RunHost& host, const BaseStationRecord* station, const StationWork& work) {
+  const RunSettings settings = host.Settings();
+  FormLane lane(host.Link());
+  StationHandle handle(station, 0, lane, host.Sink(), settings, host.State(),
+                       AnswerFileNaming{settings.workingFolder, "", nullptr}, true);
+  work(handle);
+  handle.Finish();
 }
 
 }  // namespace qelta::fleet

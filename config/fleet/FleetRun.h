@@ -1,12 +1,16 @@
 // The fleet runner: the per-station part of a multi-station command on up to N stations at once.
+// It knows station handles and phases, not the form: the form lends it what a run needs through
+// a RunHost.
 //
-// With N = 1 every station runs on the form's thread in list order, exactly as the command always
-// ran. With N > 1 up to N worker threads take the stations in list order, each with its own link
-// object, HTTP session and block of rows; the form replays the blocks in list order as they
-// complete, so the list reads as the one-at-a-time run's. A command whose stations go through
-// several phases (all module defaults, then every station's EEPROM, ...) runs one Phase() after
-// the other; a phase ends when its last station has ended. The workers, with their link objects
-// and HTTP sessions, start with the run's first phase on workers and stay for its later phases.
+// With N = 1 every station runs on the form's thread in list order, with the form's own link
+// object and its rows going straight into the form's list, exactly as the command always ran.
+// With N > 1 up to N worker threads take the stations in list order, each with its own link
+// object and HTTP session, each station's rows going into its block; the form's sink takes the
+// blocks in list order as they complete, so the list reads as the one-at-a-time run's. A command
+// whose stations go through several phases (all module defaults, then every station's EEPROM,
+// ...) runs one Phase() after the other; a phase ends when its last station has ended. The
+// workers, with their link objects and HTTP sessions, start with the run's first phase on workers
+// and stay for its later phases.
 //
 // Cancel (the window's button, SIGINT on the command line): no further station starts, running
 // ones finish, and every station not done gets one row "Not started (cancelled)" (image 0).
@@ -20,35 +24,32 @@
 #include <vector>
 
 #include "fleet/FleetSettings.h"
-#include "fleet/StationScope.h"
-
-class CQeltaConfigView;
-
-namespace qelta::network {
-class WebSession;
-}
+#include "fleet/RunHost.h"
+#include "fleet/StationHandle.h"
 
 namespace qelta::fleet {
 
 inline constexpr const char* kNotStartedText = "Not started (cancelled)";
 inline constexpr int kNotStartedImage = 0;
 
-using StationWork = std::function<void(StationScope&, std::size_t index)>;
+using StationWork = std::function<void(StationHandle&)>;
 
 class FleetRun {
  public:
-  // `stations`: the address texts of the stations in list order (their cancel rows show them, and
-  // their answer files carry them). `phases`: how many Phase() calls the command makes.
-  FleetRun(CQeltaConfigView& view, std::vector<std::string> stations, int phases = 1);
+  // `stations`: copies of the records in list order (their cancel rows show their addresses, and
+  // their answer files carry them). `phases`: how many Phase() calls the command makes. The run's
+  // settings are copied from the host now.
+  FleetRun(RunHost& host, std::vector<BaseStationRecord> stations, int phases = 1);
+  FleetRun(RunHost& host, const BaseStationRecord* stations, std::size_t count, int phases = 1);
   ~FleetRun();
   FleetRun(const FleetRun&) = delete;
   FleetRun& operator=(const FleetRun&) = delete;
 
-  // Runs `work` for every station. `session`: the operation's HTTP session for one station at a
-  // time (null: made on first use). `shared`: answer files the operation opened for a one-at-a-
-  // time run (name, file). False when the run is (or was already) cancelled.
-  bool Phase(const StationWork& work, network::WebSession* session = nullptr,
-             const std::vector<std::pair<std::string, FILE*>>& shared = {});
+  // Runs `work` for every station. `sharedFiles`: answer files that the stations of this phase
+  // write one after the other into the same file when they run one at a time (opened as the
+  // phase starts, closed as it ends); stations at once each write files of their own. False when
+  // the run is (or was already) cancelled.
+  bool Phase(const StationWork& work, const std::vector<std::string>& sharedFiles = {});
   // A phase the command leaves out (it stopped before it): only the count moves on.
   void SkipPhase();
   // A wait the stations need after this phase before the next one (a reset that must take
@@ -61,13 +62,11 @@ class FleetRun {
 
   std::size_t Size() const { return stations_.size(); }
   int Jobs() const { return jobs_; }
-  bool OneAtATime() const { return jobs_ <= 1; }
   bool Cancelled() const { return cancelled_; }
   FleetProgress Progress() const;
 
  private:
-  bool PhaseOnForm(const StationWork& work, network::WebSession* session,
-                   const std::vector<std::pair<std::string, FILE*>>& shared);
+  bool PhaseOnForm(const StationWork& work, const std::vector<std::string>& sharedFiles);
   bool PhaseOnWorkers(const StationWork& work);
   struct Pool;
   // The rows of a cancel: from station `first` on, or every station when phases follow.
@@ -75,8 +74,9 @@ class FleetRun {
   bool CancelAsked();
   void Show();
 
-  CQeltaConfigView& view_;
-  std::vector<std::string> stations_;
+  RunHost& host_;
+  const RunSettings settings_;
+  std::vector<BaseStationRecord> stations_;
   std::vector<std::string> suffixes_;
   std::vector<char> failed_;
   FleetMonitor* monitor_;
@@ -91,10 +91,8 @@ class FleetRun {
   std::unique_ptr<Pool> pool_;
 };
 
-// A single-station operation on the form's thread through the same code as a fleet run's station.
-void RunOnForm(CQeltaConfigView& view, const std::function<void(StationScope&)>& work);
-
-// The address texts of `count` records (for FleetRun).
-std::vector<std::string> StationNames(const BaseStationRecord* records, std::size_t count);
+// One station's work (or the serial device's, `station` null) on the form's thread, through the
+// same handle as a run's station: the form's link and rows, the form's state applied as it ends.
+void RunOne(RunHost& host, const BaseStationRecord* station, const StationWork& work);
 
 }  // namespace qelta::fleet

@@ -1,15 +1,8 @@
 #include "fleet/FleetSettings.h"
 
-#include <memory>
-
-#include "app/QeltaConfigView.h"
+#include "core/SettingsStore.h"
 
 namespace qelta::fleet {
-
-FleetState& Fleet(CQeltaConfigView& view) {
-  if (!view.fleet) view.fleet = std::make_shared<FleetState>();
-  return *view.fleet;
-}
 
 int ClampJobs(long long value) {
   if (value < kMinJobs) return kMinJobs;
@@ -17,13 +10,12 @@ int ClampJobs(long long value) {
   return static_cast<int>(value);
 }
 
-int JobsFor(CQeltaConfigView& view) {
-  const FleetState& state = Fleet(view);
-  if (state.jobsOverride > 0) return ClampJobs(state.jobsOverride);
+int JobsFor(const FleetOptions& options, SettingsStore& settings) {
+  if (options.jobsOverride > 0) return ClampJobs(options.jobsOverride);
   // Read as it is now (another program may have changed it); a missing value is not written back,
   // so a run leaves the settings file as it found it.
   SettingsDocument doc;
-  if (view.settings().Open(doc) != 0) return kMinJobs;
+  if (settings.Open(doc) != 0) return kMinJobs;
   const std::optional<uint32_t> value = ReadNumberValue(doc, kParallelStationsSetting);
   // The number is stored as 32 bits: a "negative" one reads as a large value, and means the
   // lowest.
@@ -31,10 +23,10 @@ int JobsFor(CQeltaConfigView& view) {
   return ClampJobs(*value);
 }
 
-void SetMonitor(CQeltaConfigView& view, FleetMonitor* monitor) { Fleet(view).monitor = monitor; }
+void SetMonitor(FleetOptions& options, FleetMonitor* monitor) { options.monitor = monitor; }
 
-void SetJobsOverride(CQeltaConfigView& view, int jobs) {
-  Fleet(view).jobsOverride = jobs > 0 ? ClampJobs(jobs) : 0;
+void SetJobsOverride(FleetOptions& options, int jobs) {
+  options.jobsOverride = jobs > 0 ? ClampJobs(jobs) : 0;
 }
 
 }  // namespace qelta::fleet

@@ -6,10 +6,9 @@
 // to cancel.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 
-class CQeltaConfigView;
+class SettingsStore;
 
 namespace qelta::fleet {
 
@@ -37,24 +36,23 @@ class FleetMonitor {
   // Polled between stations and while the form waits for workers.
   virtual bool CancelRequested() { return false; }
   // While the form waits for worker threads (about every 50 ms): a window paints and takes the
-  // Cancel button here. False: the runner lets the UI port's KeepPainting do the painting.
+  // Cancel button here. False: the runner lets the form's rows paint instead.
   virtual bool Idle() { return false; }
 };
 
-struct FleetState {
-  int jobsOverride = 0;  // --jobs of this run; 0: the setting
-  FleetMonitor* monitor = nullptr;
+// What the front end chose for the form's runs.
+struct FleetOptions {
+  int jobsOverride = 0;             // --jobs of this program run; 0: the setting
+  FleetMonitor* monitor = nullptr;  // must outlive its use
 };
 
-FleetState& Fleet(CQeltaConfigView& view);
-
 // The number of stations at once for the next run (1 to 64).
-int JobsFor(CQeltaConfigView& view);
+int JobsFor(const FleetOptions& options, SettingsStore& settings);
 int ClampJobs(long long value);
 
-// The front end's monitor (null: none); it must outlive its use.
-void SetMonitor(CQeltaConfigView& view, FleetMonitor* monitor);
+// The front end's monitor (null: none).
+void SetMonitor(FleetOptions& options, FleetMonitor* monitor);
 // A number of stations at once for this program run, overriding the setting (0: the setting).
-void SetJobsOverride(CQeltaConfigView& view, int jobs);
+void SetJobsOverride(FleetOptions& options, int jobs);
 
 }  // namespace qelta::fleet

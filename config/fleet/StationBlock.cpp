@@ -1,214 +1,113 @@
 #include "fleet/StationBlock.h"
 
-#include <vector>
-
-#include "app/QeltaConfigView.h"
-#include "network/BaseStationListOps.h"
-#include "network/WebClient.h"
-
 namespace qelta::fleet {
+
+BlockEvent& StationBlock::Add(BlockEvent::Kind kind) {
+  BlockEvent& e = events_.emplace_back();
+  e.kind = kind;
+  return e;
+}
 
 int StationBlock::AddRow(const std::string& name, const std::string& value, int image,
                          RowKind kind) {
-  BlockEvent e;
-  e.kind = BlockEvent::kAddRow;
+  BlockEvent& e = Add(BlockEvent::kAddRow);
   e.row = kLocalRowBase + localRows_++;
   e.first = name;
   e.second = value;
   e.image = image;
   e.rowKind = kind;
-  events_.push_back(std::move(e));
-  return kLocalRowBase + localRows_ - 1;
+  return e.row;
 }
 
 void StationBlock::SetText(int row, int column, const std::string& text) {
-  BlockEvent e;
-  e.kind = BlockEvent::kSetText;
+  BlockEvent& e = Add(BlockEvent::kSetText);
   e.row = row;
   e.column = column;
   e.first = text;
-  events_.push_back(std::move(e));
 }
 
 void StationBlock::SetImage(int row, int image, RowKind kind) {
-  BlockEvent e;
-  e.kind = BlockEvent::kSetImage;
+  BlockEvent& e = Add(BlockEvent::kSetImage);
   e.row = row;
   e.image = image;
   e.rowKind = kind;
-  events_.push_back(std::move(e));
 }
+
+void StationBlock::DeleteAllRows() { Add(BlockEvent::kDeleteAllRows); }
+
+void StationBlock::Message(const std::string& text, const std::string& caption,
+                           MessageButtons buttons, MessageIcon icon) {
+  BlockEvent& e = Add(BlockEvent::kMessage);
+  e.first = text;
+  e.second = caption;
+  e.buttons = buttons;
+  e.icon = icon;
+}
+
+void StationBlock::Beep() { Add(BlockEvent::kBeep); }
+
+void StationBlock::SilentAdd(const BaseStationRecord& record) {
+  Add(BlockEvent::kSilentAdd).record = record;
+}
+
+void StationBlock::SilentClear() { Add(BlockEvent::kSilentClear); }
+
+void StationBlock::SilentReport(const std::string& suffix) {
+  Add(BlockEvent::kSilentReport).first = suffix;
+}
+
+void StationBlock::Apply(const StationState& state) { Add(BlockEvent::kApply).state = state; }
 
 void StationBlock::Clear() {
   events_.clear();
   localRows_ = 0;
 }
 
-void StationBlock::Replay(CQeltaConfigView& view) const {
-  OutputList& list = view.outputList();
-  // Where the block's own rows landed in the list.
+void StationBlock::Replay(StationSink& target) const {
+  // Where the block's own rows landed in the target.
   std::vector<int> placed(static_cast<std::size_t>(localRows_), -1);
-  auto rowOf = [&placed](int handle) {
-    if (handle < kLocalRowBase) return handle;
-    const auto local = static_cast<std::size_t>(handle - kLocalRowBase);
+  auto rowOf = [&placed](int row) {
+    if (row < kLocalRowBase) return row;
+    const auto local = static_cast<std::size_t>(row - kLocalRowBase);
     return local < placed.size() ? placed[local] : -1;
   };
   for (const BlockEvent& e : events_) {
     switch (e.kind) {
       case BlockEvent::kAddRow: {
-        const int index = view.AddOutputRow(e.first, e.second, e.image, e.rowKind);
+        const int index = target.AddRow(e.first, e.second, e.image, e.rowKind);
         const auto local = static_cast<std::size_t>(e.row - kLocalRowBase);
         if (local < placed.size()) placed[local] = index;
         break;
       }
       case BlockEvent::kSetText:
-        list.SetText(rowOf(e.row), e.column, e.first);
+        target.SetText(rowOf(e.row), e.column, e.first);
         break;
       case BlockEvent::kSetImage:
-        list.SetImage(rowOf(e.row), e.image, e.rowKind);
+        target.SetImage(rowOf(e.row), e.image, e.rowKind);
         break;
       case BlockEvent::kDeleteAllRows:
-        list.DeleteAllRows();
+        target.DeleteAllRows();
         break;
       case BlockEvent::kBeep:
-        view.ui().Beep();
+        target.Beep();
         break;
       case BlockEvent::kMessage:
-        view.ui().MessageBox(e.first, e.second, e.buttons, e.icon);
+        target.Message(e.first, e.second, e.buttons, e.icon);
         break;
       case BlockEvent::kSilentAdd:
-        if (e.record) network::Network(view).discovery.RememberSilent(*e.record);
+        if (e.record) target.SilentAdd(*e.record);
         break;
       case BlockEvent::kSilentClear:
-        network::Silent(view).count = 0;
+        target.SilentClear();
         break;
       case BlockEvent::kSilentReport:
-        network::ReportSilentBaseStations(view, e.first);
+        target.SilentReport(e.first);
         break;
-      case BlockEvent::kFormChange:
-        if (e.change) e.change(view);
+      case BlockEvent::kApply:
+        if (e.state) target.Apply(*e.state);
         break;
     }
   }
-}
-
-MessageAnswer BlockUi::MessageBox(const std::string& text, const std::string& caption,
-                                  MessageButtons buttons, MessageIcon icon) {
-  if (block_) {
-    BlockEvent e;
-    e.kind = BlockEvent::kMessage;
-    e.first = text;
-    e.second = caption;
-    e.buttons = buttons;
-    e.icon = icon;
-    block_->Add(std::move(e));
-  }
-  // Nobody can answer a question in the middle of a run: the cautious answer.
-  return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
-}
-
-void BlockUi::Beep() {
-  if (!block_) return;
-  BlockEvent e;
-  e.kind = BlockEvent::kBeep;
-  block_->Add(std::move(e));
-}
-
-WorkerScope::WorkerScope(CQeltaConfigView& view, std::function<void()> beforeFirstSession)
-    : StationScope(view), beforeFirstSession_(std::move(beforeFirstSession)) {}
-
-WorkerScope::~WorkerScope() {
-  files_.CloseAll();
-  session_.reset();
-  link_.reset();
-}
-
-void WorkerScope::Begin(StationBlock* block, std::string fileSuffix) {
-  block_ = block;
-  ui_.Attach(block);
-  suffix_ = std::move(fileSuffix);
-  ResetFailure();
-}
-
-void WorkerScope::End() {
-  files_.CloseAll();
-  if (link_) link_->Disconnect();
-  ui_.Attach(nullptr);
-  block_ = nullptr;
-}
-
-CHalvexCtrl& WorkerScope::Link() {
-  if (!link_) {
-    link_ = std::make_unique<CHalvexCtrl>();
-    // The library's own messages belong to the station that was being worked on.
-    link_->SetMessageHandler([this](const std::string& text, const std::string& caption) {
-      ui_.MessageBox(text, caption, MessageButtons::Ok, MessageIcon::Error);
-    });
-  }
-  return *link_;
-}
-
-int WorkerScope::AddRow(const std::string& name, const std::string& value, int image,
-                        RowKind kind) {
-  if (kind == RowKind::Failure) NoteFailure();
-  return block_ ? block_->AddRow(name, value, image, kind) : -1;
-}
-
-void WorkerScope::SetText(int row, int column, const std::string& text) {
-  if (block_) block_->SetText(row, column, text);
-}
-
-void WorkerScope::SetImage(int row, int image, RowKind kind) {
-  if (kind == RowKind::Failure) NoteFailure();
-  if (block_) block_->SetImage(row, image, kind);
-}
-
-void WorkerScope::DeleteAllRows() {
-  BlockEvent e;
-  e.kind = BlockEvent::kDeleteAllRows;
-  if (block_) block_->Add(std::move(e));
-}
-
-bool WorkerScope::CheckPresence(const BaseStationRecord& record) {
-  if (network::BaseStationDiscovery::ProbeBaseStation(record.address)) return false;
-  NoteFailure();
-  BlockEvent e;
-  e.kind = BlockEvent::kSilentAdd;
-  e.record = record;
-  if (block_) block_->Add(std::move(e));
-  return true;
-}
-
-void WorkerScope::ClearSilent() {
-  BlockEvent e;
-  e.kind = BlockEvent::kSilentClear;
-  if (block_) block_->Add(std::move(e));
-}
-
-void WorkerScope::ReportSilent(const std::string& suffix) {
-  BlockEvent e;
-  e.kind = BlockEvent::kSilentReport;
-  e.first = suffix;
-  if (block_) block_->Add(std::move(e));
-}
-
-void WorkerScope::OnForm(std::function<void(CQeltaConfigView&)> change) {
-  BlockEvent e;
-  e.kind = BlockEvent::kFormChange;
-  e.change = std::move(change);
-  if (block_) block_->Add(std::move(e));
-}
-
-network::WebSession& WorkerScope::Web() {
-  if (!session_) {
-    if (beforeFirstSession_) beforeFirstSession_();
-    session_ = std::make_unique<network::WebSession>();
-  }
-  return *session_;
-}
-
-FILE* WorkerScope::AnswerFile(const std::string& name) {
-  return files_.Open(name, view().programDir + SuffixedFileName(name, suffix_));
 }
 
 }  // namespace qelta::fleet

@@ -94,7 +94,7 @@ MainWindow::~MainWindow() {
   listView_ = nullptr;
   delete listModel_;
   listModel_ = nullptr;
-  qelta::fleet::SetMonitor(*form_, nullptr);
+  qelta::fleet::SetMonitor(form_->fleet, nullptr);
   delete fleetProgress_;
   fleetProgress_ = nullptr;
   delete loadProgress_;
@@ -216,7 +216,7 @@ void MainWindow::buildForm() {
                              std::max(4, gapBottom - facePlace.bottom() - 1));
   // The progress of runs over many stations, under the list between its two buttons.
   fleetProgress_ = new FleetProgressPanel(formWidget_);
-  qelta::fleet::SetMonitor(*form_, fleetProgress_);
+  qelta::fleet::SetMonitor(form_->fleet, fleetProgress_);
   formWidget_->installEventFilter(this);
 }
 

@@ -15,9 +15,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/FileAccess.h"
+#include "core/FileAccess.h"
 #include "app/HttpHandlerLookup.h"
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "gui/MainWindow.h"
 #include "gui/ModelDialog.h"
 

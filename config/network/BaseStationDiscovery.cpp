@@ -138,8 +138,8 @@ size_t BaseStationDiscovery::State::Cycle() {
 }
 
 BaseStationDiscovery::BaseStationDiscovery(DiscoveryHooks hooks)
-    : state_(std::make_shared<State>()) {
-  state_->hooks = std::move(hooks);
+    : state_(std::make_shared<State>()), hooks_(std::move(hooks)) {
+  state_->hooks = hooks_;
 }
 
 BaseStationDiscovery::~BaseStationDiscovery() { StopDiscovery(); }
@@ -149,8 +149,7 @@ void BaseStationDiscovery::StartDiscovery() {
   if (!state_->discoveryEnded.load() && state_->stopDiscovery.load()) {
     // A thread left behind by an earlier stop still owns the old state: start afresh.
     auto fresh = std::make_shared<State>();
-    std::lock_guard<std::mutex> hold(state_->hooksLock);
-    fresh->hooks = state_->hooks;
+    fresh->hooks = hooks_;
     state_ = fresh;
   }
   state_->discoveryIntervalMs = kDiscoveryIntervalMs;
@@ -280,8 +279,9 @@ std::string BaseStationDiscovery::StatusText() const {
 void BaseStationDiscovery::SetStatusText(const std::string& text) { state_->PublishStatus(text); }
 
 void BaseStationDiscovery::SetHooks(DiscoveryHooks hooks) {
+  hooks_ = std::move(hooks);
   std::lock_guard<std::mutex> hold(state_->hooksLock);
-  state_->hooks = std::move(hooks);
+  state_->hooks = hooks_;
 }
 
 std::atomic<int32_t>& BaseStationDiscovery::ListShowsBaseStations() {

@@ -99,6 +99,9 @@ class BaseStationDiscovery {
 
  private:
   std::shared_ptr<State> state_;
+  // The hooks as last set: a start after a stop that had to leave its thread behind gives them to
+  // the fresh state (the thread left behind keeps none).
+  DiscoveryHooks hooks_;
   std::thread thread_;
   bool curlReady_ = false;
   SilentList silent_;

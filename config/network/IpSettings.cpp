@@ -4,33 +4,10 @@
 
 #include <cstdio>
 
-#include "network/BaseStationListOps.h"
-#include "network/WebClient.h"
-#include "network/WebOperations.h"
+#include "network/BaseStationRecord.h"
 
 namespace qelta::network {
 namespace {
-
-constexpr size_t kHostNameChars = 32;
-
-std::string Trimmed(std::string text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  const size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
-std::string StatusRow(const WebResult& r) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%s (%ld)", r.Word(), r.status);
-  return text;
-}
-
-std::string HttpRow(long status) {
-  char text[64];
-  std::snprintf(text, sizeof text, "HTTP: %ld", status);
-  return text;
-}
 
 bool Unusable(uint32_t address) { return address == 0 || address == 0xFFFFFFFFu; }
 
@@ -114,130 +91,6 @@ bool ReadIpSettingsDialog(const DialogModel& d, IpSettings& s) {
   };
   return read(kIpAddressField, s.ipAddress) && read(kIpMaskField, s.subnetMask) &&
          read(kIpGatewayField, s.gateway);
-}
-
-void EditIpSettings(CQeltaConfigView& view) {
-  if (view.selectedBaseStation == nullptr) return;
-  const BaseStationRecord station = *view.selectedBaseStation;
-  Silent(view).count = 0;
-  if (CheckPresence(view, &station)) {
-    ReportSilentBaseStations(view, "(IP setting)");
-    return;
-  }
-  WebSession session;
-  const std::string answerPath = view.programDir + kIpSettingsAnswerFile;
-  FILE* answer = std::fopen(answerPath.c_str(), "w+");
-  struct Closer {
-    FILE*& f;
-    ~Closer() {
-      if (f) std::fclose(f);
-    }
-  } closer{answer};
-
-  IpSettings s;
-  ParseHostOrder(station.addressText, s.ipAddress);
-  s.gateway = station.gatewayValid ? station.gateway : s.ipAddress;
-  s.subnetMask = station.maskValid ? station.mask : 0xFFFFFF00u;
-  s.mode = station.dhcp == 0 ? 1 : 0;
-  DialogModel dialog = IpSettingsDialog(s);
-  if (!view.ui().RunDialog(dialog) || !ReadIpSettingsDialog(dialog, s)) return;
-
-  const std::string ip = DottedHostOrder(s.ipAddress);
-  const std::string mask = DottedHostOrder(s.subnetMask);
-  const std::string gateway = DottedHostOrder(s.gateway);
-  const std::string hostName = Trimmed(s.hostName.substr(0, kHostNameChars));
-
-  const std::string question =
-      s.mode == 0
-          ? std::string(
-                "You have chosen DHCP as the IP configuration for this base station.\n\n"
-                "Is this correct?")
-          : "You have chosen fixed IP settings for this base station.\n\nIP address: " + ip +
-                "\nSubnet mask: " + mask + "\nDefault gateway: " + gateway +
-                "\n\nHost name: " + (hostName.empty() ? std::string("not used") : hostName) +
-                "\n\nAre the settings correct?";
-  if (view.Message(question, "Verify IP settings", MessageButtons::OkCancel, MessageIcon::Error) !=
-      MessageAnswer::Ok) {
-    return;
-  }
-  if (!session.Valid()) {
-    view.Message("Could not initialize HTTP interface.", "HTTP error");
-    return;
-  }
-
-  const WebResult page = GetLoginPage(session, station, answer);
-  view.AddOutputRow("Login file", HttpRow(page.status), ids::kImageSuccess, page.Kind());
-  const WebResult login = PostLogin(session, station, LoginBody(view), answer);
-  if (!login.Ok()) {
-    view.AddOutputRow("Login failure", "", ids::kImageFailure);
-    return;
-  }
-
-  const std::string body = s.mode == 0 ? std::string(kDhcpBody)
-                                       : "rbDHCP=off&ip_addr=" + ip + "&submask=" + mask +
-                                             "&gw_addr=" + gateway + "&Submit=Apply";
-  const WebResult setup = PostForm(session, station, kNetworkFormPath, body, answer);
-  view.AddOutputRow(s.mode == 0 ? "DHCP setup" : "IP address setup", StatusRow(setup),
-                    setup.Ok() ? ids::kImageSuccess : ids::kImageFailure, setup.Kind());
-  if (!setup.Ok()) {
-    view.AddOutputRow("IP setup failure", "", ids::kImageFailure);
-    return;
-  }
-  if (!hostName.empty()) SetHostName(view, &session, &station, hostName, answer);
-
-  const WebResult reboot = PostForm(session, station, kRebootFormPath, kRebootBody, answer);
-  view.AddOutputRow("Restarting base station.", reboot.Word(),
-                    reboot.Ok() ? ids::kImageSuccess : ids::kImageFailure, reboot.Kind());
-
-  NamedMutexGuard hold(ListLock(view), kTableClearLockWaitMs);
-  if (hold.Owned()) Table(view) = BaseStationList{};
-  view.listShowsBaseStations = false;
-  // The record the selection pointed at is gone.
-  view.selectedBaseStation = nullptr;
-}
-
-void RecoverIpSettings(CQeltaConfigView& view) {
-  if (view.selectedBaseStation == nullptr) return;
-  NamedMutexGuard hold(ListLock(view), kTableClearLockWaitMs);
-  if (!hold.Owned()) {
-    view.Message("Internal error: cannot access base station list.", "Error");
-    return;
-  }
-  const BaseStationRecord station = *view.selectedBaseStation;
-  IpSettings s;
-  s.ipAddress = ntohl(station.address);
-  s.subnetMask = station.maskValid ? station.mask : 0;
-  s.gateway = station.gatewayValid ? station.gateway : 0;
-  s.mode = station.dhcp == 0 ? 1 : 0;
-  DialogModel dialog = IpSettingsDialog(s, false);
-  if (!view.ui().RunDialog(dialog) || !ReadIpSettingsDialog(dialog, s)) return;
-
-  view.AddOutputRow("Performing...", "", ids::kImageStep);
-  bool sent = false;
-  if (s.mode == 0) {
-    const DhcpRequestPacket p = MakeDhcpRequest(station.mac);
-    sent = BaseStationDiscovery::SendToModules(p.data(), p.size());
-  } else {
-    const StaticAddressRequestPacket p =
-        MakeStaticAddressRequest(s.ipAddress, s.subnetMask, s.gateway, station.mac);
-    sent = BaseStationDiscovery::SendToModules(p.data(), p.size());
-  }
-  if (!sent) {
-    view.AddOutputRow("UDP broadcast error", "", ids::kImageFailure);
-    return;
-  }
-  const std::string macText = "MAC: " + FormatMac(station.mac);
-  view.AddOutputRow("Settings sent.", macText, ids::kImageStep);
-  view.AddOutputRow("Reboot", macText, ids::kImageStep);
-  const RebootRequestPacket reboot = MakeRebootRequest(station.mac);
-  if (!BaseStationDiscovery::SendToModules(reboot.data(), reboot.size())) {
-    view.AddOutputRow("UDP broadcast error", "", ids::kImageFailure);
-    return;
-  }
-  Table(view).count = 0;
-  view.outputList().DeleteAllRows();
-  view.selectedBaseStation = nullptr;
-  view.AddOutputRow("Reboot sent", macText, ids::kImageStep, RowKind::Success);  // done
 }
 
 }  // namespace qelta::network

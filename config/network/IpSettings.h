@@ -1,12 +1,10 @@
-// "IP address settings" (through the module's web forms) and "IP recovery" (through the discovery
-// protocol's configuration requests), with their dialog CIPSettingsDlg. The dialog's check lives
+// The dialog CIPSettingsDlg of "IP address settings" and "IP recovery", with its check, which lives
 // here so that every front end shares it.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "app/QeltaConfigView.h"
 #include "ui/DialogModel.h"
 
 namespace qelta::network {
@@ -42,9 +40,5 @@ std::string ValidateIpSettings(const IpSettings& settings);
 // and the settings read back from it (false when an address field does not parse).
 DialogModel IpSettingsDialog(const IpSettings& settings, bool withHostName = true);
 bool ReadIpSettingsDialog(const DialogModel& dialog, IpSettings& settings);
-
-// The commands, on selectedBaseStation.
-void EditIpSettings(CQeltaConfigView& view);
-void RecoverIpSettings(CQeltaConfigView& view);
 
 }  // namespace qelta::network

@@ -7,6 +7,8 @@
 #include <ctime>
 #include <mutex>
 
+#include "core/OutputImages.h"
+
 namespace qelta::network {
 namespace {
 
@@ -23,13 +25,19 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* target) {
   return std::fwrite(data, 1, bytes, static_cast<FILE*>(target));
 }
 
-std::string StatusText(const char* word, long status) {
+}  // namespace
+
+std::string StatusRowText(const WebResult& result) {
   char text[64];
-  std::snprintf(text, sizeof text, "%s (%ld)", word, status);
+  std::snprintf(text, sizeof text, "%s (%ld)", result.Word(), result.status);
   return text;
 }
 
-}  // namespace
+std::string HttpRowText(long status) {
+  char text[64];
+  std::snprintf(text, sizeof text, "HTTP: %ld", status);
+  return text;
+}
 
 std::string ModuleUrl(const BaseStationRecord& record, const char* path) {
   return std::string("http://") + record.addressText + "/" + path;
@@ -66,10 +74,6 @@ std::string FormEncode(const std::string& value) {
 std::string LoginBody(const std::string& user, const std::string& password) {
   return "cache=&protocol=http&username=" + FormEncode(user) + "&password=" + FormEncode(password) +
          "&btLogin=Login";
-}
-
-std::string LoginBody(const CQeltaConfigView& view) {
-  return LoginBody(view.ethUser, view.ethPassword);
 }
 
 std::string TickFileName() {
@@ -176,27 +180,27 @@ WebResult Download(WebSession& session, const BaseStationRecord& record, const c
   return session.Get(ModuleUrl(record, path), target);
 }
 
-int SetHostName(CQeltaConfigView& view, WebSession* session, const BaseStationRecord* record,
+int SetHostName(RowSink& rows, WebSession* session, const BaseStationRecord* record,
                 const std::string& hostName, FILE* answer) {
   if (session == nullptr || !session->Valid() || record == nullptr || hostName.empty()) return -2;
   const WebResult r = PostForm(*session, *record, kAdvancedNetworkFormPath,
                                "host_name=" + FormEncode(hostName) + "&Submit=Apply", answer);
-  view.AddOutputRow("Set host name", StatusText(r.Word(), r.status),
-                    r.Ok() ? ids::kImageSuccess : ids::kImageFailure, r.Kind());
-  view.ui().KeepPainting();
+  rows.AddRow("Set host name", StatusRowText(r), r.Ok() ? ids::kImageSuccess : ids::kImageFailure,
+              r.Kind());
+  rows.KeepPainting();
   return r.Ok() && !IsHttpError(r.status) ? 0 : -1;
 }
 
-void LogoutFromModule(CQeltaConfigView& view, WebSession* session) {
-  const BaseStationRecord* station = view.selectedBaseStation;
+void LogoutFromModule(RowSink& rows, WebSession* session, const BaseStationRecord* station,
+                      const std::string& folder) {
   if (station == nullptr || session == nullptr || !session->Valid()) return;
-  const std::string path = view.programDir + kLogoutFile;
+  const std::string path = folder + kLogoutFile;
   FILE* file = std::fopen(path.c_str(), "w+");
   const WebResult r = session->Get(LogoutUrl(*station), file);
-  const int row = view.AddOutputRow("Log out", StatusText(r.Word(), r.status),
-                                    r.Ok() ? ids::kImageSuccess : ids::kImageFailure, r.Kind());
-  if (!r.Ok()) view.outputList().SetText(row, 2, r.ErrorText());
-  view.ui().KeepPainting();
+  const int row = rows.AddRow("Log out", StatusRowText(r),
+                              r.Ok() ? ids::kImageSuccess : ids::kImageFailure, r.Kind());
+  if (!r.Ok()) rows.SetText(row, 2, r.ErrorText());
+  rows.KeepPainting();
   if (file) std::fclose(file);
   std::remove(path.c_str());
 }

@@ -1,21 +1,18 @@
 // The Ethernet modules' web client: the form paths and bodies, one libcurl easy handle per
 // operation (its cookie store carries the login to the later requests), answers written to files,
 // the HTTP error test, and the steps other operations reuse: the login conversation, the host
-// name form and the logout. Everything here runs on the main form's thread.
+// name form and the logout. A session belongs to one thread at a time: the form's, or the worker
+// of a station worked on beside others.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
-#include "app/QeltaConfigView.h"
+#include "core/RowSink.h"
 #include "network/BaseStationRecord.h"
 #include "network/CurlGlobal.h"
 
 typedef void CURL;
-
-namespace qelta::fleet {
-class FleetRun;
-}
 
 namespace qelta::network {
 
@@ -48,8 +45,6 @@ bool IsHttpError(long status);
 std::string FormEncode(const std::string& value);
 // "cache=&protocol=http&username=...&password=...&btLogin=Login" with both values form-encoded.
 std::string LoginBody(const std::string& user, const std::string& password);
-// The login body from the form's settings (ethUser, ethPassword).
-std::string LoginBody(const CQeltaConfigView& view);
 
 // "%08lX.cfg" from the millisecond tick count: the name of a scratch or download file.
 std::string TickFileName();
@@ -122,20 +117,19 @@ WebResult PostForm(WebSession& session, const BaseStationRecord& record, const c
 WebResult Download(WebSession& session, const BaseStationRecord& record, const char* path,
                    FILE* target);
 
+// What a request's row shows: "OK (200)", "FAILED (0)"; and "HTTP: 404".
+std::string StatusRowText(const WebResult& result);
+std::string HttpRowText(long status);
+
 // Posts "host_name=...&Submit=Apply" (the name form-encoded) to the advanced network form and adds
 // the row "Set host name". 0 on success, -1 on a failed transfer or an HTTP error status, -2 (no
 // row, nothing sent) when the session, record or host name is missing or the name is empty.
-int SetHostName(CQeltaConfigView& view, WebSession* session, const BaseStationRecord* record,
+int SetHostName(RowSink& rows, WebSession* session, const BaseStationRecord* record,
                 const std::string& hostName, FILE* answer = nullptr);
 
-// GET the logout page of selectedBaseStation into "ethlogout.tmp", add the row "Log out", delete
-// the file. Nothing without a selected station or a session.
-void LogoutFromModule(CQeltaConfigView& view, WebSession* session);
-
-// The default Ethernet and serial settings posted to each station (see the operation).
-// records: count copies; at most 256 are worked on. `run`: the fleet run of a command that has
-// further phases (null: a run of its own).
-void ApplyDefaultEthernetSettings(CQeltaConfigView& view, const BaseStationRecord* records,
-                                  unsigned long count, fleet::FleetRun* run = nullptr);
+// GET the station's logout page into "ethlogout.tmp" in `folder`, add the row "Log out", delete
+// the file. Nothing without a station or a session.
+void LogoutFromModule(RowSink& rows, WebSession* session, const BaseStationRecord* station,
+                      const std::string& folder);
 
 }  // namespace qelta::network

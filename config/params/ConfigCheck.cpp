@@ -1,6 +1,5 @@
 #include "params/ConfigCheck.h"
 
-#include <atomic>
 #include <cstdio>
 
 #include "params/DecimalValue.h"
@@ -40,32 +39,17 @@ std::string BaseName(const std::string& path) {
 
 }  // namespace
 
-std::vector<RecordedWrite> CheckConfiguration(ParamsForm& form, const std::string& path,
+std::vector<RecordedWrite> CheckConfiguration(TerminalView& terminal, const std::string& path,
                                               int16_t deviceType) {
   RecordingParamLink device(deviceType);
-  // The dry run works on copies: the form's page, flags and function-key table stay as they are,
-  // and the keys' send flags are those a real upload would find.
-  ParamsState state = form.state;
-  int32_t comPort = form.comPort;
-  int16_t eepromPage = form.eepromPage;
-  bool deviceMenuEnabled = form.deviceMenuEnabled;
-  std::atomic<bool> noStationList{false};
-  std::string configFilePath = path;
-  ParamsForm dryRun{.link = device,
-                    .rows = form.rows,
-                    .ui = form.ui,
-                    .state = state,
-                    .comPort = comPort,
-                    .eepromPage = eepromPage,
-                    .deviceMenuEnabled = deviceMenuEnabled,
-                    .listShowsBaseStations = noStationList,
-                    .configFilePath = configFilePath,
-                    .programDir = form.programDir,
-                    .startDir = form.startDir,
-                    .uiProduction = form.uiProduction,
-                    .stations = {},
-                    .storeSettingsPath = {},
-                    .editorCommand = {}};
+  // The dry run works on a copy of the state: the form's page, flags and function-key table stay
+  // as they are, and the keys' send flags are those a real upload would find.
+  fleet::StationState state;
+  state.functionKeys = terminal.state.functionKeys;
+  TerminalView dryRun(device, terminal.rows, terminal.ui, state, terminal.settings,
+                      terminal.selection);
+  dryRun.configFilePath = path;
+  dryRun.startFolder = terminal.startFolder;
   UploadConfiguration(dryRun);
   return device.Writes();
 }
@@ -93,25 +77,25 @@ std::string WriteSourceText(const RecordedWrite& write) {
   return write.source + " (refused: outside the device's memory)";
 }
 
-void CheckConfigurationFile(ParamsForm& form) {
+void CheckConfigurationFile(TerminalView& terminal) {
   FileDialogRequest request;
   request.initialName = "*.pcg";
   request.defaultExt = "pcg";
   request.filter = "QeltaC Files (*.pcg)";
   request.hideReadOnly = true;
-  const std::optional<std::string> path = form.ui.FileDialog(request);
+  const std::optional<std::string> path = terminal.ui.FileDialog(request);
   if (!path || path->empty()) return;
   DialogModel dialog = DeviceTypeDialog();
-  if (!form.ui.RunDialog(dialog)) return;
+  if (!terminal.ui.RunDialog(dialog)) return;
   const auto type = static_cast<int16_t>(ParseDecimal(dialog.Value(kTypeField)));
 
-  form.rows.AddOutputRow("Check configuration file", BaseName(*path), kImageInfo);
-  form.rows.SetRowText(form.rows.RowCount() - 1, 2, "device type " + std::to_string(type));
-  const std::vector<RecordedWrite> writes = CheckConfiguration(form, *path, type);
-  form.rows.AddOutputRow("Memory writes", std::to_string(writes.size()), kImageInfo);
+  terminal.rows.AddOutputRow("Check configuration file", BaseName(*path), kImageInfo);
+  terminal.rows.SetRowText(terminal.rows.RowCount() - 1, 2, "device type " + std::to_string(type));
+  const std::vector<RecordedWrite> writes = CheckConfiguration(terminal, *path, type);
+  terminal.rows.AddOutputRow("Memory writes", std::to_string(writes.size()), kImageInfo);
   for (const RecordedWrite& write : writes) {
-    form.rows.AddOutputRow(WriteAddressText(write), HexBytes(write.bytes), kImageStep);
-    form.rows.SetRowText(form.rows.RowCount() - 1, 2, WriteSourceText(write));
+    terminal.rows.AddOutputRow(WriteAddressText(write), HexBytes(write.bytes), kImageStep);
+    terminal.rows.SetRowText(terminal.rows.RowCount() - 1, 2, WriteSourceText(write));
   }
 }
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "params/ParamsForm.h"
 #include "params/RecordingParamLink.h"
+#include "params/TerminalView.h"
 
 namespace qelta {
 
@@ -22,7 +22,7 @@ inline constexpr int16_t kCheckTypeBaseStation = 9;
 
 // Runs the upload of `path` against a device model of `deviceType` (8 or 9), posting its rows to
 // the form's list; returns the memory writes in the order they were sent.
-std::vector<RecordedWrite> CheckConfiguration(ParamsForm& form, const std::string& path,
+std::vector<RecordedWrite> CheckConfiguration(TerminalView& terminal, const std::string& path,
                                               int16_t deviceType);
 
 // "2:121" for one byte, "2:100-119" for more: the page and the addresses a write covers.
@@ -35,6 +35,6 @@ std::string WriteSourceText(const RecordedWrite& write);
 // The File menu's "Check configuration file": asks for the file (as "&Open Configuration
 // File..." does) and the device type, then shows the check's rows, a "Memory writes" row and one
 // row per write ("page:address", hex bytes, source) in the output list.
-void CheckConfigurationFile(ParamsForm& form);
+void CheckConfigurationFile(TerminalView& terminal);
 
 }  // namespace qelta

@@ -1,7 +1,6 @@
-// The firmware upload of the File menu ("FirmWare update..."): the SorviFWUpload dialog guides
-// the user through the cabling and the choice of the image, the link is opened at the boot speed
-// and the boot loader runs from the main form's timer, so that the output list has been painted
-// before the form blocks. The loader's result code becomes output rows.
+// The firmware upload of the File menu ("FirmWare update..."): the SorviFWUpload dialog that guides
+// the user through the cabling and the choice of the image, and the output rows of the boot
+// loader's result code. The form's command is in app/FirmwareCommands.h.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +9,6 @@
 
 #include "ui/DialogModel.h"
 #include "ui/UiPort.h"
-
-class CQeltaConfigView;
 
 namespace qelta {
 
@@ -33,12 +30,6 @@ DialogModel SorviFWUpload(UiPort& ui);
 // the chosen path goes into the dialog's path field.
 void ChooseFirmwareFile(UiPort& ui, DialogModel& dialog);
 
-// "FirmWare update...": dialog, link opened at 4800 baud, upload armed on timer 1.
-void StartFirmwareUpload(CQeltaConfigView& view);
-
-// The armed upload (from the timer): Boot, close the link, report the result.
-void RunFirmwareUpload(CQeltaConfigView& view);
-
 // The rows (name, value, image) that report a boot loader result.
 struct FirmwareRow {
   std::string name;
@@ -47,8 +38,5 @@ struct FirmwareRow {
   bool operator==(const FirmwareRow&) const = default;
 };
 std::vector<FirmwareRow> FirmwareResultRows(int16_t result);
-
-// Registers "FirmWare update..." on the form.
-void InstallFirmwareUploadCommands(CQeltaConfigView& view);
 
 }  // namespace qelta

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "app/RowKind.h"
+#include "core/RowKind.h"
 
 namespace qelta {
 

@@ -6,17 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "core/FunctionKeys.h"
 #include "params/OutputRows.h"
 #include "params/ParamLink.h"
 
 namespace qelta {
-
-struct FunctionKeyEntry {
-  std::string text;
-  int32_t send = 0;
-};
-// Keys F1..F10; lives as long as the program, so send flags carry over from one upload to the next.
-using FunctionKeyTable = std::array<FunctionKeyEntry, 10>;
 
 class ParameterWriter {
  public:

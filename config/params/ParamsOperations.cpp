@@ -26,22 +26,22 @@ std::string Format(const char* format, Args... args) {
   return buffer;
 }
 
-void ErrorBox(ParamsForm& form, const std::string& text, const std::string& caption) {
-  form.ui.MessageBox(text, caption, MessageButtons::Ok, MessageIcon::Error);
+void ErrorBox(TerminalView& terminal, const std::string& text, const std::string& caption) {
+  terminal.ui.MessageBox(text, caption, MessageButtons::Ok, MessageIcon::Error);
 }
 
-void RestoreStartDir(const ParamsForm& form) {
-  if (form.startDir.empty()) return;
+void RestoreStartDir(const TerminalView& terminal) {
+  if (terminal.startFolder.empty()) return;
   std::error_code ignored;
-  std::filesystem::current_path(form.startDir, ignored);
+  std::filesystem::current_path(terminal.startFolder, ignored);
 }
 
-void StartEditor(ParamsForm& form, const std::string& path) {
+void StartEditor(TerminalView& terminal, const std::string& path) {
   ProcessRequest request;
-  request.argv = form.editorCommand;
+  request.argv = terminal.editorCommand;
   if (request.argv.empty()) request.argv.push_back("xdg-open");
   request.argv.push_back(path);
-  form.ui.StartProcess(request);
+  terminal.ui.StartProcess(request);
 }
 
 // The value after the keyword's "XXX=" prefix of an item in the selection file.
@@ -52,80 +52,79 @@ int16_t AddressAfter(const std::string& item, size_t prefix) {
 
 }  // namespace
 
-void UploadConfiguration(ParamsForm& form) {
-  form.link.Disconnect();
-  if (form.stations.clearSilent) form.stations.clearSilent();
-  ParameterWriter(form.link, form.rows, form.state.functionKeys).ClearFunctionKeys();
+void UploadConfiguration(TerminalView& terminal) {
+  terminal.link.Disconnect();
+  if (terminal.stations.clearSilent) terminal.stations.clearSilent();
+  ParameterWriter(terminal.link, terminal.rows, terminal.state.functionKeys).ClearFunctionKeys();
 
   std::optional<StationTarget> station;
-  if (form.listShowsBaseStations && form.stations.selected) station = form.stations.selected();
+  if (terminal.listShowsBaseStations && terminal.stations.selected)
+    station = terminal.stations.selected();
   if (station) {
-    if (form.stations.checkPresenceFails && form.stations.checkPresenceFails(*station)) {
-      if (form.stations.reportSilent) form.stations.reportSilent("(set config)");
+    if (terminal.stations.checkPresenceFails && terminal.stations.checkPresenceFails(*station)) {
+      if (terminal.stations.reportSilent) terminal.stations.reportSilent("(set config)");
       return;
     }
-    if (form.link.ConnectTCP(station->address, station->port) != 0) {
-      form.rows.AddOutputRow(
+    if (terminal.link.ConnectTCP(station->address, station->port) != 0) {
+      terminal.rows.AddOutputRow(
           Format("Cannot connect to %hu @ %s", station->port, station->addressText.c_str()), "",
           kImageFailure);
-      form.ui.Beep();
+      terminal.ui.Beep();
       return;
     }
   } else {
-    if (!form.link.Connect(static_cast<int16_t>(form.comPort), kSerialBaud)) {
-      form.rows.DeleteAllRows();
-      form.rows.AddOutputRow(" not available!", "", kImageFailure);
-      form.rows.SetRowText(form.rows.RowCount() - 1, 2, form.link.LastFailure());
-      form.ui.Beep();
+    if (!terminal.link.Connect(static_cast<int16_t>(terminal.settings.comPort), kSerialBaud)) {
+      terminal.rows.DeleteAllRows();
+      terminal.rows.AddOutputRow(" not available!", "", kImageFailure);
+      terminal.rows.SetRowText(terminal.rows.RowCount() - 1, 2, terminal.link.LastFailure());
+      terminal.ui.Beep();
       return;
     }
-    form.deviceMenuEnabled = true;
+    terminal.state.deviceMenuEnabled = true;
   }
 
-  const int16_t deviceType = form.link.GetDevice();
-  if (deviceType == 8) {
-    form.eepromPage = 2;
-  } else if (deviceType == 9) {
-    form.eepromPage = 0;
+  const int16_t deviceType = terminal.link.GetDevice();
+  if (deviceType == 8 || deviceType == 9) {
+    terminal.state.eepromPage = deviceType == 8 ? 2 : 0;
   } else {
-    form.rows.AddOutputRow(" Qelta device not found", "", kImageFailure);
-    form.ui.Beep();
+    terminal.rows.AddOutputRow(" Qelta device not found", "", kImageFailure);
+    terminal.ui.Beep();
     return;
   }
   // From here on no write goes where the device keeps nothing of it (or keeps it elsewhere).
-  MemoryBoundsLink device(form.link, form.rows, deviceType);
-  ParameterWriter fileWriter(device, form.rows, form.state.functionKeys);
-  fileWriter.SetTargetPage(form.eepromPage);
+  MemoryBoundsLink device(terminal.link, terminal.rows, deviceType);
+  ParameterWriter fileWriter(device, terminal.rows, terminal.state.functionKeys);
+  fileWriter.SetTargetPage(*terminal.state.eepromPage);
 
-  switch (UploadConfigurationFile(device, form.rows, fileWriter, form.configFilePath)) {
+  switch (UploadConfigurationFile(device, terminal.rows, fileWriter, terminal.configFilePath)) {
     case UploadEnd::kFileNotOpened:
       return;
     case UploadEnd::kParameterFailure:
-      form.ui.Beep();
+      terminal.ui.Beep();
       return;
     case UploadEnd::kFinished:
-      RestoreStartDir(form);
+      RestoreStartDir(terminal);
       return;
   }
 }
 
-void EditConfiguration(ParamsForm& form) { StartEditor(form, form.configFilePath); }
+void EditConfiguration(TerminalView& terminal) { StartEditor(terminal, terminal.configFilePath); }
 
-void LoadReadSetup(ParamsForm& form) {
-  ReadSetupResult result = LoadReadSetupFile(form.programDir + kReadSetupFileName);
+void LoadReadSetup(TerminalView& terminal) {
+  ReadSetupResult result = LoadReadSetupFile(terminal.settings.workingFolder + kReadSetupFileName);
   if (result.tooManyEntries) {
-    ErrorBox(form, "Alert: too many entries defined for the hand terminal read setup", "Error");
-    form.state.selection.clear();
+    ErrorBox(terminal, "Alert: too many entries defined for the hand terminal read setup", "Error");
+    terminal.selection.clear();
     return;
   }
-  if (!result.entries.empty()) form.state.selection = std::move(result.entries);
+  if (!result.entries.empty()) terminal.selection = std::move(result.entries);
 }
 
-void ReadParameters(ParamsForm& form) {
-  if (form.listShowsBaseStations) return;
-  form.rows.DeleteAllRows();
-  if (form.state.selection.empty()) {
-    ErrorBox(form, "No configuration entries have been defined.", "Error");
+void ReadParameters(TerminalView& terminal) {
+  if (terminal.listShowsBaseStations) return;
+  terminal.rows.DeleteAllRows();
+  if (terminal.selection.empty()) {
+    ErrorBox(terminal, "No configuration entries have been defined.", "Error");
     return;
   }
   FileDialogRequest request;
@@ -134,58 +133,61 @@ void ReadParameters(ParamsForm& form) {
   request.defaultExt = "pcg";
   request.filter = "QeltaC Files (*.pcg)";
   request.hideReadOnly = true;
-  const std::optional<std::string> path = form.ui.FileDialog(request);
+  const std::optional<std::string> path = terminal.ui.FileDialog(request);
   if (!path) return;
 
-  form.link.Disconnect();
-  form.rows.InsertRow(0, Format("Connecting to COM%hu", static_cast<uint16_t>(form.comPort)),
-                      kImageInfo);
-  if (!form.link.Connect(static_cast<int16_t>(form.comPort), kSerialBaud)) {
-    ErrorBox(form, Format("Cannot connect to COM port.\nPort=%d.", form.comPort), "Error");
+  terminal.link.Disconnect();
+  terminal.rows.InsertRow(
+      0, Format("Connecting to COM%hu", static_cast<uint16_t>(terminal.settings.comPort)),
+      kImageInfo);
+  if (!terminal.link.Connect(static_cast<int16_t>(terminal.settings.comPort), kSerialBaud)) {
+    ErrorBox(terminal, Format("Cannot connect to COM port.\nPort=%d.", terminal.settings.comPort),
+             "Error");
     return;
   }
-  int16_t device = form.link.GetDevice();
+  int16_t device = terminal.link.GetDevice();
   if (device < 0) {
-    form.rows.AddOutputRow("Cannot get device on COM" + std::to_string(form.comPort), "",
-                           kImageFailure);
-    form.link.Disconnect();
+    terminal.rows.AddOutputRow(
+        "Cannot get device on COM" + std::to_string(terminal.settings.comPort), "", kImageFailure);
+    terminal.link.Disconnect();
     return;
   }
   if (device != 8) {
-    ErrorBox(form, "Copying other device parameters than hand terminal's is not supported.",
+    ErrorBox(terminal, "Copying other device parameters than hand terminal's is not supported.",
              "Error, device=" + std::to_string(device));
-    form.link.Disconnect();
+    terminal.link.Disconnect();
     return;
   }
-  form.rows.SetRowText(0, 1, "OK");
-  form.rows.InsertRow(1, "Getting device...", kImageInfo);
-  device = form.link.GetDevice();
+  terminal.rows.SetRowText(0, 1, "OK");
+  terminal.rows.InsertRow(1, "Getting device...", kImageInfo);
+  device = terminal.link.GetDevice();
   if (device != 8 && device != 9) {
-    form.rows.DeleteAllRows();
-    form.rows.InsertRow(
-        0, Format("Cannot get device @ COM%lu.", static_cast<unsigned long>(form.comPort)),
-        kImageFailure);
+    terminal.rows.DeleteAllRows();
+    terminal.rows.InsertRow(0,
+                            Format("Cannot get device @ COM%lu.",
+                                   static_cast<unsigned long>(terminal.settings.comPort)),
+                            kImageFailure);
     return;
   }
-  form.rows.SetRowText(1, 1, "OK");
-  form.rows.SetRowText(1, 2, Format("Device=%hd.", device));
+  terminal.rows.SetRowText(1, 1, "OK");
+  terminal.rows.SetRowText(1, 2, Format("Device=%hd.", device));
 
   // Opened before the read, emptied only when the read-out is complete.
   ReadoutTarget file;
   if (file.Open(*path) != 0) {
-    ErrorBox(form, "Cannot open file. Name:" + *path, "File open error");
+    ErrorBox(terminal, "Cannot open file. Name:" + *path, "File open error");
     return;
   }
-  form.rows.DeleteAllRows();
+  terminal.rows.DeleteAllRows();
   // The progress row, whatever its picture.
-  form.rows.InsertRow(0, "Reading device parameters...", kImageSuccess, RowKind::Step);
+  terminal.rows.InsertRow(0, "Reading device parameters...", kImageSuccess, RowKind::Step);
 
   ReadoutImage image{};
   bool failed = false;
   for (int half = 0; half < 2; ++half) {
-    if (!form.link.ReadEepromBlock(static_cast<int16_t>(255 * half), 2, 255)) failed = true;
+    if (!terminal.link.ReadEepromBlock(static_cast<int16_t>(255 * half), 2, 255)) failed = true;
     for (size_t a = 256 * static_cast<size_t>(half); a < 256 * static_cast<size_t>(half + 1); ++a) {
-      const int16_t byte = form.link.GetEepByte(2, static_cast<int16_t>(a));
+      const int16_t byte = terminal.link.GetEepByte(2, static_cast<int16_t>(a));
       if (byte == -1) failed = true;
       image[a] = static_cast<uint8_t>(byte);
     }
@@ -194,32 +196,32 @@ void ReadParameters(ParamsForm& form) {
   ReadoutKeys keys;
   std::string content;
   if (!failed) {
-    for (const SelectionEntry& entry : form.state.selection) {
-      form.rows.SetRowText(0, 1, entry.name);
-      form.ui.KeepPainting();
+    for (const SelectionEntry& entry : terminal.selection) {
+      terminal.rows.SetRowText(0, 1, entry.name);
+      terminal.ui.KeepPainting();
       const std::string caption = DecodeSelectionEntry(entry, image, keys, content);
-      if (!caption.empty()) form.rows.SetRowText(0, 2, caption);
+      if (!caption.empty()) terminal.rows.SetRowText(0, 2, caption);
     }
   }
 
-  form.rows.DeleteAllRows();
+  terminal.rows.DeleteAllRows();
   if (!failed) {
-    form.rows.AddOutputRow(
-        Format("%lu parameters read OK.", static_cast<unsigned long>(form.state.selection.size())),
+    terminal.rows.AddOutputRow(
+        Format("%lu parameters read OK.", static_cast<unsigned long>(terminal.selection.size())),
         *path, kImageSuccess);
     content += FunctionKeySection(keys);
     if (!file.Commit(content)) {
       // The device was read but the file did not take it: say so rather than open a stub.
-      form.rows.AddOutputRow("Cannot write file", *path, kImageFailure);
+      terminal.rows.AddOutputRow("Cannot write file", *path, kImageFailure);
     } else {
-      StartEditor(form, *path);
+      StartEditor(terminal, *path);
     }
   } else {
     file.Abandon();
-    form.rows.InsertRow(0, "Reading parameters failed", kImageNone, RowKind::Failure);
+    terminal.rows.InsertRow(0, "Reading parameters failed", kImageNone, RowKind::Failure);
   }
-  form.link.Disconnect();
-  if (form.storeSettingsPath) form.storeSettingsPath();
+  terminal.link.Disconnect();
+  if (terminal.storeSettingsPath) terminal.storeSettingsPath();
 }
 
 std::string CalibrationText(int16_t calibration, bool baseStation) {
@@ -266,78 +268,82 @@ std::optional<std::string> DeviceInfoItemValue(DeviceInfoContext& c, const std::
   return item;
 }
 
-void ReadDeviceInfo(ParamsForm& form) {
-  form.deviceMenuEnabled = false;
+void ReadDeviceInfo(TerminalView& terminal) {
+  terminal.state.deviceMenuEnabled = false;
   bool baseStation = false;
   std::optional<StationTarget> station;
-  if (form.stations.selected) station = form.stations.selected();
+  if (terminal.stations.selected) station = terminal.stations.selected();
   if (station) {
-    if (form.stations.confirmResponding && !form.stations.confirmResponding(*station)) return;
-    if (form.link.ConnectTCP(station->address, station->port) != 0) {
-      form.rows.AddOutputRow(
+    if (terminal.stations.confirmResponding && !terminal.stations.confirmResponding(*station))
+      return;
+    if (terminal.link.ConnectTCP(station->address, station->port) != 0) {
+      terminal.rows.AddOutputRow(
           Format("Connect error %hu @ %s", station->port, station->addressText.c_str()), "",
           kImageFailure);
       return;
     }
     baseStation = true;
   } else {
-    const auto port = static_cast<uint16_t>(form.comPort);
-    form.rows.AddOutputRow(Format("Connecting to COM%hu", port), "", kImageInfo);
-    if (!form.link.Connect(static_cast<int16_t>(form.comPort), kSerialBaud)) {
-      form.rows.DeleteAllRows();
-      form.rows.AddOutputRow("Cannot open COM" + std::to_string(form.comPort), "", kImageFailure);
-      form.rows.SetRowText(form.rows.RowCount() - 1, 2, form.link.LastFailure());
-      form.ui.Beep();
+    const auto port = static_cast<uint16_t>(terminal.settings.comPort);
+    terminal.rows.AddOutputRow(Format("Connecting to COM%hu", port), "", kImageInfo);
+    if (!terminal.link.Connect(static_cast<int16_t>(terminal.settings.comPort), kSerialBaud)) {
+      terminal.rows.DeleteAllRows();
+      terminal.rows.AddOutputRow("Cannot open COM" + std::to_string(terminal.settings.comPort), "",
+                                 kImageFailure);
+      terminal.rows.SetRowText(terminal.rows.RowCount() - 1, 2, terminal.link.LastFailure());
+      terminal.ui.Beep();
       return;
     }
-    form.rows.AddOutputRow(Format("Reading from COM%hu", port), "", kImageInfo);
-    form.deviceMenuEnabled = true;
+    terminal.rows.AddOutputRow(Format("Reading from COM%hu", port), "", kImageInfo);
+    terminal.state.deviceMenuEnabled = true;
   }
 
-  const int16_t device = form.link.GetDevice();
-  form.rows.DeleteAllRows();
-  form.listShowsBaseStations = false;
+  const int16_t device = terminal.link.GetDevice();
+  terminal.rows.DeleteAllRows();
+  terminal.state.listShowsBaseStations = false;
   if (device != 8 && device != 9) {
-    form.rows.AddOutputRow(Format("Cannot find Tolvi device, dev=%d", device), "", kImageFailure);
-    form.link.Disconnect();
-    form.ui.Beep();
-    form.deviceMenuEnabled = false;
+    terminal.rows.AddOutputRow(Format("Cannot find Tolvi device, dev=%d", device), "",
+                               kImageFailure);
+    terminal.link.Disconnect();
+    terminal.ui.Beep();
+    terminal.state.deviceMenuEnabled = false;
     return;
   }
-  form.rows.AddOutputRow("Reading device info...", "", kImageStep);
+  terminal.rows.AddOutputRow("Reading device info...", "", kImageStep);
 
   int16_t kind = 0;
+  const int16_t page = device == 8 ? 2 : 0;
+  terminal.state.eepromPage = page;
   if (device == 8) {
-    form.eepromPage = 2;
     const char* failure = nullptr;
-    if (!form.link.ReadEepromBlock(20000, 2, 40)) {
+    if (!terminal.link.ReadEepromBlock(20000, 2, 40)) {
       failure = "Read FW version failed";
-    } else if (!form.link.ReadEepromBlock(0, 2, 255)) {
+    } else if (!terminal.link.ReadEepromBlock(0, 2, 255)) {
       failure = "Read Eeprom block failed";
     }
     if (failure != nullptr) {
-      form.rows.AddOutputRow(failure, "", kImageFailure);
-      form.link.Disconnect();
-      form.ui.Beep();
+      terminal.rows.AddOutputRow(failure, "", kImageFailure);
+      terminal.link.Disconnect();
+      terminal.ui.Beep();
       return;
     }
-    kind = form.link.GetEepByte(2, 99);
+    kind = terminal.link.GetEepByte(2, 99);
   } else {
-    form.eepromPage = 0;
     baseStation = true;
-    form.link.ReadEepromBlock(0, 0, 100);
-    kind = form.link.ReadEepromVal(99, 0);
+    terminal.link.ReadEepromBlock(0, 0, 100);
+    kind = terminal.link.ReadEepromVal(99, 0);
   }
 
-  form.rows.DeleteAllRows();
+  terminal.rows.DeleteAllRows();
   LineReader reader(kTemplatePiece);
-  if (!reader.Open(form.programDir + kDeviceInfoFileName)) {
-    form.rows.AddOutputRow("Cannot open [RFDeviceInfo.txt] file for reading!", "", kImageFailure);
-    form.rows.SetRowText(form.rows.RowCount() - 1, 2, reader.FailureText());
+  if (!reader.Open(terminal.settings.workingFolder + kDeviceInfoFileName)) {
+    terminal.rows.AddOutputRow("Cannot open [RFDeviceInfo.txt] file for reading!", "",
+                               kImageFailure);
+    terminal.rows.SetRowText(terminal.rows.RowCount() - 1, 2, reader.FailureText());
     return;
   }
-  DeviceInfoContext context{form.link, form.eepromPage, baseStation, device,
-                            form.uiProduction != 0};
+  DeviceInfoContext context{terminal.link, page, baseStation, device,
+                            terminal.settings.productionMode};
   bool sectionOpen = false;
   while (auto line = reader.Next()) {
     const ColonFields fields = SplitColonFields(*line);
@@ -350,18 +356,18 @@ void ReadDeviceInfo(ParamsForm& form) {
     // Every line of the open section is an item line, a blank one too.
     context.itemFailed = false;
     if (auto value = DeviceInfoItemValue(context, fields.second)) {
-      form.rows.AddOutputRow(fields.first, *value, kImageInfo,
-                             context.itemFailed ? RowKind::Failure : RowKind::Information);
+      terminal.rows.AddOutputRow(fields.first, *value, kImageInfo,
+                                 context.itemFailed ? RowKind::Failure : RowKind::Information);
     }
   }
   if (!sectionOpen) {
-    form.rows.AddOutputRow(
+    terminal.rows.AddOutputRow(
         "Unknown device",
         Format("Type: %d (%02lX)", kind, static_cast<unsigned long>(static_cast<uint32_t>(kind))),
         kImageFailure);
   }
   reader.Close();
-  form.link.Disconnect();
+  terminal.link.Disconnect();
 }
 
 }  // namespace qelta

@@ -5,18 +5,18 @@
 
 #include <string>
 
-#include "params/ParamsForm.h"
+#include "params/TerminalView.h"
 
 namespace qelta {
 
 inline constexpr const char* kDeviceInfoFileName = "RFDeviceInfo.txt";
 
-void UploadConfiguration(ParamsForm& form);
-void EditConfiguration(ParamsForm& form);
-void ReadParameters(ParamsForm& form);
-void ReadDeviceInfo(ParamsForm& form);
+void UploadConfiguration(TerminalView& terminal);
+void EditConfiguration(TerminalView& terminal);
+void ReadParameters(TerminalView& terminal);
+void ReadDeviceInfo(TerminalView& terminal);
 // Loads programDir + "HT_parameters_to_get.cfg" into the selection table.
-void LoadReadSetup(ParamsForm& form);
+void LoadReadSetup(TerminalView& terminal);
 
 // The value an item line of the device-information template shows, or nullopt when the line is
 // left out (a calibration line outside production mode).

@@ -2,10 +2,9 @@
 // the function-key table of the configuration upload and the read-out's selection table.
 #pragma once
 
-#include <array>
 #include <vector>
 
-#include "params/ParameterWriter.h"
+#include "core/FunctionKeys.h"
 #include "params/ReadSetup.h"
 
 struct ParamsState {

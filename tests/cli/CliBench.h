@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "app/FileAccess.h"
-#include "app/SettingsStore.h"
+#include "core/FileAccess.h"
+#include "core/SettingsStore.h"
 #include "cli/CliContext.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "FormTestSupport.h"
-#include "app/ControlCharacters.h"
+#include "core/ControlCharacters.h"
 #include "cli/CliContext.h"
 #include "cli/JsonFields.h"
 

@@ -17,7 +17,7 @@
 #include <thread>
 #include <utility>
 
-#include "app/FileAccess.h"
+#include "core/FileAccess.h"
 #include "app/HttpHandlerLookup.h"
 #include "app/QeltaConfigView.h"
 #include "ui/ScriptedUi.h"

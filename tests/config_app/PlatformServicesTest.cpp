@@ -1,7 +1,7 @@
 // The platform services behind the form: working folder, process start, desktop entries, and the
 // scripted port's dialog handling.
 #include "FormTestSupport.h"
-#include "app/WorkingFolder.h"
+#include "core/WorkingFolder.h"
 
 namespace {
 

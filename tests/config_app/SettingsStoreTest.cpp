@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "FormTestSupport.h"
-#include "app/SettingsKey.h"
+#include "core/SettingsKey.h"
 
 namespace {
 

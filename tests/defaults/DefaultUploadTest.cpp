@@ -6,7 +6,7 @@
 
 #include "../xml/StationBench.h"
 #include "app/DefaultUpload.h"
-#include "app/SettingsKey.h"
+#include "core/SettingsKey.h"
 
 namespace qelta {
 namespace {

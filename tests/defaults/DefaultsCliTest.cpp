@@ -7,7 +7,7 @@
 #include <memory>
 #include <sstream>
 
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "cli/CliContext.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"

@@ -14,12 +14,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/FileAccess.h"
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
-#include "app/SettingsStore.h"
+#include "core/FileAccess.h"
+#include "core/SettingsStore.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
-#include "network/BaseStationListOps.h"
 #include "transport/DeviceRunner.h"
 #include "transport/PtyEndpoint.h"
 #include "ui/ScriptedUi.h"
@@ -159,8 +159,8 @@ class DevopsFormTest : public ::testing::Test {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (;;) {
       {
-        qelta::network::NamedMutexGuard hold(qelta::network::ListLock(*form), 1000);
-        if (hold.Owned() && qelta::network::Table(*form).count == specs.size()) break;
+        qelta::network::NamedMutexGuard hold(form->directory().ListLock(), 1000);
+        if (hold.Owned() && form->directory().Table().count == specs.size()) break;
       }
       ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "stations not discovered";
       std::this_thread::sleep_for(std::chrono::milliseconds(50));

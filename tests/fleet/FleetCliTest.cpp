@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/FileAccess.h"
-#include "app/SettingsStore.h"
+#include "core/FileAccess.h"
+#include "core/SettingsStore.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
 #include "module/WebInterface.h"

@@ -16,13 +16,13 @@
 #include <thread>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "device/SimDevice.h"
 #include "fleet/FleetSettings.h"
 #include "module/SimulatedModule.h"
 #include "module/WebInterface.h"
-#include "network/BaseStationListOps.h"
 #include "network/WebClient.h"
 #include "ui/ScriptedUi.h"
 
@@ -161,8 +161,8 @@ class FleetEquivalenceTest : public ::testing::TestWithParam<Command> {
     form->InitialiseForm();
     ui.RunPostedTasks();
     auto tableCount = [&] {
-      qelta::network::NamedMutexGuard hold(qelta::network::ListLock(*form), 1000);
-      return qelta::network::Table(*form).count;
+      qelta::network::NamedMutexGuard hold(form->directory().ListLock(), 1000);
+      return form->directory().Table().count;
     };
     const auto deadline = std::chrono::steady_clock::now() + 5s;
     while (tableCount() < n && std::chrono::steady_clock::now() < deadline)
@@ -170,7 +170,7 @@ class FleetEquivalenceTest : public ::testing::TestWithParam<Command> {
     EXPECT_EQ(tableCount(), n);
     qelta::network::StopDiscovery(*form);
     // The list in module order, every station selected; then the silent one stops answering.
-    qelta::network::BaseStationList& table = qelta::network::Table(*form);
+    qelta::network::BaseStationList& table = form->directory().Table();
     std::sort(table.records.begin(), table.records.begin() + table.count,
               [](const BaseStationRecord& a, const BaseStationRecord& b) {
                 return ntohl(a.address) < ntohl(b.address);
@@ -189,7 +189,7 @@ class FleetEquivalenceTest : public ::testing::TestWithParam<Command> {
       if (kStations[i] == Kind::kSilent) host.SetSilent(i, true);
     ui.ClearRecords();
 
-    qelta::fleet::SetJobsOverride(*form, jobs);
+    qelta::fleet::SetJobsOverride(form->fleet, jobs);
     GetParam().answers(ui, root + "/run");
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(form->RunCommand(GetParam().command));

@@ -19,10 +19,11 @@
 #include <thread>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
+#include "app/StationRuns.h"
 #include "fleet/FleetRun.h"
 #include "fleet/FleetSettings.h"
-#include "network/BaseStationListOps.h"
 #include "ui/ScriptedUi.h"
 
 namespace {
@@ -31,7 +32,7 @@ namespace fs = std::filesystem;
 using qelta::fleet::FleetMonitor;
 using qelta::fleet::FleetProgress;
 using qelta::fleet::FleetRun;
-using qelta::fleet::StationScope;
+using qelta::fleet::StationHandle;
 
 class NoBrowser : public IHttpHandlerLookup {
  public:
@@ -71,6 +72,7 @@ class FleetRunTest : public ::testing::Test {
     form = CreateMainForm(ui, env);
     form->InitialiseForm();
     qelta::network::StopDiscovery(*form);
+    host = std::make_unique<FormRunHost>(*form);
     form->outputList().AddListener([this](const OutputList& l, const OutputListChange& c) {
       if (!l.ValidRow(c.row)) {
         if (c.kind == OutputListChange::Cleared) trace.push_back("clear");
@@ -83,14 +85,16 @@ class FleetRunTest : public ::testing::Test {
     });
   }
   void TearDown() override {
+    host.reset();
     form.reset();
     std::error_code ignored;
     fs::remove_all(root, ignored);
   }
 
-  std::vector<std::string> Names(std::size_t n) {
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < n; ++i) names.push_back("10.0.0." + std::to_string(i + 1));
+  std::vector<BaseStationRecord> Names(std::size_t n) {
+    std::vector<BaseStationRecord> names(n);
+    for (std::size_t i = 0; i < n; ++i)
+      std::snprintf(names[i].addressText, sizeof names[i].addressText, "10.0.0.%zu", i + 1);
     return names;
   }
 
@@ -98,16 +102,19 @@ class FleetRunTest : public ::testing::Test {
   NoBrowser browser;
   qelta::ScriptedUi ui;
   std::unique_ptr<CQeltaConfigView> form;
+  std::unique_ptr<FormRunHost> host;
   std::vector<std::string> trace;
+  std::thread::id formThread = std::this_thread::get_id();
 };
 
 // Every kind of thing a station does to the form: rows and their changes (its own and one of the
-// form's), a notice, a beep, a form change, a silent probe (addresses 0 and all ones are never
-// sent to), and work that takes longer the earlier the station comes in the list.
-void Station(StationScope& s, std::size_t i, int progressRow) {
+// form's), a notice, a beep, a change of the form's state, a silent probe (addresses 0 and all
+// ones are never sent to), and work that takes longer the earlier the station comes in the list.
+void Station(StationHandle& s, int progressRow, std::thread::id formThread) {
+  const std::size_t i = s.Index();
   std::this_thread::sleep_for(std::chrono::milliseconds(5 * (6 - static_cast<int>(i % 6))));
   const int row = s.AddRow("Station", std::to_string(i), 2);
-  s.SetText(s.FormRow(progressRow), 1, "at " + std::to_string(i));
+  s.SetText(StationHandle::ListRow(progressRow), 1, "at " + std::to_string(i));
   if (i % 3 == 1) {
     s.SetImage(row, 0);
     s.Notice("Station " + std::to_string(i) + " failed", "HTTP error");
@@ -119,8 +126,8 @@ void Station(StationScope& s, std::size_t i, int progressRow) {
     std::snprintf(silent.addressText, sizeof silent.addressText, "silent-%zu", i);
     EXPECT_TRUE(s.CheckPresence(silent));
   }
-  s.SetText(row, 2, s.OnFormThread() ? "form" : "worker");
-  s.OnForm([i](CQeltaConfigView& f) { f.eepromPage = static_cast<int16_t>(i); });
+  s.SetText(row, 2, std::this_thread::get_id() == formThread ? "form" : "worker");
+  s.State().eepromPage = static_cast<int16_t>(i);
 }
 
 TEST_F(FleetRunTest, ManyAtOnceGiveTheListOfOneAtATime) {
@@ -135,16 +142,16 @@ TEST_F(FleetRunTest, ManyAtOnceGiveTheListOfOneAtATime) {
       form->outputList().DeleteAllRows();
       trace.clear();
       ui.ClearRecords();
-      qelta::network::Silent(*form).count = 0;
-      qelta::fleet::SetJobsOverride(*form, jobs);
+      form->directory().ClearSilent();
+      qelta::fleet::SetJobsOverride(form->fleet, jobs);
       const int progress = form->AddOutputRow("Progress", "", 2);
       {
-        FleetRun fleet(*form, Names(c.stations));
+        FleetRun fleet(*host, Names(c.stations));
         EXPECT_EQ(fleet.Jobs(), std::min<int>(jobs, static_cast<int>(c.stations)));
         EXPECT_TRUE(
-            fleet.Phase([progress](StationScope& s, std::size_t i) { Station(s, i, progress); }));
+            fleet.Phase([this, progress](StationHandle& s) { Station(s, progress, formThread); }));
       }
-      qelta::network::ReportSilentBaseStations(*form, "(test)");
+      form->directory().ReportSilent("(test)");
       std::vector<std::string> messages;
       for (const auto& m : ui.Messages()) messages.push_back(m.caption + ": " + m.text);
       return std::make_tuple(trace, messages, ui.Beeps(), form->eepromPage);
@@ -189,25 +196,25 @@ TEST_F(FleetRunTest, CancelStartsNoFurtherStationAndNamesEveryStationNotDone) {
   for (const Case& c : cases) {
     SCOPED_TRACE("jobs " + std::to_string(c.jobs) + ", phases " + std::to_string(c.phases));
     form->outputList().DeleteAllRows();
-    qelta::fleet::SetJobsOverride(*form, c.jobs);
+    qelta::fleet::SetJobsOverride(form->fleet, c.jobs);
     CancellingMonitor monitor(c.cancelAfter);
-    qelta::fleet::SetMonitor(*form, &monitor);
+    qelta::fleet::SetMonitor(form->fleet, &monitor);
     std::atomic<std::size_t> started{0};
     bool second = false;
     {
-      FleetRun fleet(*form, Names(n), c.phases);
-      const bool first = fleet.Phase([&started](StationScope& s, std::size_t i) {
+      FleetRun fleet(*host, Names(n), c.phases);
+      const bool first = fleet.Phase([&started](StationHandle& s) {
         ++started;
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
-        s.AddRow("Done", std::to_string(i), 1);
+        s.AddRow("Done", std::to_string(s.Index()), 1);
       });
       EXPECT_FALSE(first);
       if (c.phases == 2) {
-        second = fleet.Phase([](StationScope& s, std::size_t) { s.AddRow("x", "", 1); });
+        second = fleet.Phase([](StationHandle& s) { s.AddRow("x", "", 1); });
       }
       EXPECT_TRUE(fleet.Cancelled());
     }
-    qelta::fleet::SetMonitor(*form, nullptr);
+    qelta::fleet::SetMonitor(form->fleet, nullptr);
     EXPECT_FALSE(second);
 
     const auto& rows = form->outputList().Rows();
@@ -268,19 +275,20 @@ TEST_F(FleetRunTest, ASettleWaitCountsFromEachStationsOwnEndOfThePhaseBefore) {
   const auto wait = 300ms;
   for (const Case& c : cases) {
     SCOPED_TRACE("jobs " + std::to_string(c.jobs));
-    qelta::fleet::SetJobsOverride(*form, c.jobs);
+    qelta::fleet::SetJobsOverride(form->fleet, c.jobs);
     std::vector<Clock::time_point> ended(n), started(n);
     {
-      FleetRun fleet(*form, Names(n), 2);
+      FleetRun fleet(*host, Names(n), 2);
       // The later in the list, the longer the first phase takes: the last station ends last.
-      ASSERT_TRUE(fleet.Phase([&ended](StationScope&, std::size_t i) {
+      ASSERT_TRUE(fleet.Phase([&ended](StationHandle& s) {
+        const std::size_t i = s.Index();
         std::this_thread::sleep_for(std::chrono::milliseconds(i < n - 1 ? 10 : 600));
         ended[i] = Clock::now();
       }));
       fleet.SettleBeforeNextPhase(wait);
-      ASSERT_TRUE(fleet.Phase([&started](StationScope& s, std::size_t i) {
-        started[i] = Clock::now();
-        s.AddRow("Settled", std::to_string(i), 1);
+      ASSERT_TRUE(fleet.Phase([&started](StationHandle& s) {
+        started[s.Index()] = Clock::now();
+        s.AddRow("Settled", std::to_string(s.Index()), 1);
       }));
     }
     for (std::size_t i = 0; i < n; ++i) {
@@ -296,21 +304,20 @@ TEST_F(FleetRunTest, ASettleWaitCountsFromEachStationsOwnEndOfThePhaseBefore) {
 TEST_F(FleetRunTest, ACancelWhileStationsSettleStartsNoneOfThem) {
   using namespace std::chrono_literals;
   const std::size_t n = 6;
-  qelta::fleet::SetJobsOverride(*form, 3);
+  qelta::fleet::SetJobsOverride(form->fleet, 3);
   PhaseCancellingMonitor monitor(2);
-  qelta::fleet::SetMonitor(*form, &monitor);
+  qelta::fleet::SetMonitor(form->fleet, &monitor);
   std::atomic<int> secondPhaseStations{0};
   const auto t0 = std::chrono::steady_clock::now();
   bool second = true;
   {
-    FleetRun fleet(*form, Names(n), 2);
-    ASSERT_TRUE(fleet.Phase(
-        [](StationScope& s, std::size_t i) { s.AddRow("First", std::to_string(i), 1); }));
+    FleetRun fleet(*host, Names(n), 2);
+    ASSERT_TRUE(
+        fleet.Phase([](StationHandle& s) { s.AddRow("First", std::to_string(s.Index()), 1); }));
     fleet.SettleBeforeNextPhase(60s);
-    second =
-        fleet.Phase([&secondPhaseStations](StationScope&, std::size_t) { ++secondPhaseStations; });
+    second = fleet.Phase([&secondPhaseStations](StationHandle&) { ++secondPhaseStations; });
   }
-  qelta::fleet::SetMonitor(*form, nullptr);
+  qelta::fleet::SetMonitor(form->fleet, nullptr);
   EXPECT_FALSE(second);
   EXPECT_EQ(secondPhaseStations.load(), 0);
   // The cancel did not sit out the minute's wait.
@@ -346,17 +353,17 @@ TEST_F(FleetRunTest, WorkersStayForTheRunsLaterPhasesAndLetEachStationsTunnelGo)
 
   const std::size_t n = 2;
   const int phases = 3;
-  qelta::fleet::SetJobsOverride(*form, 2);
+  qelta::fleet::SetJobsOverride(form->fleet, 2);
   std::mutex m;
   std::vector<int> stationsOnThread;  // per station: how many this thread had done before
   std::vector<std::size_t> stacks;
   std::size_t standardStack = 0;
   std::thread([&standardStack] { standardStack = OwnStackSize(); }).join();
   {
-    FleetRun fleet(*form, Names(n), phases);
+    FleetRun fleet(*host, Names(n), phases);
     for (int phase = 0; phase < phases; ++phase) {
       SCOPED_TRACE("phase " + std::to_string(phase + 1));
-      ASSERT_TRUE(fleet.Phase([&](StationScope& s, std::size_t) {
+      ASSERT_TRUE(fleet.Phase([&](StationHandle& s) {
         thread_local int done = 0;
         EXPECT_EQ(s.Link().ConnectTCP(address.sin_addr.s_addr, ntohs(address.sin_port)), 0u);
         std::lock_guard<std::mutex> hold(m);
@@ -420,8 +427,8 @@ TEST(FleetSettingsTest, StationsAtOnceComeFromTheSettingWithinOneToSixtyFour) {
     env.workingFolder.exePath = root + "/qeltaconfig";
     env.changeDirectory = false;
     CQeltaConfigView view(ui, env);
-    qelta::fleet::SetJobsOverride(view, c.override);
-    EXPECT_EQ(qelta::fleet::JobsFor(view), c.jobs);
+    qelta::fleet::SetJobsOverride(view.fleet, c.override);
+    EXPECT_EQ(qelta::fleet::JobsFor(view.fleet, view.settings()), c.jobs);
     // Reading it leaves the file as it was.
     std::ifstream in(settings);
     std::string first;

@@ -15,17 +15,17 @@
 #include <thread>
 #include <utility>
 
-#include "app/ControlCharacters.h"
+#include "app/BaseStationListOps.h"
 #include "app/ControlIds.h"
 #include "app/HttpHandlerLookup.h"
-#include "app/SettingsStore.h"
 #include "cli/CliContext.h"
 #include "cli/RowOutput.h"
+#include "core/ControlCharacters.h"
+#include "core/SettingsStore.h"
 #include "device/SimDevice.h"
-#include "fleet/Inventory.h"
+#include "inventory/Inventory.h"
 #include "module/SimulatedModule.h"
 #include "module/WebInterface.h"
-#include "network/BaseStationListOps.h"
 
 namespace {
 
@@ -356,8 +356,8 @@ TEST_F(InventoryStationsTest, WindowWritesTheChosenStationsAndOpensTheFile) {
     auto form = CreateMainForm(ui, Env());
     form->InitialiseForm();
     auto listed = [&form] {
-      qelta::network::NamedMutexGuard hold(qelta::network::ListLock(*form), 1000);
-      return qelta::network::Table(*form).count;
+      qelta::network::NamedMutexGuard hold(form->directory().ListLock(), 1000);
+      return form->directory().Table().count;
     };
     for (int wait = 0; wait < 250 && listed() < kCount; ++wait)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));

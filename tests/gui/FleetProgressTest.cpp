@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "GuiTestSupport.h"
+#include "app/StationRuns.h"
 #include "fleet/FleetRun.h"
 #include "gui/FleetProgressPanel.h"
 
@@ -40,16 +41,18 @@ TEST_F(GuiTest, CancelDuringARunIsTakenWhileOtherInputIsRefused) {
     FleetProgressPanel* panel = window->fleetProgress();
     ASSERT_NE(panel, nullptr);
     EXPECT_TRUE(panel->isHidden());
-    fleet::SetJobsOverride(form, jobs);
-    std::vector<std::string> names;
-    for (int i = 0; i < 12; ++i) names.push_back("10.0.0." + std::to_string(i + 1));
+    fleet::SetJobsOverride(form.fleet, jobs);
+    std::vector<BaseStationRecord> names(12);
+    for (std::size_t i = 0; i < names.size(); ++i)
+      std::snprintf(names[i].addressText, sizeof names[i].addressText, "10.0.0.%zu", i + 1);
     QString seen;
     bool shownDuringRun = false;
     form.SetCommandHandler(kRunCommand, [&] {
-      fleet::FleetRun run(form, names);
-      run.Phase([](fleet::StationScope& s, std::size_t i) {
+      FormRunHost host(form);
+      fleet::FleetRun run(host, names);
+      run.Phase([](fleet::StationHandle& s) {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        s.AddRow("Station", std::to_string(i), 1);
+        s.AddRow("Station", std::to_string(s.Index()), 1);
       });
     });
     // While the run blocks the window: a click on "Clear list" (refused), then on Cancel.
@@ -73,7 +76,7 @@ TEST_F(GuiTest, CancelDuringARunIsTakenWhileOtherInputIsRefused) {
     EXPECT_GT(cancelled, 0u);
     EXPECT_EQ(done + cancelled, names.size());
     EXPECT_TRUE(panel->isHidden());
-    fleet::SetJobsOverride(form, 0);
+    fleet::SetJobsOverride(form.fleet, 0);
   }
 }
 

@@ -8,8 +8,8 @@
 #include <QTimer>
 #include <cstdlib>
 
-#include "app/FileAccess.h"
-#include "app/SettingsStore.h"
+#include "core/FileAccess.h"
+#include "core/SettingsStore.h"
 
 namespace qelta::gui::test {
 namespace {

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "BootTestSupport.h"
+#include "app/FirmwareCommands.h"
 #include "app/QeltaConfigView.h"
 #include "halvex/SerialPort.h"
 #include "params/FirmwareUpload.h"

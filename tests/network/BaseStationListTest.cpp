@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "NetworkTestSupport.h"
+#include "app/BaseStationListOps.h"
 #include "device/SimDevice.h"
-#include "network/BaseStationListOps.h"
 #include "ui/ScriptedUi.h"
 
 namespace qelta::network {
@@ -76,8 +76,8 @@ class BaseStationListTest : public ::testing::Test {
   }
 
   uint32_t TableCount() {
-    NamedMutexGuard hold(ListLock(*form), 1000);
-    return Table(*form).count;
+    NamedMutexGuard hold(form->directory().ListLock(), 1000);
+    return form->directory().Table().count;
   }
   bool WaitForTable(uint32_t n) {
     return WaitFor([&] { return TableCount() == n; }, 5000);
@@ -114,7 +114,8 @@ TEST_F(BaseStationListTest, ViewShowsEveryStationAndWritesTheReport) {
   // The table as it stands when the user looks; discovery is stopped so that it stays so.
   StopDiscovery(f);
   host.SetSilent(1, true);
-  std::vector<BaseStationRecord> order(Table(f).records.begin(), Table(f).records.begin() + 3);
+  std::vector<BaseStationRecord> order(f.directory().Table().records.begin(),
+                                       f.directory().Table().records.begin() + 3);
   f.AddOutputRow("earlier", "row", 2);
 
   ASSERT_TRUE(f.RunCommand(ids::kCmdViewBaseStations));
@@ -123,7 +124,8 @@ TEST_F(BaseStationListTest, ViewShowsEveryStationAndWritesTheReport) {
   ASSERT_EQ(list.RowCount(), 4);
   for (int r = 0; r < 3; ++r) {
     EXPECT_EQ(list.Row(r).image, 4);
-    EXPECT_EQ(list.Row(r).item, &Table(f).records[r]) << "rows point at the live records";
+    EXPECT_EQ(list.Row(r).item, &f.directory().Table().records[r])
+        << "rows point at the live records";
     EXPECT_EQ(list.Row(r).text[1],
               std::string(order[r].addressText) + " (" + FormatMac(order[r].mac) + ")");
   }
@@ -198,8 +200,8 @@ TEST_F(BaseStationListTest, TableStaysFrozenWhileShownAndFollowsAfterClearList) 
   ASSERT_TRUE(f.listShowsBaseStations);
 
   host.SetSilent(2, true);
-  const uint64_t cycles = Network(f).discovery.CycleCount();
-  ASSERT_TRUE(WaitFor([&] { return Network(f).discovery.CycleCount() >= cycles + 2; }, 5000));
+  const uint64_t cycles = f.directory().Discovery().CycleCount();
+  ASSERT_TRUE(WaitFor([&] { return f.directory().Discovery().CycleCount() >= cycles + 2; }, 5000));
   EXPECT_EQ(TableCount(), 3u);
 
   // Cancel changes nothing.
@@ -269,11 +271,11 @@ void FillTable(CQeltaConfigView& f, int n) {
   for (int i = 0; i < n; ++i) {
     answers[static_cast<size_t>(i)].address = htonl(0x0A000001u + static_cast<uint32_t>(i));
   }
-  ASSERT_TRUE(Network(f).discovery.UpdateBaseStationList(answers.data(), answers.size()));
+  ASSERT_TRUE(f.directory().Discovery().UpdateBaseStationList(answers.data(), answers.size()));
 }
 
 void ShowTableRows(CQeltaConfigView& f) {
-  BaseStationList& table = Table(f);
+  BaseStationList& table = f.directory().Table();
   for (uint32_t i = 0; i < table.count; ++i) {
     const int row = f.outputList().AddRow(BaseStationRowName(table.records[i]),
                                           BaseStationRowValue(table.records[i]), 4);
@@ -320,12 +322,12 @@ TEST_F(BaseStationListTest, ClicksAndContextMenus) {
   // One base station row: the single-station menu; the command acts on that station.
   f.outputList().SelectOnly(1);
   f.OnListClick();
-  EXPECT_EQ(f.selectedBaseStation, &Table(f).records[1]);
+  EXPECT_EQ(f.selectedBaseStation, &f.directory().Table().records[1]);
   ui.QueueMenuChoice(ids::kCmdChannel);
   f.OnListRightClick(10, 20);
   ASSERT_EQ(ui.Menus().size(), 2u);
   EXPECT_NE(ui.Menus()[1].Find(ids::kCmdIpRecovery), nullptr);
-  EXPECT_EQ(acting, &Table(f).records[1]);
+  EXPECT_EQ(acting, &f.directory().Table().records[1]);
 
   // Not showing base stations: the device menu only when a device was worked with.
   ClearOutputList(f);
@@ -399,20 +401,20 @@ TEST_F(BaseStationListTest, RemoveCompactsTheTableAndEmptiesTheList) {
   StopDiscovery(f);
   FillTable(f, 4);
   ShowTableRows(f);
-  ASSERT_TRUE(RemoveBaseStation(f, &Table(f).records[1]));
-  ASSERT_EQ(Table(f).count, 3u);
-  EXPECT_STREQ(Table(f).records[0].addressText, "10.0.0.1");
-  EXPECT_STREQ(Table(f).records[1].addressText, "10.0.0.3");
-  EXPECT_STREQ(Table(f).records[2].addressText, "10.0.0.4");
-  EXPECT_EQ(Table(f).records[3].address, 0u);
+  ASSERT_TRUE(RemoveBaseStation(f, &f.directory().Table().records[1]));
+  ASSERT_EQ(f.directory().Table().count, 3u);
+  EXPECT_STREQ(f.directory().Table().records[0].addressText, "10.0.0.1");
+  EXPECT_STREQ(f.directory().Table().records[1].addressText, "10.0.0.3");
+  EXPECT_STREQ(f.directory().Table().records[2].addressText, "10.0.0.4");
+  EXPECT_EQ(f.directory().Table().records[3].address, 0u);
   EXPECT_EQ(f.outputList().RowCount(), 0);
   EXPECT_FALSE(f.listShowsBaseStations);
 
   // A copy of a record names the station by its address.
-  const BaseStationRecord copy = Table(f).records[2];
+  const BaseStationRecord copy = f.directory().Table().records[2];
   ASSERT_TRUE(RemoveBaseStation(f, &copy));
-  ASSERT_EQ(Table(f).count, 2u);
-  EXPECT_STREQ(Table(f).records[1].addressText, "10.0.0.3");
+  ASSERT_EQ(f.directory().Table().count, 2u);
+  EXPECT_STREQ(f.directory().Table().records[1].addressText, "10.0.0.3");
 
   // With the lock held elsewhere nothing changes.
   NamedMutex other(kListLockName);
@@ -422,9 +424,9 @@ TEST_F(BaseStationListTest, RemoveCompactsTheTableAndEmptiesTheList) {
     other.Unlock();
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_FALSE(RemoveBaseStation(f, &Table(f).records[0]));
+  EXPECT_FALSE(RemoveBaseStation(f, &f.directory().Table().records[0]));
   holder.join();
-  EXPECT_EQ(Table(f).count, 2u);
+  EXPECT_EQ(f.directory().Table().count, 2u);
 }
 
 }  // namespace

@@ -141,13 +141,13 @@ TEST_P(CheckAgainstDevice, ReportsTheBytesAndRowsOfARealUpload) {
   const Memory blank = DeviceMemory(line);
   LinkForm real;
   real.Attach(3, line);
-  real.configFilePath = path;
+  real.form.configFilePath = path;
   UploadConfiguration(real.form);
 
   LinkForm dry;
   const std::vector<RecordedWrite> writes = CheckConfiguration(dry.form, path, c.type);
-  EXPECT_EQ(dry.eepromPage, 0) << "the dry run leaves the form as it was";
-  EXPECT_FALSE(dry.deviceMenuEnabled);
+  EXPECT_EQ(dry.state.eepromPage.value_or(0), 0) << "the dry run leaves the form as it was";
+  EXPECT_FALSE(dry.state.deviceMenuEnabled.value_or(false));
 
   Memory expected = blank;
   for (const RecordedWrite& write : writes) {

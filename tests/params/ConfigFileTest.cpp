@@ -95,7 +95,7 @@ TEST(DataLine, ItemsOfEveryKind) {
 class UploadTest : public ::testing::Test {
  protected:
   void Upload(const std::string& content) {
-    t.configFilePath = t.folder.Write("config.pcg", content);
+    t.form.configFilePath = t.folder.Write("config.pcg", content);
     UploadConfiguration(t.form);
   }
   TestForm t;
@@ -119,8 +119,8 @@ TEST_F(UploadTest, ParametersAndBlocksLandAtTheirAddresses) {
       "F1SEND:0\n"
       "END:\n"
       "LCD_CONTRAST:90\n");
-  EXPECT_EQ(t.eepromPage, 2);
-  EXPECT_TRUE(t.deviceMenuEnabled);
+  EXPECT_EQ(t.state.eepromPage, 2);
+  EXPECT_TRUE(t.state.deviceMenuEnabled.value_or(false));
   EXPECT_EQ(t.device.Bytes(2, 121, 1), Bytes{70});
   EXPECT_EQ(t.device.Bytes(2, 300, 8), (Bytes{1, 2, 31, 1, 44, 65, 66, 0}));
   EXPECT_EQ(t.device.Bytes(2, 400, 6), (Bytes{'H', 'E', 'L', 'L', 'O', 0}));
@@ -153,7 +153,7 @@ TEST_F(UploadTest, ParametersAndBlocksLandAtTheirAddresses) {
 TEST_F(UploadTest, BaseStationSettingsGoToPageZero) {
   t.device.deviceType = 9;
   Upload("CHANNEL:6\nSYSTEM:12:1\n");
-  EXPECT_EQ(t.eepromPage, 0);
+  EXPECT_EQ(t.state.eepromPage, 0);
   EXPECT_EQ(t.device.Bytes(0, 13, 1), Bytes{6});
   EXPECT_EQ(t.device.Bytes(0, 12, 1), Bytes{1});
 }
@@ -261,7 +261,7 @@ TEST_F(UploadTest, FailuresBeforeTheFile) {
   Upload("VOLUME:4\n");
   EXPECT_EQ(t.rows.Names(), std::vector<std::string>{" not available!"});
   EXPECT_EQ(t.ui.Beeps(), 1);
-  EXPECT_FALSE(t.deviceMenuEnabled);
+  EXPECT_FALSE(t.state.deviceMenuEnabled.value_or(false));
 
   t.device.connectOk = true;
   t.device.deviceType = 5;
@@ -270,13 +270,13 @@ TEST_F(UploadTest, FailuresBeforeTheFile) {
   EXPECT_EQ(t.ui.Beeps(), 2);
 
   t.device.deviceType = 8;
-  t.configFilePath = t.folder.path() + "/missing.pcg";
+  t.form.configFilePath = t.folder.path() + "/missing.pcg";
   UploadConfiguration(t.form);
   EXPECT_EQ(t.rows.rows.back().name, "Cannot open file for reading!");
-  EXPECT_EQ(t.rows.rows.back().value, "File: " + t.configFilePath);
+  EXPECT_EQ(t.rows.rows.back().value, "File: " + t.form.configFilePath);
   EXPECT_EQ(t.rows.rows.back().more, "No such file or directory");
   // A folder in the file's place ends the same way, with its reason.
-  t.configFilePath = t.folder.path();
+  t.form.configFilePath = t.folder.path();
   UploadConfiguration(t.form);
   EXPECT_EQ(t.rows.rows.back().name, "Cannot open file for reading!");
   EXPECT_EQ(t.rows.rows.back().more, "Is a directory");
@@ -288,7 +288,7 @@ TEST_F(UploadTest, FailuresBeforeTheFile) {
 TEST_F(UploadTest, SelectedBaseStationIsReachedOverTcp) {
   int probes = 0;
   std::vector<std::string> reports;
-  t.listShowsBaseStations = true;
+  t.form.listShowsBaseStations = true;
   t.form.stations.selected = [] {
     return std::optional<StationTarget>(StationTarget{"127.0.0.9", 0x0900007F, 2101});
   };
@@ -307,14 +307,14 @@ TEST_F(UploadTest, SelectedBaseStationIsReachedOverTcp) {
   t.device.tcpResult = 0;
   UploadConfiguration(t.form);
   EXPECT_EQ(t.device.Bytes(0, 133, 1), Bytes{4});
-  EXPECT_FALSE(t.deviceMenuEnabled);
+  EXPECT_FALSE(t.state.deviceMenuEnabled.value_or(false));
 }
 
 TEST_F(UploadTest, EditStartsTheEditorOnTheFile) {
-  t.configFilePath = "/some/where/my file.pcg";
+  t.form.configFilePath = "/some/where/my file.pcg";
   EditConfiguration(t.form);
   ASSERT_EQ(t.ui.Processes().size(), 1u);
-  EXPECT_EQ(t.ui.Processes()[0].argv, (std::vector<std::string>{"editor", t.configFilePath}));
+  EXPECT_EQ(t.ui.Processes()[0].argv, (std::vector<std::string>{"editor", t.form.configFilePath}));
 }
 
 }  // namespace

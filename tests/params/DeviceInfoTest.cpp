@@ -29,7 +29,7 @@ TEST_F(DeviceInfoTest, HandTerminalSectionInTemplateOrder) {
   std::copy(fw.begin(), fw.end(), mem.begin() + 20000);
   const std::string name = "Terminal A";
   std::copy(name.begin(), name.end(), mem.begin() + 100);
-  t.uiProduction = 1;
+  t.settings.productionMode = true;
   Template(
       "DEVICE_ID:Base station:9\n"
       "Wrong:ADDR=1\n"
@@ -49,8 +49,8 @@ TEST_F(DeviceInfoTest, HandTerminalSectionInTemplateOrder) {
       "END:\n"
       "After:ADDR=1\n");
   ReadDeviceInfo(t.form);
-  EXPECT_EQ(t.eepromPage, 2);
-  EXPECT_TRUE(t.deviceMenuEnabled);
+  EXPECT_EQ(t.state.eepromPage, 2);
+  EXPECT_TRUE(t.state.deviceMenuEnabled.value_or(false));
   EXPECT_EQ(Rows(), (std::vector<std::pair<std::string, std::string>>{{"Firmware", "HT 2.3.1"},
                                                                       {"Comm ID", "10000"},
                                                                       {"Version", "2.3"},
@@ -108,12 +108,12 @@ TEST_F(DeviceInfoTest, BaseStationUsesPageZero) {
   t.device.memory[0][13] = 4;
   t.device.memory[0][22] = 85;
   t.device.memory[0][50] = 17;
-  t.uiProduction = 1;
+  t.settings.productionMode = true;
   Template(
       "DEVICE_ID:HT:5\nWrong:x\nEND:\nDEVICE_ID:BS:9\nChannel:CHANNEL\nRadio:RSSI_CALIB\n"
       "B:ADDR=50\nEND:\n");
   ReadDeviceInfo(t.form);
-  EXPECT_EQ(t.eepromPage, 0);
+  EXPECT_EQ(t.state.eepromPage, 0);
   EXPECT_EQ(Rows(), (std::vector<std::pair<std::string, std::string>>{
                         {"Channel", "4"}, {"Radio", "1, cal=85"}, {"B", "17"}}));
 }
@@ -144,7 +144,7 @@ TEST_F(DeviceInfoTest, LinkFailures) {
   t.device.deviceType = 4;
   ReadDeviceInfo(t.form);
   EXPECT_EQ(t.rows.Names(), std::vector<std::string>{"Cannot find Tolvi device, dev=4"});
-  EXPECT_FALSE(t.deviceMenuEnabled);
+  EXPECT_FALSE(t.state.deviceMenuEnabled.value_or(false));
   EXPECT_EQ(t.ui.Beeps(), 2);
 
   int confirmations = 0;

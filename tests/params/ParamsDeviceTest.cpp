@@ -71,13 +71,13 @@ TEST(ParamsOnDevice, ExampleFileLandsByteForByteInTheTerminal) {
   SimLine terminal(8);
   LinkForm f;
   f.Attach(3, terminal);
-  f.configFilePath = kDataDir + "examples/hand_terminal_settings.pcg";
+  f.form.configFilePath = kDataDir + "examples/hand_terminal_settings.pcg";
   UploadConfiguration(f.form);
 
   EXPECT_EQ(f.FailureRows(), std::vector<std::string>{});
   ASSERT_FALSE(f.rows.rows.empty());
   EXPECT_EQ(f.rows.rows.back().name, "File END");
-  EXPECT_EQ(f.eepromPage, 2);
+  EXPECT_EQ(f.state.eepromPage, 2);
   const std::map<size_t, uint8_t> expected = ExampleTerminalBytes();
   const std::vector<uint8_t> memory = terminal.Extended();
   for (size_t a = 0; a < 1024; ++a) {
@@ -91,7 +91,7 @@ TEST(ParamsOnDevice, RawBlocksAndBaseStationPage) {
   SimLine terminal(8);
   LinkForm f;
   f.Attach(3, terminal);
-  f.configFilePath = kDataDir + "examples/raw_blocks.pcg";
+  f.form.configFilePath = kDataDir + "examples/raw_blocks.pcg";
   UploadConfiguration(f.form);
   EXPECT_EQ(f.FailureRows(), std::vector<std::string>{});
   const std::vector<uint8_t> memory = terminal.Extended();
@@ -106,10 +106,10 @@ TEST(ParamsOnDevice, RawBlocksAndBaseStationPage) {
   SimLine station(9);
   LinkForm b;
   b.Attach(4, station);
-  b.configFilePath = kDataDir + "examples/base_station_channel.pcg";
+  b.form.configFilePath = kDataDir + "examples/base_station_channel.pcg";
   UploadConfiguration(b.form);
   EXPECT_EQ(b.FailureRows(), std::vector<std::string>{});
-  EXPECT_EQ(b.eepromPage, 0);
+  EXPECT_EQ(b.state.eepromPage, 0);
   const std::vector<uint8_t> page0 = station.device().Page(0);
   EXPECT_EQ(page0[13], 3);
   EXPECT_EQ(page0[12], 1);
@@ -122,7 +122,7 @@ TEST(ParamsOnDevice, DeviceFallingSilentMidFileCancelsTheUpload) {
   terminal.device().SetFaults(faults);
   LinkForm f;
   f.Attach(3, terminal);
-  f.configFilePath = f.folder.Write(
+  f.form.configFilePath = f.folder.Write(
       "silent.pcg", "VOLUME:4\nSLEEP:20\nBACKLIT:1\nKEYSOUND:1\nMENULANG:2\nF1TXT:x\n");
   UploadConfiguration(f.form);
   const std::vector<uint8_t> memory = terminal.Extended();
@@ -142,9 +142,9 @@ TEST(ParamsOnDevice, ReadOutReproducesEveryParameterInABlankTerminal) {
   SimLine source(8);
   LinkForm f;
   LoadReadSetup(f.form);
-  ASSERT_EQ(f.state.selection.size(), 53u);
+  ASSERT_EQ(f.selection.size(), 53u);
   f.Attach(3, source);
-  f.configFilePath = kDataDir + "examples/hand_terminal_settings.pcg";
+  f.form.configFilePath = kDataDir + "examples/hand_terminal_settings.pcg";
   UploadConfiguration(f.form);
   ASSERT_EQ(f.FailureRows(), std::vector<std::string>{});
 
@@ -152,21 +152,21 @@ TEST(ParamsOnDevice, ReadOutReproducesEveryParameterInABlankTerminal) {
   f.ui.QueueFileDialogResult(readout);
   ReadParameters(f.form);
   ASSERT_EQ(f.rows.rows.size(), 1u);
-  EXPECT_EQ(f.rows.rows[0].name, std::to_string(f.state.selection.size()) + " parameters read OK.");
+  EXPECT_EQ(f.rows.rows[0].name, std::to_string(f.selection.size()) + " parameters read OK.");
   ASSERT_EQ(f.ui.Processes().size(), 1u);
   EXPECT_EQ(f.ui.Processes()[0].argv.back(), readout);
 
   SimLine blank(8);
   f.Attach(4, blank);
   f.rows.rows.clear();
-  f.configFilePath = readout;
+  f.form.configFilePath = readout;
   UploadConfiguration(f.form);
   EXPECT_EQ(f.FailureRows(), std::vector<std::string>{});  // uploads cleanly: no warnings
 
   const std::vector<uint8_t> a = source.Extended();
   const std::vector<uint8_t> b = blank.Extended();
   size_t compared = 0;
-  for (const SelectionEntry& entry : f.state.selection) {
+  for (const SelectionEntry& entry : f.selection) {
     const size_t length = entry.kind == SelectionKind::kFunctionKeyText ? 16 : entry.length;
     for (size_t i = 0; i < length; ++i) {
       const size_t address = entry.address + i;
@@ -184,7 +184,7 @@ TEST(ParamsOnDevice, DeviceReportForBothKinds) {
   terminal.Poke(86, std::string(1, char(98)), sim::MemoryArea::kExtended);
   LinkForm f;
   f.Attach(3, terminal);
-  f.configFilePath = kDataDir + "examples/hand_terminal_settings.pcg";
+  f.form.configFilePath = kDataDir + "examples/hand_terminal_settings.pcg";
   UploadConfiguration(f.form);
   f.rows.rows.clear();
   ReadDeviceInfo(f.form);

@@ -8,13 +8,13 @@
 #include <sstream>
 #include <thread>
 
+#include "app/BaseStationListOps.h"
+#include "app/ParamsCommands.h"
 #include "app/QeltaConfigView.h"
 #include "cli/CliContext.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
-#include "network/BaseStationListOps.h"
 #include "params/ConfigCheck.h"
-#include "params/FormParams.h"
 #include "params/ParamsState.h"
 #include "transport/DeviceRunner.h"
 #include "transport/PtyEndpoint.h"
@@ -169,8 +169,8 @@ TEST_F(ParamsFormTest, SelectedBaseStationOverItsModule) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   for (;;) {
     {
-      network::NamedMutexGuard hold(network::ListLock(view), 1000);
-      if (network::Table(view).count == 1) break;
+      network::NamedMutexGuard hold(view.directory().ListLock(), 1000);
+      if (view.directory().Table().count == 1) break;
     }
     ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the station was not discovered";
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

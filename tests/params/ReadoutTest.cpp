@@ -54,7 +54,7 @@ TEST(ReadSetup, LoadKeepsOrderAndRefusesMoreThanAThousandEntries) {
   ASSERT_EQ(t.ui.Messages().size(), 1u);
   EXPECT_EQ(t.ui.Messages()[0].text,
             "Alert: too many entries defined for the hand terminal read setup");
-  EXPECT_TRUE(t.state.selection.empty());
+  EXPECT_TRUE(t.selection.empty());
   t.ui.QueueFileDialogResult(t.folder.path() + "/out.pcg");
   ReadParameters(t.form);
   EXPECT_EQ(t.ui.Messages().back().text, "No configuration entries have been defined.");
@@ -125,7 +125,7 @@ class ReadParametersTest : public ::testing::Test {
                    "LCD_CONTRAST:121:1:0:100\nHEADING:195:text:20\nF1:215:ftext:16\n"
                    "FAR:500:12:0:0\n");
     LoadReadSetup(t.form);
-    ASSERT_EQ(t.state.selection.size(), 4u);
+    ASSERT_EQ(t.selection.size(), 4u);
     out = t.folder.path() + "/out.pcg";
   }
   TestForm t;
@@ -173,7 +173,7 @@ TEST_F(ReadParametersTest, OnlyHandTerminalsAreReadOut) {
   // Cancelled file dialog, or the list showing base stations: nothing happens.
   t.device.connectOk = true;
   ReadParameters(t.form);
-  t.listShowsBaseStations = true;
+  t.form.listShowsBaseStations = true;
   ReadParameters(t.form);
   EXPECT_EQ(t.ui.FileDialogs().size(), 3u);
   EXPECT_FALSE(std::filesystem::exists(out));

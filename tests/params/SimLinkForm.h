@@ -13,8 +13,7 @@
 #include "TestForm.h"
 #include "device/SimDevice.h"
 #include "halvex/HalvexCtrl.h"
-#include "params/ParamsForm.h"
-#include "params/ParamsState.h"
+#include "params/TerminalView.h"
 #include "transport/DeviceRunner.h"
 #include "transport/PtyEndpoint.h"
 
@@ -55,39 +54,25 @@ class SimLine {
 
 // The form of the program around a real link object.
 struct LinkForm {
+  LinkForm() {
+    settings.workingFolder = kDataDir;
+    settings.comPort = 3;
+    settings.productionMode = true;
+    form.editorCommand = {"editor"};
+  }
   CHalvexCtrl link;
   HalvexParamLink paramLink{link};
   FakeRows rows;
   ScriptedUi ui;
-  ParamsState state;
+  fleet::StationState state;
+  std::vector<SelectionEntry> selection;
   TempFolder folder;
-  int32_t comPort = 3;
-  int16_t eepromPage = 0;
-  bool deviceMenuEnabled = false;
-  std::atomic<bool> listShowsBaseStations{false};
-  std::string configFilePath;
-  std::string programDir = kDataDir;
-  std::string startDir;
-  int32_t uiProduction = 1;
-  ParamsForm form{.link = paramLink,
-                  .rows = rows,
-                  .ui = ui,
-                  .state = state,
-                  .comPort = comPort,
-                  .eepromPage = eepromPage,
-                  .deviceMenuEnabled = deviceMenuEnabled,
-                  .listShowsBaseStations = listShowsBaseStations,
-                  .configFilePath = configFilePath,
-                  .programDir = programDir,
-                  .startDir = startDir,
-                  .uiProduction = uiProduction,
-                  .stations = {},
-                  .storeSettingsPath = {},
-                  .editorCommand = {"editor"}};
+  fleet::RunSettings settings;
+  TerminalView form{paramLink, rows, ui, state, settings, selection};
 
   void Attach(int port, const SimLine& line) {
     link.SetComPortPath(static_cast<int16_t>(port), line.path());
-    comPort = port;
+    settings.comPort = port;
   }
   std::vector<std::string> FailureRows() const {
     std::vector<std::string> failures;

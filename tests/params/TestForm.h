@@ -1,4 +1,4 @@
-// A ParamsForm around a FakeDevice, recorded rows, a scripted UI and a temporary working folder.
+// A TerminalView around a FakeDevice, recorded rows, a scripted UI and a temporary working folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "FakeDevice.h"
-#include "params/ParamsForm.h"
+#include "params/TerminalView.h"
 #include "ui/ScriptedUi.h"
 
 namespace qelta::test {
@@ -40,35 +40,21 @@ class TempFolder {
 };
 
 struct TestForm {
+  TestForm() {
+    settings.workingFolder = folder.path() + "/";
+    settings.comPort = 3;
+    form.storeSettingsPath = [this] { ++settingsStores; };
+    form.editorCommand = {"editor"};
+  }
   FakeDevice device;
   FakeRows rows;
   ScriptedUi ui;
-  ParamsState state;
+  fleet::StationState state;
+  std::vector<SelectionEntry> selection;
   TempFolder folder;
-  int32_t comPort = 3;
-  int16_t eepromPage = 0;
-  bool deviceMenuEnabled = false;
-  std::atomic<bool> listShowsBaseStations{false};
-  std::string configFilePath;
-  std::string programDir = folder.path() + "/";
-  std::string startDir;
-  int32_t uiProduction = 0;
+  fleet::RunSettings settings;
   int settingsStores = 0;
-  ParamsForm form{.link = device,
-                  .rows = rows,
-                  .ui = ui,
-                  .state = state,
-                  .comPort = comPort,
-                  .eepromPage = eepromPage,
-                  .deviceMenuEnabled = deviceMenuEnabled,
-                  .listShowsBaseStations = listShowsBaseStations,
-                  .configFilePath = configFilePath,
-                  .programDir = programDir,
-                  .startDir = startDir,
-                  .uiProduction = uiProduction,
-                  .stations = {},
-                  .storeSettingsPath = [this] { ++settingsStores; },
-                  .editorCommand = {"editor"}};
+  TerminalView form{device, rows, ui, state, settings, selection};
 };
 
 }  // namespace qelta::test

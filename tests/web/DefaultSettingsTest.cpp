@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "WebTestSupport.h"
-#include "network/WebOperations.h"
+#include "app/WebOperations.h"
 
 namespace qelta::network {
 namespace {

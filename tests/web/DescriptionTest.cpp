@@ -1,6 +1,7 @@
 // "Set description": the system form with the encoded texts, the host name, the renamed row, the
 // logout with its scratch file, and what a refused login or an HTTP error changes.
 #include "WebTestSupport.h"
+#include "app/StationRuns.h"
 #include "network/DescriptionSettings.h"
 
 namespace qelta::network {
@@ -77,8 +78,8 @@ TEST_F(DescriptionTest, BackupShowsTheNewTextsOnlyToALoggedInSession) {
       << document;
   EXPECT_NE(document.find("<baud>19200</baud>"), std::string::npos);
   // The operation logged its own session out; this one ends with its logout too.
-  form->selectedBaseStation = Station(0);
-  LogoutFromModule(*form, &session);
+  FormSink rows(*form);
+  LogoutFromModule(rows, &session, Station(0), form->programDir);
   EXPECT_EQ(download(session).first, 403);
 }
 

@@ -193,7 +193,7 @@ TEST_F(IpRecoveryTest, CancelOrABusyTableSendsNothing) {
   // Another thread holds the table's lock for longer than the operation waits.
   std::atomic<bool> held{false}, release{false};
   std::thread holder([&] {
-    NamedMutexGuard hold(ListLock(*form), 1000);
+    NamedMutexGuard hold(form->directory().ListLock(), 1000);
     held = true;
     while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   });

@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "WebTestSupport.h"
-#include "network/WebOperations.h"
+#include "app/WebOperations.h"
 
 namespace qelta::network {
 namespace {

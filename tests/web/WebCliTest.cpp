@@ -50,7 +50,8 @@ class WebCliTest : public ::testing::Test {
     env.workingFolder.exePath = root + "/bin/qeltaconfig-cli";
     env.changeDirectory = false;
     return RunCli(static_cast<int>(argv.size()), argv.data(), out, err,
-                  {RegisterShellSubcommands, RegisterNetworkSubcommands}, env);
+                  {RegisterShellSubcommands, RegisterNetworkSubcommands, RegisterWebSubcommands},
+                  env);
   }
 
   std::string root;

@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "../network/NetworkTestSupport.h"
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
 #include "module/WebInterface.h"
-#include "network/BaseStationListOps.h"
 #include "network/WebClient.h"
 #include "ui/ScriptedUi.h"
 
@@ -144,7 +144,7 @@ class WebBench : public ::testing::Test {
     ASSERT_EQ(TableCount(), specs.size());
     StopDiscovery(*form);
     // Rows in module order.
-    BaseStationList& table = Table(*form);
+    BaseStationList& table = form->directory().Table();
     std::sort(table.records.begin(), table.records.begin() + table.count,
               [](const BaseStationRecord& a, const BaseStationRecord& b) {
                 return ntohl(a.address) < ntohl(b.address);
@@ -161,10 +161,10 @@ class WebBench : public ::testing::Test {
   }
 
   uint32_t TableCount() {
-    NamedMutexGuard hold(ListLock(*form), 1000);
-    return Table(*form).count;
+    NamedMutexGuard hold(form->directory().ListLock(), 1000);
+    return form->directory().Table().count;
   }
-  BaseStationRecord* Station(size_t i) { return &Table(*form).records[i]; }
+  BaseStationRecord* Station(size_t i) { return &form->directory().Table().records[i]; }
   void Select(std::vector<int> rows) {
     OutputList& list = form->outputList();
     for (int r = 0; r < list.RowCount(); ++r) list.SetSelected(r, false);

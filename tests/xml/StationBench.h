@@ -17,12 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/BaseStationListOps.h"
 #include "app/QeltaConfigView.h"
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
 #include "module/WebInterface.h"
-#include "network/BaseStationListOps.h"
 #include "network/WebClient.h"
 #include "ui/ScriptedUi.h"
 
@@ -110,8 +110,8 @@ class StationBench : public ::testing::Test {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (;;) {
       {
-        network::NamedMutexGuard hold(network::ListLock(*form), 1000);
-        if (hold.Owned() && network::Table(*form).count == specs.size()) break;
+        network::NamedMutexGuard hold(form->directory().ListLock(), 1000);
+        if (hold.Owned() && form->directory().Table().count == specs.size()) break;
       }
       ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "stations not discovered";
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -127,7 +127,7 @@ class StationBench : public ::testing::Test {
 
   // The table as base station rows (address order), the list frozen on it.
   void ShowStations() {
-    network::BaseStationList& table = network::Table(*form);
+    network::BaseStationList& table = form->directory().Table();
     std::vector<BaseStationRecord*> order;
     for (uint32_t i = 0; i < table.count; ++i) order.push_back(&table.records[i]);
     std::sort(order.begin(), order.end(), [](auto* a, auto* b) {

@@ -1,0 +1,131 @@
+#include "devices/Radio.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "core/OutputImages.h"
+#include "halvex/HalvexCtrl.h"
+
+namespace qelta {
+namespace {
+
+// Channel byte: extended-memory devices keep it at 125 in page 2, every other device at 13 in
+// page 0.
+constexpr int16_t kChannelAddressExtended = 125;
+constexpr int16_t kChannelAddressPage0 = 13;
+// The byte written after the calibration byte on a base station.
+constexpr int16_t kStationRadioMarker = 90;
+constexpr int16_t kCalibrationExtended[3] = {99, 80, 60};
+constexpr int16_t kCalibrationPage0[3] = {85, 66, 47};
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+struct ChannelLocation {
+  int16_t address;
+  int16_t page;
+};
+
+ChannelLocation ChannelAt(int16_t deviceKind) {
+  if (deviceKind == kDeviceExtendedMemory) return {kChannelAddressExtended, 2};
+  return {kChannelAddressPage0, 0};
+}
+
+}  // namespace
+
+int16_t ReadChannel(CHalvexCtrl& link, int16_t deviceKind) {
+  const ChannelLocation at = ChannelAt(deviceKind);
+  return link.ReadEepromVal(at.address, at.page);
+}
+
+int16_t WriteChannel(CHalvexCtrl& link, int16_t deviceKind, int16_t channel) {
+  const ChannelLocation at = ChannelAt(deviceKind);
+  int16_t data[1] = {channel};
+  return link.WriteBlockToEeprom(at.address, at.page, 1, data) ? channel : int16_t{-1};
+}
+
+int16_t RadioCalibrationByte(int16_t deviceKind, int radioType) {
+  if (radioType < 1 || radioType > 3) return -1;
+  return deviceKind == kDeviceExtendedMemory ? kCalibrationExtended[radioType - 1]
+                                             : kCalibrationPage0[radioType - 1];
+}
+
+DialogModel ChannelDialog(int16_t channel) {
+  DialogModel dialog;
+  dialog.name = "CBSChannelDlg";
+  dialog.title = "Set channel";
+  DialogField label;
+  label.name = "label";
+  label.kind = FieldKind::Label;
+  label.value = "Channel setting";
+  dialog.Add(std::move(label));
+  DialogField field;
+  field.controlId = kChannelField;
+  field.name = "channel";
+  field.kind = FieldKind::Number;
+  field.value = std::to_string(channel);
+  dialog.Add(std::move(field));
+  dialog.validate = [](DialogModel& d) {
+    return ValidateIntegerField(d, kChannelField, kMinChannel, kMaxChannel);
+  };
+  return dialog;
+}
+
+int WriteRadioType(CHalvexCtrl& link, bool production, int radioType) {
+  if (!production) return 0;
+  const int16_t calibration = RadioCalibrationByte(kStationOverTcp, radioType);
+  if (calibration < 0) return -3;
+  int16_t data[2] = {calibration, kStationRadioMarker};
+  return link.WriteBlockToEeprom(kCalibrationAddressPage0, 0, 2, data) ? 0 : -3;
+}
+
+// One station of SetBaseStationRadioTypes.
+void RadioTypeForStation(fleet::StationHandle& s, int radioType) {
+  const BaseStationRecord& station = s.Record();
+  const bool production = s.Settings().productionMode;
+  if (s.CheckPresence()) return;
+  CHalvexCtrl& link = s.Link();
+  if (link.ConnectTCP(station.address, station.port) != 0) {
+    s.AddRow("Cannot connect", station.addressText, ids::kImageFailure);
+  } else {
+    SleepMs(kRadioWaitMs);
+    const int r = WriteRadioType(link, production, radioType);
+    char name[64];
+    if (r != 0) {
+      std::snprintf(name, sizeof name, "Radio type (%d) failed", radioType);
+      const int row = s.AddRow(name, station.addressText, ids::kImageFailure);
+      char value[320];
+      std::snprintf(value, sizeof value, "%s, error %d", station.addressText, r);
+      s.SetText(row, 1, value);
+    } else {
+      link.Reset();
+      std::snprintf(name, sizeof name, "Radio type set to %d", radioType);
+      s.AddRow(name, station.addressText, ids::kImageSuccess);
+    }
+  }
+  link.Disconnect();
+  SleepMs(kRadioWaitMs);
+}
+
+// One station of SetSameChannel.
+void ChannelForStation(fleet::StationHandle& s, int16_t channel) {
+  const BaseStationRecord& station = s.Record();
+  if (s.CheckPresence()) return;
+  CHalvexCtrl& link = s.Link();
+  s.AddRow("Connect", station.addressText, ids::kImageInfo);
+  if (link.ConnectTCP(station.address, station.port) != 0) {
+    s.AddRow("Connect error", station.addressText, ids::kImageFailure);
+    return;
+  }
+  const int16_t r = WriteChannel(link, kStationOverTcp, channel);
+  if (r == channel) {
+    s.AddRow("Channel is set", station.addressText, ids::kImageSuccess);
+    link.Reset();
+  } else {
+    char name[64];
+    std::snprintf(name, sizeof name, "Channel set error %hd.", r);
+    s.AddRow(name, station.addressText, ids::kImageFailure);
+  }
+}
+
+}  // namespace qelta
