@@ -49,6 +49,13 @@ void SetSerialDeviceCommId(CQeltaConfigView& view, uint32_t requested) {
 
   const CommIdHandOut taken =
       HandOutCommIds(view.settings(), view.ui(), view.offeredCommId, requested, 1);
+  if (!taken.stored) {
+    // A number not stored would be handed out again: the device keeps the one it has.
+    FormSink rows(view);
+    ReportUnstoredCommIds(rows, taken);
+    link.Disconnect();
+    return;
+  }
   const uint16_t id = static_cast<uint16_t>(taken.start & 0xFFFF);
   int16_t bytes[2] = {static_cast<int16_t>(id >> 8), static_cast<int16_t>(id & 0xFF)};
   if (!link.WriteBlockToEeprom(kCommIdAddressHigh, page, 2, bytes)) {
@@ -101,10 +108,13 @@ void SetCommIdRange(CQeltaConfigView& view, uint32_t start) {
   std::vector<BaseStationRecord> stations(network::kMaxBaseStations);
   const uint32_t count = network::CopySelectedBaseStations(view, stations.data());
   if (count == 0) return;
+  FormSink rows(view);
   // A run that writes nothing still stores its number, as the one chosen: nothing is taken.
   auto endWithout = [&](uint32_t id) {
-    ShowCommIdField(view,
-                    HandOutCommIds(view.settings(), view.ui(), view.offeredCommId, id, 0).after);
+    const CommIdHandOut kept =
+        HandOutCommIds(view.settings(), view.ui(), view.offeredCommId, id, 0);
+    if (!kept.stored) return ReportUnstoredCommIds(rows, kept);
+    ShowCommIdField(view, kept.after);
   };
 
   uint32_t id = start % 65536;
@@ -134,6 +144,12 @@ void SetCommIdRange(CQeltaConfigView& view, uint32_t start) {
   // second program never hands out the same ones.
   CommIdHandOut taken =
       HandOutCommIds(view.settings(), view.ui(), view.offeredCommId, requested, used);
+  if (!taken.stored) {
+    // Numbers that were not stored are nobody's: no station gets one.
+    ReportUnstoredCommIds(rows, taken);
+    view.directory().ReportSilent("");
+    return;
+  }
   // Another program moved "CommID" on into a wrap nobody was asked about.
   if (taken.start != id && wraps(taken.start) && !wraps(id) && !askWrap()) {
     ReturnCommIds(view.settings(), taken);

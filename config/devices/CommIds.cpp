@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "core/FileAccess.h"
 #include "core/OutputImages.h"
 #include "core/SettingsKey.h"
 #include "halvex/HalvexCtrl.h"
@@ -60,8 +61,9 @@ CommIdHandOut HandOutCommIds(SettingsStore& settings, UiPort& ui, std::optional<
   h.start = requested % 65536;
   h.before = h.start;
   h.after = (h.start + count) % 65536;
+  // The key shows what keeps it from opening; the store's own answer below decides.
   CSettingsKey key(settings, ui);
-  if (!key.Open()) return h;
+  key.Open();
   const int e = settings.Update([&](SettingsDocument& doc) {
     const std::optional<uint32_t> stored = ReadNumberValue(doc, kCommIdSetting);
     const uint32_t current = stored.value_or(static_cast<uint32_t>(kDefaultCommId));
@@ -75,6 +77,7 @@ CommIdHandOut HandOutCommIds(SettingsStore& settings, UiPort& ui, std::optional<
     return true;
   });
   h.stored = e == 0;
+  h.error = e;
   return h;
 }
 
@@ -87,6 +90,14 @@ void ReturnCommIds(SettingsStore& settings, const CommIdHandOut& taken) {
     doc.Set(kCommIdSetting, SettingValue{SettingKind::Number, {}, taken.before});
     return true;
   });
+}
+
+void ReportUnstoredCommIds(RowSink& rows, const CommIdHandOut& taken) {
+  const int row =
+      rows.AddRow("Cannot store CommID", FileErrorText(taken.error, SettingsStore::kMaxFileSize),
+                  ids::kImageFailure, RowKind::Failure);
+  rows.SetText(row, 2, "No comm ID written");
+  rows.Beep();
 }
 
 // One station of a range: connect, write the two bytes, one row. True when it was connected.

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/RowSink.h"
 #include "fleet/StationHandle.h"
 #include "ui/DialogModel.h"
 
@@ -40,15 +41,23 @@ struct CommIdHandOut {
   uint32_t before = 0;
   uint32_t after = 0;
   bool stored = false;  // "CommID" was written (or already held `after`)
+  int error = 0;        // why it was not: errno of the settings store
 };
 // Takes `count` numbers starting at `requested`. When `requested` is the number the form `offered`
 // from "CommID" (the user kept it), the stored next comm ID is taken instead: another program may
-// have moved it on since. Any other number is the user's choice and is taken as it is.
+// have moved it on since. Any other number is the user's choice and is taken as it is. Numbers
+// that could not be stored (a full disk, a settings folder that cannot be written, a lock that
+// cannot be taken) are nobody's: `stored` is false and none of them may be written into a device,
+// or the next run would hand them out again.
 CommIdHandOut HandOutCommIds(SettingsStore& settings, UiPort& ui, std::optional<uint32_t> offered,
                              uint32_t requested, uint32_t count);
 // Gives the numbers back after a failed write: "CommID" returns to `before` unless someone took
 // numbers after ours meanwhile.
 void ReturnCommIds(SettingsStore& settings, const CommIdHandOut& taken);
+
+// The failure row of a hand-out that could not be stored: "Cannot store CommID", the reason, and
+// that no comm ID was written.
+void ReportUnstoredCommIds(RowSink& rows, const CommIdHandOut& taken);
 
 // One station of a range: connects to its tunnel, writes the comm ID's two bytes and adds its
 // row. True when the station was connected.

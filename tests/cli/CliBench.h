@@ -11,14 +11,15 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/CliContext.h"
 #include "core/FileAccess.h"
 #include "core/SettingsStore.h"
-#include "cli/CliContext.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
 #include "module/WebInterface.h"
@@ -37,13 +38,21 @@ struct SeenRow {
   std::string Text() const { return kind + ":" + name; }
 };
 
-// Settings writes that fail, as on a read-only settings file (root passes file modes by).
+// Settings writes that fail with `error`, as on a read-only settings file (root passes file modes
+// by) or a full disk; with `lockToo`, the settings lock cannot be taken either (a lock file that
+// cannot be created in a read-only folder).
 class FailingWrites : public PosixFileAccess {
  public:
   std::string path;
+  int error = EACCES;
+  bool lockToo = false;
   int WriteFileAtomic(const std::string& p, const std::string& data, mode_t mode) override {
-    if (!path.empty() && p == path) return EACCES;
+    if (!path.empty() && p == path) return error;
     return PosixFileAccess::WriteFileAtomic(p, data, mode);
+  }
+  int Lock(const std::string& p, mode_t mode, int waitMs, FileLock& lock) override {
+    if (lockToo && !path.empty() && p == path + ".lock") return error;
+    return PosixFileAccess::Lock(p, mode, waitMs, lock);
   }
 };
 
@@ -61,6 +70,10 @@ struct BenchSetup {
   int webStatus = 0;       // every answer of the first web interface has this status
   bool webSilent = false;  // the first web interface never answers
   bool settingsUnwritable = false;
+  int settingsWriteError = EACCES;  // what an unwritable settings file answers (ENOSPC: disk full)
+  bool settingsLockFails = false;   // ... and its lock cannot be taken either
+  bool lockPathIsAFolder = false;   // a folder where the settings lock file belongs
+  std::optional<uint32_t> commId;   // "CommID" stored before the run
   // The settings folder cannot be written and holds no settings file yet (as a read-only one).
   bool settingsFolderReadOnly = false;
   bool serviceMode = false;  // the setting "UIService"
@@ -101,8 +114,17 @@ class CliBench {
       if (s.serviceMode) {
         ASSERT_EQ(store.WriteNumber("UIService", 1), 0);
       }
+      if (s.commId) {
+        ASSERT_EQ(store.WriteNumber("CommID", *s.commId), 0);
+      }
+      if (s.lockPathIsAFolder) {
+        ASSERT_TRUE(fs::remove(store.LockPath()));
+        ASSERT_TRUE(fs::create_directory(store.LockPath()));
+      }
     }
     files.path = s.settingsUnwritable || s.settingsFolderReadOnly ? settingsFile : "";
+    files.error = s.settingsWriteError;
+    files.lockToo = s.settingsLockFails;
     if (s.terminalGone) setenv("HALVEX_COM1", (root + "/no-such-port").c_str(), 1);
     if (s.terminal && !s.terminalGone) {
       sim::DeviceIdentity identity;
@@ -152,6 +174,7 @@ class CliBench {
       std::string error;
       ASSERT_TRUE(host.Start(&error)) << error;
     }
+    for (const auto& station : stations) stationsBefore.push_back(station->Page(0));
   }
 
   // Runs the command line (json output) and keeps its exit status, rows and messages.
@@ -227,6 +250,7 @@ class CliBench {
   std::unique_ptr<sim::DeviceRunner> runner;
   sim::ModuleHost host;
   std::vector<std::shared_ptr<sim::SimDevice>> stations;
+  std::vector<std::vector<uint8_t>> stationsBefore;  // their page 0 before the run
   std::vector<std::unique_ptr<sim::ModuleWebServer>> web;
   int status = -1;
   double seconds = 0;

@@ -61,6 +61,27 @@ std::function<void(const CliBench&)> StillA(const std::string& path, mode_t type
   };
 }
 
+// "CommID" holds 12345 and cannot be stored: the write fails with `error` (0: it does not), the
+// lock too (`lockToo`), or a folder takes the lock file's place; two stations, or the terminal.
+std::function<void(BenchSetup&)> UnstorableCommIds(int error, bool lockToo, bool lockFolder,
+                                                   bool terminal = false) {
+  return [=](BenchSetup& s) {
+    s.terminal = terminal, s.stations = terminal ? 0 : 2, s.commId = 12345;
+    s.settingsUnwritable = error != 0, s.settingsWriteError = error;
+    s.settingsLockFails = lockToo, s.lockPathIsAFolder = lockFolder;
+  };
+}
+// No device got a comm ID, no row says one was written, and "CommID" is what it was.
+void NoCommIdWritten(const CliBench& b) {
+  for (std::size_t i = 0; i < b.stations.size(); ++i) {
+    EXPECT_EQ(b.stations[i]->Page(0), b.stationsBefore[i]) << "station " << i;
+  }
+  if (b.terminal) TerminalUntouched(b);
+  EXPECT_EQ(b.StoredNumber("CommID"), 12345u);
+  EXPECT_EQ(b.out.find("New CommID"), std::string::npos) << b.out;
+  EXPECT_EQ(b.out.find("commID written"), std::string::npos) << b.out;
+}
+
 const FaultCase kCases[] = {
     // --- the hand terminal on the serial port -------------------------------------------------
     {"UploadClean", nullptr, {"upload", "{small}"}, {"success:File END"}, 0, 15, SmallWritten},
@@ -263,6 +284,18 @@ const FaultCase kCases[] = {
     {"InventoryAllWithNoStation", NoTerminal, {"bs-inventory", "--all", "--wait", "300"}, {}, 1, 10,
      ErrSays(kNoStation)},
 
+    // --- comm IDs whose counter cannot be stored: nothing is written, "CommID" stays ---------
+    {"CommIdsOnAFullDisk", UnstorableCommIds(ENOSPC, false, false), {"comm-id", "{two}"},
+     {"failure:Cannot store CommID"}, 1, 20, NoCommIdWritten},
+    {"CommIdsWithAFolderAtTheLockPath", UnstorableCommIds(0, false, true), {"comm-id", "{two}"},
+     {"failure:Cannot store CommID"}, 1, 20, NoCommIdWritten},
+    {"CommIdsInAReadOnlySettingsFolder", UnstorableCommIds(EROFS, true, false),
+     {"comm-id", "{two}"}, {"failure:Cannot store CommID"}, 1, 20, NoCommIdWritten},
+    {"CommIdOfTheSerialDeviceOnAFullDisk", UnstorableCommIds(ENOSPC, false, false, true),
+     {"comm-id"}, {"step:Open COM1", "failure:Cannot store CommID"}, 1, 20, NoCommIdWritten},
+    {"CommIdOfTheSerialDeviceWithAFolderAtTheLockPath", UnstorableCommIds(0, false, true, true),
+     {"comm-id", "20000"}, {"failure:Cannot store CommID"}, 1, 20, NoCommIdWritten},
+
     // --- the inventory: stations named, its file ---------------------------------------------
     {"InventoryOfASwitchedOffStation",
      [](BenchSetup& s) { s.terminal = false, s.stations = 2, s.station0Silent = true; },
@@ -357,6 +390,9 @@ TEST_P(CliFaultTest, EndsWithItsRowsStatusAndState) {
       args.push_back(Write("outside.pcg", kOutsidePcg));
     } else if (a == "{laser}") {
       args.push_back(Write("laser.pcg", kLaserPcg));
+    } else if (a == "{two}") {
+      for (const char* station : {"127.0.0.2", "127.0.0.3"})
+        args.insert(args.end(), {"--station", station});
     } else if (a == "{csv}") {
       args.push_back(root + "/inventory.csv");
     } else if (a == "{fifo}") {
