@@ -67,9 +67,15 @@ std::string HttpErrorText(const char* format, const WebResult& r) {
   return text.data();
 }
 
-}  // namespace
+constexpr const char* kNotDoneText = "Not done";
 
-namespace {}  // namespace
+// What failed before any setting was sent, for the station's row: "Login page: error 28: Timeout
+// was reached. HTTP: 0.".
+std::string WhyNotDone(const char* what, const WebResult& r) {
+  return HttpErrorText((std::string(what) + ": error %d: %s. HTTP: %ld.").c_str(), r);
+}
+
+}  // namespace
 
 void DefaultsForStation(fleet::StationHandle& s) {
   const BaseStationRecord& station = s.Record();
@@ -83,6 +89,9 @@ void DefaultsForStation(fleet::StationHandle& s) {
   const WebResult page = GetLoginPage(session, station, answers);
   if (!page.Ok()) {
     s.Notice(HttpErrorText("Error %d: %s.\nHTTP: %ld.", page), "HTTP error");
+    // The station's one row: it was not worked on, and why.
+    const int row = s.AddRow(kNotDoneText, station.addressText, ids::kImageFailure);
+    s.SetText(row, 2, WhyNotDone("Login page", page));
     return;
   }
   s.AddRow("Operating on..........", station.addressText, ids::kImageInfo);
@@ -91,6 +100,11 @@ void DefaultsForStation(fleet::StationHandle& s) {
   const WebResult login = PostLogin(session, station, loginBody, answers);
   if (!login.Ok()) {
     s.Notice(HttpErrorText("Login error %d: \"%s\".\nHTTP: %ld.", login), "Login error");
+    s.SetText(progress, 0, kNotDoneText);
+    s.SetImage(progress, ids::kImageFailure);
+    s.SetText(progress, 1, station.addressText);
+    s.SetText(progress, 2, WhyNotDone("Login", login));
+    s.KeepPainting();
     return;
   }
   s.SetText(progress, 1, Printf("OK (%ld)", login.status));

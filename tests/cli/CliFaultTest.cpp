@@ -61,6 +61,21 @@ std::function<void(const CliBench&)> StillA(const std::string& path, mode_t type
   };
 }
 
+// The first station's module never answered: its row names it and says why, and the progress
+// counted it as failed.
+void NamesTheHungStation(const CliBench& b) {
+  std::size_t named = 0;
+  for (const SeenRow& r : b.rows) {
+    if (r.name != "Not done") continue;
+    ++named;
+    EXPECT_EQ(r.kind, "failure");
+    EXPECT_EQ(r.value, "127.0.0.2");
+  }
+  EXPECT_EQ(named, 1u) << b.Dump();
+  EXPECT_NE(b.out.find("Login page: error 28: "), std::string::npos) << b.out;
+  EXPECT_NE(b.err.find(", 1 failure"), std::string::npos) << b.err;
+}
+
 // "CommID" holds 12345 and cannot be stored: the write fails with `error` (0: it does not), the
 // lock too (`lockToo`), or a folder takes the lock file's place; two stations, or the terminal.
 std::function<void(BenchSetup&)> UnstorableCommIds(int error, bool lockToo, bool lockFolder,
@@ -227,15 +242,34 @@ const FaultCase kCases[] = {
      [](const CliBench& b) {
        EXPECT_EQ(b.out.find(R"("result":"Channel")"), std::string::npos) << b.out;  // none shown
      }},
+    // A module whose web pages never answer: its station ends with a failure row naming it,
+    // the other station is done, the progress counts the failure; with all defaults, the later
+    // steps still run on both stations, in their order.
     {"EthernetDefaultsOnAHungWebInterface",
-     [](BenchSetup& s) { s.stations = 1, s.webSilent = true; },
-     {"bs-eth-defaults", "127.0.0.2"},
-     {},
+     [](BenchSetup& s) { s.stations = 2, s.webSilent = true; },
+     {"bs-eth-defaults", "127.0.0.2", "127.0.0.3"},
+     {"failure:Not done", "success:Done"},
      1,
-     15,
+     20,
      [](const CliBench& b) {
        EXPECT_NE(b.err.find("[HTTP error]"), std::string::npos) << b.err;
        EXPECT_FALSE(b.web[0]->Settings().dhcp);
+       EXPECT_TRUE(b.web[1]->Settings().dhcp);
+       NamesTheHungStation(b);
+     }},
+    {"AllDefaultsOnAHungWebInterface",
+     [](BenchSetup& s) {
+       s.terminal = false, s.stations = 2, s.webSilent = true, s.serviceMode = true;
+     },
+     {"bs-defaults", "{small}", "127.0.0.2", "127.0.0.3"},
+     {"failure:Not done", "success:Done", "step:Reset wait...", "success:Radio type set to 3",
+      "success:Radio type set to 3"},
+     1,
+     40,
+     [](const CliBench& b) {
+       EXPECT_FALSE(b.web[0]->Settings().dhcp);
+       EXPECT_TRUE(b.web[1]->Settings().dhcp);
+       NamesTheHungStation(b);
      }},
     {"EthernetDefaultsRefusedWith403",
      [](BenchSetup& s) { s.stations = 1, s.webStatus = 403; },
