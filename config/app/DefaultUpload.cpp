@@ -166,7 +166,7 @@ void UploadAllDefaults(CQeltaConfigView& view) {
     // Three phases across the stations: every module's defaults, then every EEPROM, then the
     // radio types.
     FormRunHost host(view);
-    fleet::FleetRun run(host, copies.data(), n, 3);
+    fleet::FleetRun run(host, copies.data(), n, {"module settings", "EEPROM", "radio type"});
     network::ApplyDefaultEthernetSettings(host, copies.data(), n, &run);
     view.configFilePath = dialog.fullPath;
     const std::string file = dialog.fullPath;

@@ -116,7 +116,8 @@ FleetRun::FleetRun(RunHost& host, std::vector<BaseStationRecord> stations, int p
       monitor_(host.Monitor()),
       jobs_(std::min<int>(
           host.Jobs(), static_cast<int>(std::max<std::size_t>(stations_.size(), std::size_t{1})))),
-      phases_(std::max(phases, 1)) {
+      phases_(std::max(phases, 1)),
+      phasesDone_(stations_.size(), 0) {
   if (monitor_ && !stations_.empty()) monitor_->RunStarted(Progress());
 }
 
@@ -125,6 +126,12 @@ FleetRun::FleetRun(RunHost& host, const BaseStationRecord* stations, std::size_t
                stations ? std::vector<BaseStationRecord>(stations, stations + count)
                         : std::vector<BaseStationRecord>{},
                phases) {}
+
+FleetRun::FleetRun(RunHost& host, const BaseStationRecord* stations, std::size_t count,
+                   std::vector<std::string> phaseNames)
+    : FleetRun(host, stations, count, static_cast<int>(phaseNames.size())) {
+  phaseNames_ = std::move(phaseNames);
+}
 
 FleetRun::~FleetRun() {
   pool_.reset();  // the workers leave; their links and sessions go with them
@@ -174,7 +181,7 @@ bool FleetRun::PhaseOnForm(const StationWork& work, const std::vector<std::strin
   for (std::size_t i = 0; i < stations_.size(); ++i) {
     if (CancelAsked()) {
       cancelled_ = true;
-      CancelRows(i);
+      CancelRows();
       Show();
       return false;
     }
@@ -183,6 +190,7 @@ bool FleetRun::PhaseOnForm(const StationWork& work, const std::vector<std::strin
     work(station);
     station.Finish();
     if (station.Failed()) failed_[i] = 1;
+    PhaseDone(i);
     ++done_;
     Show();
   }
@@ -341,6 +349,7 @@ bool FleetRun::PhaseOnWorkers(const StationWork& work) {
       s.blocks[merged].Replay(host_.Sink());
       s.blocks[merged].Clear();
       if (s.failed[merged]) failed_[merged] = 1;
+      PhaseDone(merged);
       ++done_;
     }
     Show();
@@ -364,17 +373,35 @@ bool FleetRun::PhaseOnWorkers(const StationWork& work) {
     s.job = nullptr;
     ended_ = s.ended;
   }
-  if (cancelled_) CancelRows(limit);
+  if (cancelled_) CancelRows();
   Show();
   return !cancelled_;
 }
 
-void FleetRun::CancelRows(std::size_t first) {
-  // Later phases will not run: the stations that finished this one are not done either.
-  if (phase_ < phases_) first = 0;
-  for (std::size_t i = first; i < stations_.size(); ++i)
-    host_.Sink().AddRow(kNotStartedText, stations_[i].addressText, kNotStartedImage,
-                        RowKind::Failure);
+void FleetRun::PhaseDone(std::size_t station) {
+  if (phase_ >= 1 && phase_ <= 64) phasesDone_[station] |= std::uint64_t{1} << (phase_ - 1);
+}
+
+void FleetRun::CancelRows() {
+  const int named = std::min(phases_, 64);
+  for (std::size_t i = 0; i < stations_.size(); ++i) {
+    // The phases this station did not do, this one and the later ones among them: a phase the
+    // command left out was done by none.
+    std::string left;
+    bool some = false, all = true;
+    for (int p = 0; p < named; ++p) {
+      if (phasesDone_[i] & (std::uint64_t{1} << p)) {
+        some = true;
+        continue;
+      }
+      all = false;
+      if (static_cast<std::size_t>(p) < phaseNames_.size())
+        left += (left.empty() ? "" : ", ") + phaseNames_[static_cast<std::size_t>(p)];
+    }
+    if (all) continue;
+    const std::string text = some && !left.empty() ? kNotDoneText + left : kNotStartedText;
+    host_.Sink().AddRow(text, stations_[i].addressText, kNotStartedImage, RowKind::Failure);
+  }
 }
 
 void RunOne(RunHost& host, const BaseStationRecord* station, const StationWork& work) {

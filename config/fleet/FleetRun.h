@@ -13,11 +13,15 @@
 // and stay for its later phases.
 //
 // Cancel (the window's button, SIGINT on the command line): no further station starts, running
-// ones finish, and every station not done gets one row "Not started (cancelled)" (image 0).
+// ones finish, and every station not done gets one failure row (image 0) that says what was not
+// done: "Not started (cancelled)" for a station that did none of the run's phases, "Not done
+// (cancelled): EEPROM, radio type" for one that did the first of a run whose phases have names.
+// A run of unnamed phases says "Not started (cancelled)" for every station not done.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,6 +34,8 @@
 namespace qelta::fleet {
 
 inline constexpr const char* kNotStartedText = "Not started (cancelled)";
+// Followed by the names of the phases the station did not do, in their order.
+inline constexpr const char* kNotDoneText = "Not done (cancelled): ";
 inline constexpr int kNotStartedImage = 0;
 
 using StationWork = std::function<void(StationHandle&)>;
@@ -41,6 +47,10 @@ class FleetRun {
   // settings are copied from the host now.
   FleetRun(RunHost& host, std::vector<BaseStationRecord> stations, int phases = 1);
   FleetRun(RunHost& host, const BaseStationRecord* stations, std::size_t count, int phases = 1);
+  // A run whose phases have names ("module settings", "EEPROM", ...), one per Phase() call: a
+  // cancel names the phases each station did not do.
+  FleetRun(RunHost& host, const BaseStationRecord* stations, std::size_t count,
+           std::vector<std::string> phaseNames);
   ~FleetRun();
   FleetRun(const FleetRun&) = delete;
   FleetRun& operator=(const FleetRun&) = delete;
@@ -69,8 +79,10 @@ class FleetRun {
   bool PhaseOnForm(const StationWork& work, const std::vector<std::string>& sharedFiles);
   bool PhaseOnWorkers(const StationWork& work);
   struct Pool;
-  // The rows of a cancel: from station `first` on, or every station when phases follow.
-  void CancelRows(std::size_t first);
+  // The rows of a cancel: one per station that did not do every phase.
+  void CancelRows();
+  // The station's work in the current phase has ended.
+  void PhaseDone(std::size_t station);
   bool CancelAsked();
   void Show();
 
@@ -82,6 +94,9 @@ class FleetRun {
   FleetMonitor* monitor_;
   int jobs_;
   int phases_;
+  std::vector<std::string> phaseNames_;  // empty: the phases have none
+  // Per station, the phases (bit p: phase p + 1) whose work ended for it.
+  std::vector<std::uint64_t> phasesDone_;
   int phase_ = 0;
   std::size_t done_ = 0;
   bool cancelled_ = false;

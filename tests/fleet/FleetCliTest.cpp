@@ -232,31 +232,62 @@ TEST_F(FleetCliTest, JobsIsAGlobalOptionFromOneToSixtyFour) {
 }
 
 TEST_F(FleetCliTest, InterruptStartsNoFurtherStationAndEndsWithAFailure) {
-  // Each station's defaults take about 1.6 s (eight answers, 200 ms each).
+  // Each station's module defaults take about 1.6 s (eight answers, 200 ms each). The interrupt
+  // comes once two stations are done with them: each of those says what it did not do (nothing,
+  // when the module defaults were all there was to do), every other station that it did nothing.
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    const char* doneRow;  // the cancel row of a station whose module defaults were done
+  };
+  const std::string pcg = root + "/defaults.pcg";
+  std::ofstream(pcg) << "EXTRAID:7\n";
+  const Case cases[] = {
+      {"eth-defaults", {"bs-eth-defaults", "--all"}, nullptr},
+      {"all-defaults",
+       {"bs-defaults", pcg, "--all"},
+       "Not done (cancelled): EEPROM, radio type\t127.0.0."},
+  };
   const std::size_t n = 10;
   StartStations(n, 200);
-  CliProcess p(
-      root, "cancel",
-      {"--settings", settings, "--jobs", "2", "bs-eth-defaults", "--all", "--wait", "3000"});
-  // Cancel as soon as the first stations are done.
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (p.Err().find("(2/10)") == std::string::npos &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(20ms);
+  {
+    SettingsStore store(RealFileAccess(), settings);
+    ASSERT_EQ(store.WriteNumber("UIService", 1), 0);
   }
-  p.Signal(SIGINT);
-  EXPECT_EQ(p.Wait(), 1) << p.Err();
-  const std::string out = p.Out();
-  const std::size_t done = Count(out, "Operating on..........");
-  const std::size_t cancelled = Count(out, "Not started (cancelled)");
-  EXPECT_GE(done, 2u);
-  EXPECT_LT(done, n);
-  EXPECT_EQ(done + cancelled, n) << out;
-  // A station that was not started got no request at all.
-  std::size_t untouched = 0;
-  for (const auto& w : web) untouched += w->Requests().empty() ? 1 : 0;
-  EXPECT_EQ(untouched, cancelled);
-  EXPECT_NE(p.Err().find("stations: cancelled"), std::string::npos) << p.Err();
+  std::vector<std::vector<uint8_t>> before;
+  for (const auto& station : stations) before.push_back(station->Page(0));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = {"--settings", settings, "--jobs", "2"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.insert(args.end(), {"--wait", "3000"});
+    std::vector<std::size_t> requestsBefore;
+    for (const auto& w : web) requestsBefore.push_back(w->Requests().size());
+    CliProcess p(root, c.name, args);
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (p.Err().find("(2/10)") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(20ms);
+    }
+    p.Signal(SIGINT);
+    EXPECT_EQ(p.Wait(), 1) << p.Err();
+    const std::string out = p.Out();
+    const std::size_t done = Count(out, "Operating on..........");
+    const std::size_t notStarted = Count(out, "Not started (cancelled)\t127.0.0.");
+    EXPECT_GE(done, 2u);
+    EXPECT_LT(done, n);
+    EXPECT_EQ(done + notStarted, n) << out;
+    EXPECT_EQ(c.doneRow ? Count(out, c.doneRow) : 0u, c.doneRow ? done : 0u) << out;
+    EXPECT_EQ(Count(out, "(cancelled)"), c.doneRow ? n : notStarted) << out;
+    // A station that was not started got no request at all; no station got its EEPROM.
+    std::size_t untouched = 0;
+    for (std::size_t i = 0; i < web.size(); ++i)
+      untouched += web[i]->Requests().size() == requestsBefore[i] ? 1 : 0;
+    EXPECT_EQ(untouched, notStarted);
+    EXPECT_EQ(Count(out, "Default EEPROM"), 0u) << out;
+    for (std::size_t i = 0; i < n; ++i) EXPECT_EQ(stations[i]->Page(0), before[i]) << i;
+    EXPECT_NE(p.Err().find("stations: cancelled"), std::string::npos) << p.Err();
+  }
 }
 
 }  // namespace

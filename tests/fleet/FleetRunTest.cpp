@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -186,50 +187,78 @@ TEST_F(FleetRunTest, ManyAtOnceGiveTheListOfOneAtATime) {
 }
 
 TEST_F(FleetRunTest, CancelStartsNoFurtherStationAndNamesEveryStationNotDone) {
+  // The cancel comes in the phase the case's stations run in (the first, or the second after a
+  // first that the command left out); phases may follow it.
   struct Case {
     int jobs;
+    std::vector<std::string> names;  // the run's phases; all unnamed when these are empty
     int phases;
+    bool skipFirst;
     std::size_t cancelAfter;  // stations done when the monitor asks
+    const char* doneRow;      // the cancel row of a station that ended the phase, or none
   };
-  const Case cases[] = {{1, 1, 3}, {4, 1, 3}, {1, 2, 2}, {4, 2, 5}};
+  const Case cases[] = {
+      {1, {}, 1, false, 3, nullptr},
+      {4, {}, 1, false, 3, nullptr},
+      {1, {}, 2, false, 2, "Not started (cancelled)"},
+      {4, {}, 2, false, 5, "Not started (cancelled)"},
+      {1,
+       {"module settings", "EEPROM", "radio type"},
+       3,
+       false,
+       2,
+       "Not done (cancelled): EEPROM, radio type"},
+      {4,
+       {"module settings", "EEPROM", "radio type"},
+       3,
+       false,
+       5,
+       "Not done (cancelled): EEPROM, radio type"},
+      {4, {"first", "second"}, 2, true, 5, "Not done (cancelled): first"},
+      {1, {"first", "second", "third"}, 3, true, 2, "Not done (cancelled): first, third"},
+  };
   const std::size_t n = 20;
   for (const Case& c : cases) {
-    SCOPED_TRACE("jobs " + std::to_string(c.jobs) + ", phases " + std::to_string(c.phases));
+    SCOPED_TRACE("jobs " + std::to_string(c.jobs) + ", phases " + std::to_string(c.phases) +
+                 (c.names.empty() ? "" : " named") + (c.skipFirst ? ", first left out" : ""));
     form->outputList().DeleteAllRows();
     qelta::fleet::SetJobsOverride(form->fleet, c.jobs);
     CancellingMonitor monitor(c.cancelAfter);
     qelta::fleet::SetMonitor(form->fleet, &monitor);
     std::atomic<std::size_t> started{0};
-    bool second = false;
+    bool later = false;
     {
-      FleetRun fleet(*host, Names(n), c.phases);
-      const bool first = fleet.Phase([&started](StationHandle& s) {
+      const std::vector<BaseStationRecord> names = Names(n);
+      std::unique_ptr<FleetRun> fleet =
+          c.names.empty() ? std::make_unique<FleetRun>(*host, names.data(), n, c.phases)
+                          : std::make_unique<FleetRun>(*host, names.data(), n, c.names);
+      if (c.skipFirst) fleet->SkipPhase();
+      const bool first = fleet->Phase([&started](StationHandle& s) {
         ++started;
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
         s.AddRow("Done", std::to_string(s.Index()), 1);
       });
       EXPECT_FALSE(first);
-      if (c.phases == 2) {
-        second = fleet.Phase([](StationHandle& s) { s.AddRow("x", "", 1); });
-      }
-      EXPECT_TRUE(fleet.Cancelled());
+      for (int p = c.skipFirst ? 2 : 1; p < c.phases; ++p)
+        later = fleet->Phase([](StationHandle& s) { s.AddRow("x", "", 1); }) || later;
+      EXPECT_TRUE(fleet->Cancelled());
     }
     qelta::fleet::SetMonitor(form->fleet, nullptr);
-    EXPECT_FALSE(second);
+    EXPECT_FALSE(later);
 
     const auto& rows = form->outputList().Rows();
-    std::size_t done = 0, cancelled = 0;
+    std::size_t done = 0;
+    std::vector<const OutputRow*> cancelRows;
     for (const OutputRow& r : rows) {
       if (r.text[0] == "Done") {
         // Done rows come first, in list order, one per started station.
         EXPECT_EQ(r.text[1], std::to_string(done));
-        EXPECT_EQ(cancelled, 0u);
+        EXPECT_TRUE(cancelRows.empty());
         ++done;
       } else {
-        ASSERT_EQ(r.text[0], "Not started (cancelled)");
         EXPECT_EQ(r.image, 0);
         EXPECT_EQ(r.kind, qelta::RowKind::Failure);
-        ++cancelled;
+        cancelRows.push_back(&r);
       }
     }
     // Every station that started finished with its rows; the others never started.
@@ -240,11 +269,19 @@ TEST_F(FleetRunTest, CancelStartsNoFurtherStationAndNamesEveryStationNotDone) {
     if (c.jobs == 1) {
       EXPECT_EQ(done, c.cancelAfter);
     }
-    // With a phase still to come, every station is not done; otherwise those not started.
-    EXPECT_EQ(cancelled, c.phases == 2 ? n : n - done);
-    if (c.phases == 2) {
-      EXPECT_EQ(rows[done].text[1], "10.0.0.1");
+    // One row per station not done, in list order: a station that ended the phase says what it
+    // did not do when phases follow (and has no row when none does), the others did nothing.
+    std::vector<std::string> expected;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i >= done) {
+        expected.push_back(std::string("Not started (cancelled)|10.0.0.") + std::to_string(i + 1));
+      } else if (c.doneRow) {
+        expected.push_back(std::string(c.doneRow) + "|10.0.0." + std::to_string(i + 1));
+      }
     }
+    std::vector<std::string> seen;
+    for (const OutputRow* r : cancelRows) seen.push_back(r->text[0] + "|" + r->text[1]);
+    EXPECT_EQ(seen, expected);
     EXPECT_TRUE(monitor.last.cancelled);
   }
 }
@@ -303,29 +340,47 @@ TEST_F(FleetRunTest, ASettleWaitCountsFromEachStationsOwnEndOfThePhaseBefore) {
 
 TEST_F(FleetRunTest, ACancelWhileStationsSettleStartsNoneOfThem) {
   using namespace std::chrono_literals;
+  // Every station did the first phase: its row names the second when the phases have names.
+  struct Case {
+    int jobs;
+    std::vector<std::string> names;
+    const char* row;
+  };
+  const Case cases[] = {
+      {3, {}, "Not started (cancelled)"},
+      {3, {"EEPROM", "radio type"}, "Not done (cancelled): radio type"},
+      {1, {"EEPROM", "radio type"}, "Not done (cancelled): radio type"},
+  };
   const std::size_t n = 6;
-  qelta::fleet::SetJobsOverride(form->fleet, 3);
-  PhaseCancellingMonitor monitor(2);
-  qelta::fleet::SetMonitor(form->fleet, &monitor);
-  std::atomic<int> secondPhaseStations{0};
-  const auto t0 = std::chrono::steady_clock::now();
-  bool second = true;
-  {
-    FleetRun fleet(*host, Names(n), 2);
-    ASSERT_TRUE(
-        fleet.Phase([](StationHandle& s) { s.AddRow("First", std::to_string(s.Index()), 1); }));
-    fleet.SettleBeforeNextPhase(60s);
-    second = fleet.Phase([&secondPhaseStations](StationHandle&) { ++secondPhaseStations; });
+  for (const Case& c : cases) {
+    SCOPED_TRACE("jobs " + std::to_string(c.jobs) + ": " + c.row);
+    form->outputList().DeleteAllRows();
+    qelta::fleet::SetJobsOverride(form->fleet, c.jobs);
+    PhaseCancellingMonitor monitor(2);
+    qelta::fleet::SetMonitor(form->fleet, &monitor);
+    std::atomic<int> secondPhaseStations{0};
+    const auto t0 = std::chrono::steady_clock::now();
+    bool second = true;
+    {
+      const std::vector<BaseStationRecord> names = Names(n);
+      std::unique_ptr<FleetRun> fleet =
+          c.names.empty() ? std::make_unique<FleetRun>(*host, names.data(), n, 2)
+                          : std::make_unique<FleetRun>(*host, names.data(), n, c.names);
+      ASSERT_TRUE(
+          fleet->Phase([](StationHandle& s) { s.AddRow("First", std::to_string(s.Index()), 1); }));
+      // Several at once the cancel cuts the wait short; one at a time it is waited here and now.
+      fleet->SettleBeforeNextPhase(c.jobs > 1 ? 60s : 10ms);
+      second = fleet->Phase([&secondPhaseStations](StationHandle&) { ++secondPhaseStations; });
+    }
+    qelta::fleet::SetMonitor(form->fleet, nullptr);
+    EXPECT_FALSE(second);
+    EXPECT_EQ(secondPhaseStations.load(), 0);
+    // The cancel did not sit out the minute's wait.
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 30s);
+    std::size_t cancelled = 0;
+    for (const OutputRow& r : form->outputList().Rows()) cancelled += r.text[0] == c.row ? 1 : 0;
+    EXPECT_EQ(cancelled, n);
   }
-  qelta::fleet::SetMonitor(form->fleet, nullptr);
-  EXPECT_FALSE(second);
-  EXPECT_EQ(secondPhaseStations.load(), 0);
-  // The cancel did not sit out the minute's wait.
-  EXPECT_LT(std::chrono::steady_clock::now() - t0, 30s);
-  std::size_t cancelled = 0;
-  for (const OutputRow& r : form->outputList().Rows())
-    cancelled += r.text[0] == qelta::fleet::kNotStartedText ? 1 : 0;
-  EXPECT_EQ(cancelled, n);
 }
 
 std::size_t OwnStackSize() {
