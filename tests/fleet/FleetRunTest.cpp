@@ -197,26 +197,19 @@ TEST_F(FleetRunTest, CancelStartsNoFurtherStationAndNamesEveryStationNotDone) {
     std::size_t cancelAfter;  // stations done when the monitor asks
     const char* doneRow;      // the cancel row of a station that ended the phase, or none
   };
+  const std::vector<std::string> defaults = {"module settings", "EEPROM", "radio type"};
+  // clang-format off
   const Case cases[] = {
       {1, {}, 1, false, 3, nullptr},
       {4, {}, 1, false, 3, nullptr},
       {1, {}, 2, false, 2, "Not started (cancelled)"},
       {4, {}, 2, false, 5, "Not started (cancelled)"},
-      {1,
-       {"module settings", "EEPROM", "radio type"},
-       3,
-       false,
-       2,
-       "Not done (cancelled): EEPROM, radio type"},
-      {4,
-       {"module settings", "EEPROM", "radio type"},
-       3,
-       false,
-       5,
-       "Not done (cancelled): EEPROM, radio type"},
+      {1, defaults, 3, false, 2, "Not done (cancelled): EEPROM, radio type"},
+      {4, defaults, 3, false, 5, "Not done (cancelled): EEPROM, radio type"},
       {4, {"first", "second"}, 2, true, 5, "Not done (cancelled): first"},
       {1, {"first", "second", "third"}, 3, true, 2, "Not done (cancelled): first, third"},
   };
+  // clang-format on
   const std::size_t n = 20;
   for (const Case& c : cases) {
     SCOPED_TRACE("jobs " + std::to_string(c.jobs) + ", phases " + std::to_string(c.phases) +
