@@ -1,6 +1,7 @@
 // The base station subcommands of the command line: list the stations discovery finds, and reset
-// stations chosen by address. Each run starts discovery, lets it complete a cycle, then shows the
-// stations in the list exactly as "View base stations" does.
+// stations chosen by address. Each run starts discovery; with --all (and for the list) it lets
+// discovery complete a cycle and shows every station found exactly as "View base stations" does,
+// stations named by address are shown alone as soon as each has answered.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>

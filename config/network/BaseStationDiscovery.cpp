@@ -119,6 +119,8 @@ size_t BaseStationDiscovery::State::Cycle() {
   if (socket.Open()) {
     socket.SetReceiveTimeout(kReceiveTimeoutMs);
     SleepMs(50);
+    // Answers the table would leave out are not heard either (the table's own flag does not
+    // matter to those waiting for stations).
     bool frozen = false;
     bool ignoreTemp = false;
     ReadFlags(frozen, ignoreTemp);
