@@ -9,6 +9,8 @@
 
 #include "app/StationRuns.h"
 #include "app/WebOperations.h"
+#include "devices/Radio.h"
+#include "devices/StationListing.h"
 #include "devices/StationReset.h"
 #include "fleet/FleetRun.h"
 
@@ -18,8 +20,6 @@ namespace {
 using qelta::MessageAnswer;
 using qelta::MessageButtons;
 using qelta::MessageIcon;
-
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // "bsview.txt": when the file cannot be created the walk still runs, without its report.
 class Report {
@@ -79,21 +79,49 @@ void StartDiscovery(CQeltaConfigView& view) {
 
 void StopDiscovery(CQeltaConfigView& view) { view.directory().Discovery().StopDiscovery(); }
 
-std::string BaseStationRowName(const BaseStationRecord& record) {
-  return record.name[0] ? std::string(record.name) : std::string("Base station");
+namespace {
+
+// The report's lines of one station, as its probe found it.
+void ReportStation(Report& report, unsigned long number, const BaseStationRecord& copy,
+                   const BaseStationRecord& live, const ListedStation& found) {
+  report.Line("Basestation %lu:\n", number);
+  report.Line("  - IP address: %s (%s)\n", copy.addressText, live.addressText);
+  report.Line("  - port: %hu, ntohs: %hu\n", copy.port,
+              static_cast<unsigned short>((copy.port >> 8) | (copy.port << 8)));
+  report.Line("  - MAC: %s\n", FormatMac(copy.mac).c_str());
+  auto nameLine = [&] {
+    if (copy.name[0]) {
+      report.Line("  - printed name \"%s\".\n\n", copy.name);
+    } else {
+      report.Line("  - printed \"Base station\".\n\n");
+    }
+  };
+  if (!found.present) {
+    report.Line("  - (not present)\n");
+    nameLine();
+    return;
+  }
+  report.Line("  - connection status: %lu\n", static_cast<unsigned long>(found.connectResult));
+  nameLine();
+  report.Line("  - \"Base station\" printed\n");
+  if (found.connectResult != 0) return;
+  report.Line("  - channel read result: %hd\n", found.channel);
+  if (found.channel >= kMinChannel && found.channel <= kMaxChannel) {
+    report.Line("  - channel seems to be valid\n");
+  } else {
+    report.Line("  - channel bound check failed (1,7)\n");
+  }
+  report.Line("  - added \"%s\" to column 2\n", found.state.c_str());
+  report.Line("  - disconnect\n\n");
 }
 
-std::string BaseStationRowValue(const BaseStationRecord& record) {
-  return std::string(record.addressText) + " (" + FormatMac(record.mac) + ")";
-}
-
-void ViewBaseStations(CQeltaConfigView& view) {
+// The list of the table's stations, with the table's lock held by the caller: every station is
+// probed (up to the form's number at once), each gets its row in table order, the report tells
+// what each probe found and the silent stations are told at the end.
+void ListTable(CQeltaConfigView& view) {
   StationDirectory& directory = view.directory();
-  NamedMutexGuard hold(directory.ListLock(), 0);
-  if (!hold.Owned()) return;  // busy: nothing at all
   BaseStationList& table = directory.Table();
   OutputList& list = view.outputList();
-  CHalvexCtrl& link = view.link();
 
   Report report(view.programDir + kReportFile);
   report.Line("Start view on %s\n", LocalTimeLine().c_str());
@@ -103,71 +131,28 @@ void ViewBaseStations(CQeltaConfigView& view) {
     view.selectedBaseStation = nullptr;
   } else {
     view.deviceMenuEnabled = false;
-    // The conversations work on a snapshot; the rows point at the live records.
-    const auto snapshot = std::make_unique<BaseStationList>(table);
+    // The conversations work on a snapshot (the run's copies); the rows point at the live records.
+    const std::vector<BaseStationRecord> snapshot(table.records.begin(),
+                                                  table.records.begin() + table.count);
     list.DeleteAllRows();
     const unsigned long count = table.count;
     report.Line("There %s %lu base station%sin the list.\n\n", count == 1 ? "is" : "are", count,
                 count == 1 ? " " : "s ");
     directory.ClearSilent();
 
-    for (uint32_t i = 0; i < snapshot->count; ++i) {
-      const BaseStationRecord& copy = snapshot->records[i];
-      BaseStationRecord* live = &table.records[i];
-      report.Line("Basestation %lu:\n", static_cast<unsigned long>(i + 1));
-      report.Line("  - IP address: %s (%s)\n", copy.addressText, live->addressText);
-      report.Line("  - port: %hu, ntohs: %hu\n", copy.port,
-                  static_cast<unsigned short>((copy.port >> 8) | (copy.port << 8)));
-      report.Line("  - MAC: %s\n", FormatMac(copy.mac).c_str());
-      auto nameLine = [&] {
-        if (copy.name[0]) {
-          report.Line("  - printed name \"%s\".\n\n", copy.name);
-        } else {
-          report.Line("  - printed \"Base station\".\n\n");
-        }
-      };
-
-      if (directory.CheckPresence(copy)) {
-        const int row = list.AddRow(BaseStationRowName(copy), BaseStationRowValue(copy),
-                                    ids::kImageBaseStation);
-        list.SetText(row, 2, "(not present)");
-        list.SetItem(row, live);
-        view.ui().KeepPainting();
-        report.Line("  - (not present)\n");
-        nameLine();
-        continue;
-      }
-
-      const uint32_t result = link.ConnectTCP(copy.address, copy.port);
-      report.Line("  - connection status: %lu\n", static_cast<unsigned long>(result));
-      const int row =
-          list.AddRow(BaseStationRowName(copy), BaseStationRowValue(copy), ids::kImageBaseStation);
-      list.SetItem(row, live);
-      nameLine();
-      report.Line("  - \"Base station\" printed\n");
-      if (result != 0) {
-        list.SetText(row, 2,
-                     result == 2 ? std::string("Connect error, already in use.")
-                                 : Format("Connect error (%lu)", result));
-        continue;
-      }
-      SleepMs(10);
-      const int16_t channel = link.ReadEepromVal(13, 0);
-      report.Line("  - channel read result: %hd\n", channel);
-      char column2[64];
-      if (channel >= 1 && channel <= 7) {
-        std::snprintf(column2, sizeof column2, "Ch: %hd", channel);
-        report.Line("  - channel seems to be valid\n");
-      } else {
-        std::snprintf(column2, sizeof column2, "Channel error %hd", channel);
-        report.Line("  - channel bound check failed (1,7)\n");
-      }
-      list.SetText(row, 2, column2);
-      report.Line("  - added \"%s\" to column 2\n", column2);
-      view.ui().KeepPainting();
-      link.Disconnect();
-      SleepMs(50);
-      report.Line("  - disconnect\n\n");
+    std::vector<ListedStation> found(snapshot.size());
+    std::size_t listed = 0;
+    {
+      FormRunHost host(view, false);
+      fleet::FleetRun run(host, snapshot);
+      run.Phase([&found](fleet::StationHandle& s) { ListStation(s, found[s.Index()]); });
+      listed = run.Progress().done;
+    }
+    // Each station has added its one row, in table order, from the list's first row on.
+    for (std::size_t i = 0; i < listed; ++i) {
+      list.SetItem(static_cast<int>(i), &table.records[i]);
+      ReportStation(report, static_cast<unsigned long>(i + 1), snapshot[i], table.records[i],
+                    found[i]);
     }
     view.listShowsBaseStations = true;
   }
@@ -177,6 +162,28 @@ void ViewBaseStations(CQeltaConfigView& view) {
   const int firstSilent = list.RowCount();
   directory.ReportSilent("");
   for (int row = firstSilent; row < list.RowCount(); ++row) list.SetKind(row, RowKind::Warning);
+}
+
+}  // namespace
+
+void ViewBaseStations(CQeltaConfigView& view) {
+  NamedMutexGuard hold(view.directory().ListLock(), 0);
+  if (!hold.Owned()) return;  // busy: nothing at all
+  ListTable(view);
+}
+
+bool ViewNamedStations(CQeltaConfigView& view, const std::vector<BaseStationRecord>& stations) {
+  StationDirectory& directory = view.directory();
+  NamedMutexGuard hold(directory.ListLock(), kClearListLockWaitMs);
+  if (!hold.Owned()) return false;
+  BaseStationList& table = directory.Table();
+  table = BaseStationList{};
+  for (const BaseStationRecord& r : stations) {
+    if (table.count == kMaxBaseStations) break;
+    table.records[table.count++] = r;
+  }
+  ListTable(view);
+  return true;
 }
 
 void ClearBaseStationList(CQeltaConfigView& view) {

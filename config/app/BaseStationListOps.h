@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/QeltaConfigView.h"
 #include "network/StationDirectory.h"
@@ -23,7 +24,13 @@ void StartDiscovery(CQeltaConfigView& view);
 void StopDiscovery(CQeltaConfigView& view);
 
 // The list's commands.
+// "View base stations": when the table's lock is free, lists its stations, probing up to the
+// form's number of stations at once; the rows and "bsview.txt" read as one at a time gives them.
 void ViewBaseStations(CQeltaConfigView& view);
+// The list of these stations alone (records as discovery heard them): the table becomes them,
+// kept while the list shows them, and they are listed as "View base stations" lists the table.
+// False, with nothing done, when the table's lock could not be had within 3000 ms.
+bool ViewNamedStations(CQeltaConfigView& view, const std::vector<BaseStationRecord>& stations);
 void ClearBaseStationList(CQeltaConfigView& view);
 void ClearOutputList(CQeltaConfigView& view);
 void SelectAllBaseStations(CQeltaConfigView& view);
@@ -44,9 +51,5 @@ void BuildContextMenus(CQeltaConfigView& view);
 // Plugs the network area into the form: its hooks and its commands.
 void InstallNetworkHooks(FormHooks& hooks);
 void InstallNetworkCommands(CQeltaConfigView& view);
-
-// The texts of a base station row's first two columns.
-std::string BaseStationRowName(const BaseStationRecord& record);
-std::string BaseStationRowValue(const BaseStationRecord& record);
 
 }  // namespace qelta::network

@@ -63,7 +63,9 @@ qelta::fleet::StationState FormRunHost::State() {
   return state;
 }
 
-qelta::fleet::FleetMonitor* FormRunHost::Monitor() { return view_.fleet.monitor; }
+qelta::fleet::FleetMonitor* FormRunHost::Monitor() {
+  return watched_ ? view_.fleet.monitor : nullptr;
+}
 
 int FormRunHost::Jobs() { return qelta::fleet::JobsFor(view_.fleet, view_.settings()); }
 

@@ -39,7 +39,10 @@ class FormSink : public qelta::fleet::StationSink {
 
 class FormRunHost final : public qelta::fleet::RunHost {
  public:
-  explicit FormRunHost(CQeltaConfigView& view) : view_(view), sink_(view) {}
+  // `watched`: the front end's monitor sees the run's progress and may cancel it; a run that is
+  // part of building the list (the stations' probes) goes unwatched, as the list always did.
+  explicit FormRunHost(CQeltaConfigView& view, bool watched = true)
+      : view_(view), sink_(view), watched_(watched) {}
   CHalvexCtrl& Link() override;
   qelta::fleet::StationSink& Sink() override { return sink_; }
   qelta::fleet::RunSettings Settings() override;
@@ -50,6 +53,7 @@ class FormRunHost final : public qelta::fleet::RunHost {
  private:
   CQeltaConfigView& view_;
   FormSink sink_;
+  bool watched_;
 };
 
 // While a command works on copies of the selected stations the list counts as showing the table,

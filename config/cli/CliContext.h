@@ -119,6 +119,10 @@ inline constexpr const char* kNoStationFound = "no base station found";
 // Starts discovery (the command line runs it only for commands on base stations), waits until it
 // has finished a cycle (at most waitMs) and shows the table in the list.
 bool ShowStations(CliContext& c, int waitMs);
+// The chosen stations in the list: with --all every station found, as ShowStations shows them;
+// stations named by address are waited for only until each has answered discovery (at most
+// waitMs), and only they are listed and probed.
+bool ShowChosenStations(CliContext& c, const StationChoice& choice);
 // Selects the rows of the chosen stations; false (with the reason) when one is not in the list,
 // or when --all finds none ("no base station found"). With `unlisted` given, the addresses that
 // are not in the list are put there instead of failing.

@@ -35,9 +35,8 @@ void AddTargetOptions(CLI::App* cmd, Targets& targets) {
 // Lets discovery finish a cycle, shows the stations in the list and selects the chosen ones as a
 // user's clicks would.
 bool ChooseTargets(CliContext& c, const Targets& targets) {
-  if (!ShowStations(c, targets.waitMs)) return false;
-  if (!SelectStations(c, StationChoice{targets.waitMs, targets.stations, targets.all}))
-    return false;
+  const StationChoice choice{targets.waitMs, targets.stations, targets.all};
+  if (!ShowChosenStations(c, choice) || !SelectStations(c, choice)) return false;
   if (c.form->outputList().SelectedCount() == 0) return c.Fail(kNoStationFound);
   c.form->OnListClick();
   return true;

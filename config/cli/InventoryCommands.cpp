@@ -102,8 +102,7 @@ void RegisterInventorySubcommands(CLI::App& app, CliContext& ctx) {
         return c.UsageError("name stations or give --all");
       if (csvWithoutName) return c.UsageError("--csv needs the name of a file");
       std::vector<std::string> unlisted;
-      if (!ShowStations(c, stations.waitMs) || !SelectStations(c, stations, &unlisted))
-        return false;
+      if (!ShowChosenStations(c, stations) || !SelectStations(c, stations, &unlisted)) return false;
       std::vector<BaseStationRecord> records(qelta::network::kMaxBaseStations);
       records.resize(qelta::network::CopySelectedBaseStations(*c.form, records.data()));
       for (const std::string& address : unlisted) records.push_back(RecordOfAddress(address));

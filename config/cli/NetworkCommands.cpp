@@ -1,7 +1,9 @@
 // The base station subcommands of the command line: list the stations discovery finds, and reset
-// stations chosen by address. Each run starts discovery, lets it complete a cycle, then shows the
-// stations in the list exactly as "View base stations" does.
+// stations chosen by address. Each run starts discovery; with --all (and for the list) it lets
+// discovery complete a cycle and shows every station found exactly as "View base stations" does,
+// stations named by address are shown alone as soon as each has answered.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <ostream>
@@ -12,19 +14,46 @@
 
 using namespace qelta::network;
 
+namespace {
+
+// Commands that never reach a base station send nothing onto the network: discovery starts with
+// the first command that needs it.
+BaseStationDiscovery& RunningDiscovery(CQeltaConfigView& f) {
+  BaseStationDiscovery& discovery = f.directory().Discovery();
+  if (!discovery.Running() && f.hooks().startDiscovery) f.hooks().startDiscovery(f);
+  return discovery;
+}
+
+}  // namespace
+
 bool ShowStations(CliContext& c, int waitMs) {
   CQeltaConfigView& f = *c.form;
   BaseStationDiscovery& discovery = f.directory().Discovery();
   const uint64_t start = discovery.CycleCount();
-  // Commands that never reach a base station send nothing onto the network: discovery starts
-  // here, with the first command that needs the table.
-  if (!discovery.Running() && f.hooks().startDiscovery) f.hooks().startDiscovery(f);
+  RunningDiscovery(f);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   while (discovery.CycleCount() == start && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   c.ui.RunPostedTasks();
   if (!f.RunCommand(ids::kCmdViewBaseStations)) return c.Fail("the list command is missing");
+  return true;
+}
+
+bool ShowChosenStations(CliContext& c, const StationChoice& choice) {
+  if (choice.all) return ShowStations(c, choice.waitMs);
+  CQeltaConfigView& f = *c.form;
+  std::vector<uint32_t> addresses;
+  for (const std::string& text : choice.addresses) {
+    uint32_t address = 0;
+    if (!TextToAddress(text, address)) continue;  // the option's check has refused it already
+    if (std::find(addresses.begin(), addresses.end(), address) == addresses.end())
+      addresses.push_back(address);
+  }
+  const std::vector<BaseStationRecord> heard =
+      RunningDiscovery(f).AwaitStations(addresses, std::chrono::milliseconds(choice.waitMs));
+  c.ui.RunPostedTasks();
+  if (!ViewNamedStations(f, heard)) return c.Fail("the list of base stations is busy");
   return true;
 }
 
@@ -67,7 +96,7 @@ CLI::Validator StationAddress() {
 
 bool ChooseStations(CliContext& c, const StationChoice& choice) {
   if (choice.addresses.empty() && !choice.all) return c.UsageError("name stations or give --all");
-  if (!ShowStations(c, choice.waitMs) || !SelectStations(c, choice)) return false;
+  if (!ShowChosenStations(c, choice) || !SelectStations(c, choice)) return false;
   c.form->OnListClick();
   return true;
 }
@@ -102,7 +131,7 @@ void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx) {
     ctx.action = [choice](CliContext& c) {
       if (choice.addresses.empty() && !choice.all)
         return c.UsageError("name stations or give --all");
-      if (!ShowStations(c, choice.waitMs)) return false;
+      if (!ShowChosenStations(c, choice)) return false;
       if (!SelectStations(c, choice)) return false;
       return c.form->RunCommand(ids::kCmdResetBaseStations) ||
              c.Fail("the reset command is missing");

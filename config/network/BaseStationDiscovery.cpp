@@ -1,6 +1,7 @@
 #include "network/BaseStationDiscovery.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -23,6 +24,12 @@ struct BaseStationDiscovery::State {
   std::atomic<int32_t> ignoreTempAddresses{0};
   std::atomic<uint64_t> cycles{0};
   int discoveryIntervalMs = kDiscoveryIntervalMs;
+
+  // The answers of the cycle under way, as the table would list them, for those waiting on
+  // particular stations; emptied as each cycle sends its request.
+  std::mutex heardLock;
+  std::condition_variable heardChanged;
+  std::vector<BaseStationRecord> heard;
 
   mutable std::mutex hooksLock;  // guards hooks and status
   DiscoveryHooks hooks;
@@ -112,6 +119,15 @@ size_t BaseStationDiscovery::State::Cycle() {
   if (socket.Open()) {
     socket.SetReceiveTimeout(kReceiveTimeoutMs);
     SleepMs(50);
+    // Answers the table would leave out are not heard either (the table's own flag does not
+    // matter to those waiting for stations).
+    bool frozen = false;
+    bool ignoreTemp = false;
+    ReadFlags(frozen, ignoreTemp);
+    {
+      std::lock_guard<std::mutex> hold(heardLock);
+      heard.clear();
+    }
     const auto request = MakeDiscoveryRequest();
     socket.SendTo(GroupAddress(), kDiscoveryPort, request.data(), request.size());
     uint8_t buffer[kResponseBufferSize];
@@ -126,6 +142,13 @@ size_t BaseStationDiscovery::State::Cycle() {
       } else if (n > 0) {
         ParseDiscoveryResponse(responses[count], buffer, static_cast<size_t>(n));
         responses[count].address = sender;
+        if (!(ignoreTemp && FirstOctet(sender) == 169)) {
+          {
+            std::lock_guard<std::mutex> hold(heardLock);
+            heard.push_back(RecordFromResponse(responses[count]));
+          }
+          heardChanged.notify_all();
+        }
         ++count;
         misses = 0;
       }
@@ -133,7 +156,11 @@ size_t BaseStationDiscovery::State::Cycle() {
     socket.Close();
   }
   Update(responses.data(), count);
-  cycles.fetch_add(1);
+  {
+    std::lock_guard<std::mutex> hold(heardLock);
+    cycles.fetch_add(1);
+  }
+  heardChanged.notify_all();
   return count;
 }
 
@@ -297,5 +324,37 @@ bool BaseStationDiscovery::IgnoreTempAddresses() const {
 }
 
 uint64_t BaseStationDiscovery::CycleCount() const { return state_->cycles.load(); }
+
+std::vector<BaseStationRecord> BaseStationDiscovery::AwaitStations(
+    const std::vector<uint32_t>& addresses, std::chrono::milliseconds wait) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  State& s = *state_;
+  // Each address's answers from the latest cycle in which it answered.
+  std::vector<std::vector<BaseStationRecord>> answers(addresses.size());
+  auto collect = [&] {
+    bool all = true;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+      std::vector<BaseStationRecord> now;
+      for (const BaseStationRecord& r : s.heard)
+        if (r.address == addresses[i]) now.push_back(r);
+      if (!now.empty()) answers[i] = std::move(now);
+      all = all && !answers[i].empty();
+    }
+    return all;
+  };
+  {
+    std::unique_lock<std::mutex> hold(s.heardLock);
+    const uint64_t cycle = s.cycles.load();
+    while (!collect() && s.cycles.load() == cycle) {
+      if (s.heardChanged.wait_until(hold, deadline) == std::cv_status::timeout) {
+        collect();
+        break;
+      }
+    }
+  }
+  std::vector<BaseStationRecord> out;
+  for (const auto& a : answers) out.insert(out.end(), a.begin(), a.end());
+  return out;
+}
 
 }  // namespace qelta::network

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "network/BaseStationRecord.h"
 #include "network/DiscoveryProtocol.h"
@@ -94,6 +96,15 @@ class BaseStationDiscovery {
   bool IgnoreTempAddresses() const;
   // Cycles completed since start (for tests and benchmarks).
   uint64_t CycleCount() const;
+
+  // The modules at these addresses (network order) as they answer the running discovery: waits
+  // until every one of them has answered (in the cycle under way or the last one), without
+  // waiting for the cycle's end; a station that stays silent is waited for until the cycle under
+  // way has ended, as long as a wait for the table, never longer than `wait`. The answers are
+  // the records the table would get, in the order the addresses are given (a module answering
+  // twice in one cycle comes twice, as in the table); an address that did not answer has none.
+  std::vector<BaseStationRecord> AwaitStations(const std::vector<uint32_t>& addresses,
+                                               std::chrono::milliseconds wait);
 
   struct State;
 

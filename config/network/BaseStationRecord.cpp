@@ -54,4 +54,12 @@ BaseStationRecord RecordFromResponse(const DiscoveryResponse& response) {
   return r;
 }
 
+std::string BaseStationRowName(const BaseStationRecord& record) {
+  return record.name[0] ? std::string(record.name) : std::string("Base station");
+}
+
+std::string BaseStationRowValue(const BaseStationRecord& record) {
+  return std::string(record.addressText) + " (" + FormatMac(record.mac) + ")";
+}
+
 }  // namespace qelta::network

@@ -51,6 +51,11 @@ uint8_t FirstOctet(uint32_t networkOrderAddress);
 // Parses dotted decimal into network order; false on anything else.
 bool TextToAddress(const std::string& text, uint32_t& networkOrderAddress);
 
+// The texts of a base station row's first two columns: the name ("Base station" when empty), and
+// the address with the MAC ("10.0.0.7 (00-40-9D-2A-79-06)").
+std::string BaseStationRowName(const BaseStationRecord& record);
+std::string BaseStationRowValue(const BaseStationRecord& record);
+
 // Fills a record from one answer: the fields whose flag is clear are left zero.
 BaseStationRecord RecordFromResponse(const DiscoveryResponse& response);
 

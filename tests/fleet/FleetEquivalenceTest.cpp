@@ -1,7 +1,7 @@
 // Every multi-station command against the same mix of simulated stations (good, silent probe,
 // refused tunnel, slow line and slow web, failing web, hung web), once one station at a time and
 // once eight at once, each time from a fresh start: the rows (times aside), message boxes, device
-// memories, module forms and stored settings must be the same.
+// memories, module forms, stored settings and the station list's report must be the same.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -60,6 +61,7 @@ struct Outcome {
   std::vector<std::string> modules;  // each module's web requests and settings
   std::string settings;
   std::vector<std::string> files;  // the answer files left in the working folder
+  std::string report;              // "bsview.txt" when the list was viewed, its times aside
   std::chrono::milliseconds took{0};
 };
 
@@ -231,6 +233,10 @@ class FleetEquivalenceTest : public ::testing::TestWithParam<Command> {
     for (const auto& e : fs::directory_iterator(root + "/run/bin"))
       o.files.push_back(e.path().filename().string());
     std::sort(o.files.begin(), o.files.end());
+    std::ifstream view(root + "/run/bin/bsview.txt");
+    for (std::string line; std::getline(view, line);)
+      if (line.rfind("Start view on ", 0) != 0 && line.rfind("End view ", 0) != 0)
+        o.report += line + "\n";
     return o;
   }
 
@@ -248,6 +254,7 @@ TEST_P(FleetEquivalenceTest, EightAtOnceLeaveWhatOneAtATimeLeaves) {
   EXPECT_EQ(one.memories, eight.memories);
   EXPECT_EQ(one.modules, eight.modules);
   EXPECT_EQ(one.settings, eight.settings);
+  EXPECT_EQ(one.report, eight.report);
   // Something happened at all.
   EXPECT_GE(one.rows.size(), GetParam().minRows);
   // Answer files: the fixed names one at a time, each station's own several at once.
@@ -260,6 +267,13 @@ TEST_P(FleetEquivalenceTest, EightAtOnceLeaveWhatOneAtATimeLeaves) {
     EXPECT_FALSE(has(eight, "default_setup.html"));
     EXPECT_TRUE(has(eight, "default_setup_127.0.0.2.html"));
     EXPECT_TRUE(has(eight, "gpio_setup_127.0.0.3.html"));
+  }
+  if (command == "ViewStations") {
+    // Every station of the mix has its block, the silent one and the refused tunnel included.
+    EXPECT_NE(one.report.find("Basestation 8:"), std::string::npos);
+    EXPECT_NE(one.report.find("(not present)"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(one.report, std::regex("connection status: [1-9]")))
+        << one.report;
   }
   if (command == "RebootModules") {
     EXPECT_TRUE(has(one, "reboot.html"));
@@ -303,6 +317,7 @@ void CommIdAnswer(qelta::ScriptedUi& ui, const std::string&) {
 INSTANTIATE_TEST_SUITE_P(
     Commands, FleetEquivalenceTest,
     ::testing::Values(
+        Command{"ViewStations", ids::kCmdViewBaseStations, false, 9, NoAnswers},
         Command{"ResetStations", ids::kCmdResetBaseStations, false, 8, NoAnswers},
         Command{"EthernetDefaults", ids::kCmdUploadDefaultEthernet, false, 12, NoAnswers},
         Command{"RebootModules", ids::kCmdRebootModules, false, 1, NoAnswers},

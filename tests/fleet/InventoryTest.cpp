@@ -294,10 +294,10 @@ TEST_F(InventoryStationsTest, OneAtATimeAndEightAtOnceWriteTheExpectedCsv) {
   }
   EXPECT_EQ(files[0], files[1]);
   EXPECT_EQ(rows[0], rows[1]);
-  // Exit statuses: done (the view's rows for the silent stations are warnings), a station that
-  // did not answer, no stations named.
+  // Exit statuses: done (only the named stations are listed and probed, and both answer), a
+  // station that did not answer, no stations named.
   const std::pair<std::vector<std::string>, int> statuses[] = {
-      {{"bs-inventory", "127.0.0.9", "127.0.0.2"}, 3},
+      {{"bs-inventory", "127.0.0.9", "127.0.0.2"}, 0},
       {{"bs-inventory", "127.0.0.5"}, 1},
       {{"bs-inventory"}, 2},
   };
@@ -443,8 +443,8 @@ TEST_F(InventoryStationsTest, JsonObjectsFollowTheRowsInListOrder) {
             R"j("baud_rate":null,"data_bits":null,"stop_bits":null,"parity":null,)j"
             R"j("flow_control":null,"description":null,"location":null,)j"
             R"j("status":"no answer (probe)","ok":false}})j");
-  // The other formats print the rows alone.
-  EXPECT_EQ(Cli({"--output", "rows", "bs-inventory", "127.0.0.2"}), 3) << err.str();
+  // The other formats print the rows alone (the one station named is the only one listed).
+  EXPECT_EQ(Cli({"--output", "rows", "bs-inventory", "127.0.0.2"}), 0) << err.str();
   EXPECT_EQ(out.str().find("{\"inventory\""), std::string::npos) << out.str();
 }
 

@@ -335,6 +335,56 @@ TEST(Probe, AnswersOnlyForAModuleThatReplies) {
   EXPECT_FALSE(BaseStationDiscovery::ProbeBaseStation(NetAddress("127.0.0.99")));
 }
 
+// Waiting for named stations: each comes back as the table would list it, in the order named;
+// one that stays silent is waited for until the cycle under way has ended, never for the whole
+// time allowed. Without a running discovery the time allowed is the bound.
+TEST(AwaitStations, GivesTheNamedStationsOnceEachHasAnswered) {
+  test::RequireNamespace();
+  sim::ModuleHost host;
+  StartModules(host, 4);
+  host.SetSilent(2, true);  // 127.0.0.4
+  BaseStationDiscovery idle;
+  const auto idleStart = Clock::now();
+  EXPECT_TRUE(idle.AwaitStations({NetAddress("127.0.0.2")}, Ms(200)).empty());
+  EXPECT_GE(std::chrono::duration_cast<Ms>(Clock::now() - idleStart).count(), 200);
+
+  BaseStationDiscovery d;
+  d.StartDiscovery();
+  struct Case {
+    std::vector<std::string> named;
+    std::vector<std::string> found;
+    bool cycleEnds;  // the wait lasts until a cycle has ended
+  };
+  const Case cases[] = {
+      {{"127.0.0.3"}, {"127.0.0.3"}, false},
+      {{"127.0.0.5", "127.0.0.2"}, {"127.0.0.5", "127.0.0.2"}, false},
+      {{"127.0.0.4"}, {}, true},
+      {{"127.0.0.4", "127.0.0.3"}, {"127.0.0.3"}, true},
+      {{}, {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.named.empty() ? "none" : c.named.front());
+    std::vector<uint32_t> addresses;
+    for (const std::string& a : c.named) addresses.push_back(NetAddress(a));
+    const uint64_t cycles = d.CycleCount();
+    const auto start = Clock::now();
+    const std::vector<BaseStationRecord> got = d.AwaitStations(addresses, Ms(10000));
+    const auto took = std::chrono::duration_cast<Ms>(Clock::now() - start).count();
+    std::vector<std::string> found;
+    for (const BaseStationRecord& r : got) {
+      found.push_back(r.addressText);
+      EXPECT_EQ(r.port, 2101);
+      EXPECT_TRUE(r.macValid);
+    }
+    EXPECT_EQ(found, c.found);
+    if (c.cycleEnds) {
+      EXPECT_GT(d.CycleCount(), cycles);
+    }
+    EXPECT_LT(took, 5000);
+  }
+  d.StopDiscovery();
+}
+
 TEST(SilentList, RemembersEachStationOnceAndStartsOverWhenFull) {
   test::RequireNamespace();
   sim::ModuleHost host;

@@ -1,6 +1,7 @@
 // The command line's base station subcommands against simulated modules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -89,6 +90,44 @@ TEST_F(NetworkCliTest, ResetsTheStationsNamedByAddress) {
   EXPECT_NE(err.str().find("no base station at 127.0.0.99"), std::string::npos) << err.str();
   EXPECT_EQ(Run({"bs-reset"}), 2);  // a usage error
   EXPECT_EQ(Resets(0), 1u);
+}
+
+// Stations named by address are listed and probed alone, in the order named; --all lists every
+// station found. The list reads a station's channel through its tunnel, so a station never
+// listed has had no tunnel connection.
+TEST_F(NetworkCliTest, NamedStationsAloneAreListedAndProbed) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> listed;  // the list's rows, in order
+    std::vector<uint64_t> tunnels;    // connections to each station's tunnel
+  };
+  const Case cases[] = {
+      {{"bs-reset", "127.0.0.4", "127.0.0.3"}, 0, {"127.0.0.4", "127.0.0.3"}, {0, 2, 2}},
+      {{"bs-reset", "127.0.0.3", "127.0.0.3"}, 0, {"127.0.0.3"}, {0, 2, 0}},
+      {{"bs-reset", "127.0.0.3", "127.0.0.99"}, 1, {"127.0.0.3"}, {0, 1, 0}},
+      {{"bs-reset", "--all"}, 0, {"127.0.0.2", "127.0.0.3", "127.0.0.4"}, {2, 2, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[1] + " " + c.args.back());
+    std::vector<uint64_t> before;
+    for (size_t i = 0; i < 3; ++i) before.push_back(host.Stats(i).tunnelConnections);
+    EXPECT_EQ(Run(c.args), c.status) << err.str();
+    std::vector<std::string> listed;
+    std::istringstream rows(out.str());
+    for (std::string row; std::getline(rows, row);) {
+      if (row.rfind('+', 0) != 0) continue;  // a row added, not one changed
+      const auto mac = row.find(" (00-40-9D-");
+      const auto tab = row.rfind('\t', mac);
+      if (mac != std::string::npos && tab != std::string::npos)
+        listed.push_back(row.substr(tab + 1, mac - tab - 1));
+    }
+    // --all lists the stations in the order they answered.
+    if (c.args.back() == "--all") std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, c.listed) << out.str();
+    for (size_t i = 0; i < 3; ++i)
+      EXPECT_EQ(host.Stats(i).tunnelConnections - before[i], c.tunnels[i]) << "station " << i;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The module subcommands of the command line against simulated modules with base stations.
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 #include "WebTestSupport.h"
 #include "cli/CliContext.h"
@@ -73,6 +75,11 @@ TEST_F(WebCliTest, StationsChosenByAddressGetTheirForms) {
   EXPECT_EQ(web[0]->Bodies("Forms/network_config_1"),
             std::vector<std::string>{
                 "rbDHCP=off&ip_addr=127.0.0.20&submask=255.0.0.0&gw_addr=127.0.0.1&Submit=Apply"});
+  // The module reboots into its new settings: its web interface is silent until it is back (the
+  // commands below on the station at 127.0.0.2 must not come too early).
+  for (int waited = 0; web[0]->Restarting() && waited < 5000; waited += 10)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_FALSE(web[0]->Restarting());
 
   // Unanswered questions are refused: nothing rebooted, exit 0.
   EXPECT_EQ(Run({"bs-reboot", "127.0.0.3"}), 0);
