@@ -1,4 +1,5 @@
 // The module subcommands of the command line against simulated modules with base stations.
+#include <functional>
 #include <sstream>
 
 #include "WebTestSupport.h"
@@ -95,6 +96,110 @@ TEST_F(WebCliTest, StationsChosenByAddressGetTheirForms) {
   web[1]->Stop();
   EXPECT_EQ(Run({"bs-describe", "127.0.0.3", "--description", "x"}), 1);
   EXPECT_NE(out.str().find("Login failure"), std::string::npos) << out.str();
+}
+
+// bs-eth-defaults --dry-run and --changed-only, step after step on the same two modules: what each
+// step prints (rows and json objects) and which modules got default forms posted.
+TEST_F(WebCliTest, DefaultsArePostedOnlyWhereAModuleDiffers) {
+  auto posts = [this](std::size_t i) {
+    std::size_t n = 0;
+    for (const auto& r : web[i]->Requests())
+      if (r.method == "POST" && r.target.rfind("Forms/", 0) == 0 && r.target != "Forms/login_1")
+        ++n;
+    return n;
+  };
+  auto changeBaud = [this] {
+    auto s = web[1]->Settings();
+    s.baud = "9600";
+    web[1]->SetSettings(s);
+  };
+  struct Step {
+    const char* name;
+    std::function<void()> before;
+    const char* mode;
+    int exit;
+    std::size_t posts[2];              // default forms posted to each module
+    std::vector<std::string> printed;  // in the output, in this order
+  };
+  const std::vector<Step> steps = {
+      {"FreshModulesDryRun",
+       nullptr,
+       "--dry-run",
+       0,
+       {0, 0},
+       {"\"name\":\"would change\",\"value\":\"127.0.0.2\"",
+        "\"name\":\"would change\",\"value\":\"127.0.0.3\"",
+        R"({"module_settings":{"station":"127.0.0.2","changed":true,"ok":true,"differences":[)",
+        R"({"setting":"port_profile","before":"0","after":"9"})",
+        R"({"setting":"dhcp","before":"off","after":"on"}]}})",
+        R"({"module_settings":{"station":"127.0.0.3","changed":true,"ok":true,)"}},
+      {"FreshModulesChanged",
+       nullptr,
+       "--changed-only",
+       0,
+       {6, 6},
+       {"\"name\":\"differs\",\"value\":\"127.0.0.2\"", "\"name\":\"Done\",\"value\":\"127.0.0.2\"",
+        "\"name\":\"differs\",\"value\":\"127.0.0.3\"",
+        R"({"module_settings":{"station":"127.0.0.2","changed":true,"ok":true,)"}},
+      {"SecondRunChangesNothing",
+       nullptr,
+       "--changed-only",
+       0,
+       {0, 0},
+       {"\"name\":\"already set\",\"value\":\"127.0.0.2\"",
+        "\"name\":\"already set\",\"value\":\"127.0.0.3\"",
+        R"({"module_settings":{"station":"127.0.0.2","changed":false,"ok":true,"differences":[]}})",
+        R"({"module_settings":{"station":"127.0.0.3","changed":false,"ok":true,"differences":[]}})"}},
+      {"OneSettingChangedDryRun",
+       changeBaud,
+       "--dry-run",
+       0,
+       {0, 0},
+       {"\"name\":\"already set\",\"value\":\"127.0.0.2\"",
+        "\"name\":\"would change\",\"value\":\"127.0.0.3\"",
+        R"({"module_settings":{"station":"127.0.0.3","changed":true,"ok":true,"differences":[{"setting":"baud_rate","before":"9600","after":"19200"}]}})"}},
+      {"OneSettingChanged",
+       nullptr,
+       "--changed-only",
+       0,
+       {0, 6},
+       {"\"name\":\"already set\",\"value\":\"127.0.0.2\"",
+        "\"name\":\"differs\",\"value\":\"127.0.0.3\"",
+        R"({"module_settings":{"station":"127.0.0.3","changed":true,"ok":true,"differences":[{"setting":"baud_rate","before":"9600","after":"19200"}]}})"}},
+      {"AfterwardsDryRun",
+       nullptr,
+       "--dry-run",
+       0,
+       {0, 0},
+       {R"({"module_settings":{"station":"127.0.0.2","changed":false,)",
+        R"({"module_settings":{"station":"127.0.0.3","changed":false,)"}},
+      {"ModuleCannotBeRead",
+       [this] { web[1]->Stop(); },
+       "--changed-only",
+       1,
+       {0, 0},
+       {"\"name\":\"already set\",\"value\":\"127.0.0.2\"",
+        "\"kind\":\"failure\",\"image\":0,\"name\":\"Cannot read module settings\",\"value\":"
+        "\"127.0.0.3\"",
+        R"({"module_settings":{"station":"127.0.0.3","changed":false,"ok":false,"differences":[]}})"}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    if (step.before) step.before();
+    for (auto& w : web) w->ClearRequests();
+    EXPECT_EQ(Run({"--output", "json", "bs-eth-defaults", "--all", step.mode}), step.exit)
+        << err.str();
+    EXPECT_EQ(posts(0), step.posts[0]);
+    EXPECT_EQ(posts(1), step.posts[1]);
+    std::size_t from = 0;
+    for (const std::string& text : step.printed) {
+      const std::size_t at = out.str().find(text, from);
+      EXPECT_NE(at, std::string::npos) << text << "\n" << out.str();
+      if (at != std::string::npos) from = at + text.size();
+    }
+  }
+  // The two ways of checking exclude each other.
+  EXPECT_EQ(Run({"bs-eth-defaults", "--all", "--dry-run", "--changed-only"}), 2);
 }
 
 }  // namespace
