@@ -2,6 +2,7 @@
 // simulated device as COM1 and base stations behind simulated modules.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 
 #include "DevopsTestSupport.h"
@@ -106,6 +107,115 @@ TEST_F(DeviceCliTest, ChosenStations) {
   EXPECT_EQ(Run({"comm-id", "--station", "127.0.0.99"}), 1);
   EXPECT_NE(err.find("no base station at 127.0.0.99"), std::string::npos) << err;
   EXPECT_EQ(Run({"radio-type", "1", "--all"}), 1);  // not production mode
+}
+
+// radio-type without a type reads back what each device holds, in every mode: a station's radio
+// type after it was written, a byte of no known type (null and a failure row), a refused tunnel,
+// and the device on the serial port of either kind.
+TEST_F(DeviceCliTest, RadioTypeReadBack) {
+  Preset("UIService", 1);
+  Preset("UIProduction", 1);
+  StartForm();
+  StartStations({{}, {}, {}, {.tcpRefused = true}});
+  form.reset();
+  auto calibration = [this](size_t i, uint8_t value) {
+    stations[i]->WithMemory([value](qelta::sim::DeviceMemory& m) {
+      m.Area(qelta::sim::MemoryArea::kPage0)[22] = value;
+    });
+  };
+  struct Step {
+    const char* name;
+    std::vector<std::string> args;  // after "--output json radio-type"
+    std::function<void()> before;
+    int exit;
+    std::vector<std::string> printed;  // in this order
+  };
+  const std::vector<Step> steps = {
+      {"NothingWrittenYet",
+       {"--all"},
+       nullptr,
+       1,
+       {"\"name\":\"Radio type unknown (cal=0)\",\"value\":\"127.0.0.2\"",
+        "\"name\":\"Cannot connect\",\"value\":\"127.0.0.5\"",
+        R"({"radio_type":{"station":"127.0.0.2","radio_type":null}})",
+        R"({"radio_type":{"station":"127.0.0.5","radio_type":null}})"}},
+      {"AfterWriting",
+       {"--station", Address(0), "--station", Address(1)},
+       [this] {
+         ASSERT_EQ(Run({"radio-type", "2", "--station", Address(0)}), 0) << err;
+         ASSERT_EQ(Run({"radio-type", "3", "--station", Address(1)}), 0) << err;
+       },
+       0,
+       {"\"kind\":\"success\",\"image\":1,\"name\":\"Radio type 2\",\"value\":\"127.0.0.2\","
+        "\"more\":\"cal=66\"",
+        "\"name\":\"Radio type 3\",\"value\":\"127.0.0.3\"",
+        R"({"radio_type":{"station":"127.0.0.2","radio_type":2}})",
+        R"({"radio_type":{"station":"127.0.0.3","radio_type":3}})"}},
+      // A calibrated byte inside a type's window, and one between the windows.
+      {"WindowsOfTheBytes",
+       {"--station", Address(1), "--station", Address(2)},
+       [&] {
+         calibration(1, 90);
+         calibration(2, 72);
+       },
+       1,
+       {"\"name\":\"Radio type 1\",\"value\":\"127.0.0.3\"",
+        "\"name\":\"Radio type unknown (cal=72)\",\"value\":\"127.0.0.4\"",
+        R"({"radio_type":{"station":"127.0.0.3","radio_type":1}})",
+        R"({"radio_type":{"station":"127.0.0.4","radio_type":null}})"}},
+      // Reading writes nothing, so it needs no production mode.
+      {"OutsideProduction",
+       {"--station", Address(0)},
+       [this] { Preset("UIProduction", 0); },
+       0,
+       {R"({"radio_type":{"station":"127.0.0.2","radio_type":2}})"}},
+      {"TerminalOnTheSerialPort",
+       {},
+       [this] {
+         SerialDevice(qelta::sim::kTypeHandTerminal).WithMemory([](qelta::sim::DeviceMemory& m) {
+           m.Area(qelta::sim::MemoryArea::kExtended)[86] = 80;
+         });
+       },
+       0,
+       {"\"name\":\"Radio type 2\",\"value\":\"COM1\"",
+        R"({"radio_type":{"station":null,"radio_type":2}})"}},
+      {"StationOnTheSerialPortOfNoKnownType",
+       {},
+       [this] {
+         runner.reset();
+         SerialDevice(qelta::sim::kTypeBaseStation).WithMemory([](qelta::sim::DeviceMemory& m) {
+           m.Area(qelta::sim::MemoryArea::kPage0)[22] = 99;  // a terminal's type 1
+         });
+       },
+       1,
+       {"\"name\":\"Radio type unknown (cal=99)\",\"value\":\"COM1\"",
+        R"({"radio_type":{"station":null,"radio_type":null}})"}},
+      {"NoDeviceOfAKnownKind",
+       {},
+       [this] {
+         runner.reset();
+         SerialDevice(5);
+       },
+       1,
+       {"\"name\":\"Cannot get device on COM1\",\"value\":\"Device=5\"",
+        R"({"radio_type":{"station":null,"radio_type":null}})"}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    if (step.before) step.before();
+    std::vector<std::string> args = {"--output", "json", "radio-type"};
+    args.insert(args.end(), step.args.begin(), step.args.end());
+    EXPECT_EQ(Run(args), step.exit) << err << out;
+    std::size_t from = 0;
+    for (const std::string& text : step.printed) {
+      const std::size_t at = out.find(text, from);
+      EXPECT_NE(at, std::string::npos) << text << "\n" << out;
+      if (at != std::string::npos) from = at + text.size();
+    }
+  }
+  // Reading changed nothing.
+  EXPECT_EQ(StationByte(0, 22), 66);
+  EXPECT_EQ(StationByte(1, 22), 90);
 }
 
 }  // namespace
