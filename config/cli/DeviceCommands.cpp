@@ -112,6 +112,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
         if (options.targets.OnStations()) {
           if (!ChooseTargets(c, options.targets)) return false;
           c.ui.QueueDialogAnswer("CMultiCommIdDlg", DialogValue("start", options.id));
+          PrintStationResultsAfterRows(c);
         }
         if (!Run(c, ids::kSetNewCommIdButton)) return false;
         c.Result("NextCommID", f.controls().Text(ids::kCommIdField));
@@ -141,6 +142,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
             (options.targets.all || options.targets.stations.size() != 1))
           return c.UsageError("the channel is shown for one station at a time");
         if (onStations && !ChooseTargets(c, options.targets)) return false;
+        if (onStations && options.channel) PrintStationResultsAfterRows(c);
         const std::size_t dialogs = c.ui.Dialogs().size();
         c.ui.QueueDialogAnswer("CBSChannelDlg", options.channel
                                                     ? DialogValue("channel", options.channel)
@@ -180,6 +182,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
         if (!Run(c, ids::kRadioType1 + *options.radioType - 1)) return false;
         if (options.targets.OnStations()) {
           if (!ChooseTargets(c, options.targets)) return false;
+          PrintStationResultsAfterRows(c);
           return Run(c, ids::kCmdSetRadioType);
         }
         return Run(c, ids::kCmdDeviceRadioType);

@@ -170,6 +170,7 @@ void RadioTypeForStation(fleet::StationHandle& s, int radioType) {
       std::snprintf(value, sizeof value, "%s, error %d", station.addressText, r);
       s.SetText(row, 1, value);
     } else {
+      if (production) s.MarkChanged();  // outside production mode nothing was written
       link.Reset();
       std::snprintf(name, sizeof name, "Radio type set to %d", radioType);
       s.AddRow(name, station.addressText, ids::kImageSuccess);
@@ -191,6 +192,7 @@ void ChannelForStation(fleet::StationHandle& s, int16_t channel) {
   }
   const int16_t r = WriteChannel(link, kStationOverTcp, channel);
   if (r == channel) {
+    s.MarkChanged();
     s.AddRow("Channel is set", station.addressText, ids::kImageSuccess);
     link.Reset();
   } else {

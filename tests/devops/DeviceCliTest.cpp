@@ -2,6 +2,7 @@
 // simulated device as COM1 and base stations behind simulated modules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <sstream>
 
@@ -216,6 +217,65 @@ TEST_F(DeviceCliTest, RadioTypeReadBack) {
   // Reading changed nothing.
   EXPECT_EQ(StationByte(0, 22), 66);
   EXPECT_EQ(StationByte(1, 22), 90);
+}
+
+// Multi-station channel, radio type and comm IDs name each station's outcome after their rows
+// in the json format (their failure rows do not all name the station).
+TEST_F(DeviceCliTest, StationResultsNameEachStation) {
+  Preset("UIService", 1);
+  Preset("UIProduction", 1);
+  StartForm();
+  StartStations({{}, {}, {.tcpRefused = true}});
+  form.reset();
+  auto result = [](size_t i, bool ok, bool changed) {
+    return std::string(R"({"station_result":{"station":")") + Address(i) +
+           "\",\"ok\":" + (ok ? "true" : "false") + ",\"changed\":" + (changed ? "true" : "false") +
+           "}}\n";
+  };
+  struct Step {
+    const char* name;
+    std::vector<std::string> args;
+    int exit;
+    std::string printed;  // everything after the last row
+  };
+  const std::vector<Step> steps = {
+      {"Channel",
+       {"--output", "json", "channel", "4", "--all"},
+       1,
+       result(0, true, true) + result(1, true, true) + result(2, false, false)},
+      {"RadioType",
+       {"--output", "json", "radio-type", "2", "--all"},
+       1,
+       result(0, true, true) + result(1, true, true) + result(2, false, false)},
+      {"CommIds",
+       {"--output", "json", "comm-id", "10", "--station", Address(1), "--station", Address(2)},
+       1,
+       result(1, true, true) + result(2, false, false)},
+      {"OneStationAllGood",
+       {"--output", "json", "channel", "6", "--station", Address(0)},
+       0,
+       result(0, true, true)},
+      // Reading a channel is no multi-station run; the rows format prints no objects.
+      {"ChannelShown", {"--output", "json", "channel", "--station", Address(0)}, 0, ""},
+      {"RowsFormat", {"channel", "5", "--all"}, 1, ""},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    EXPECT_EQ(Run(step.args), step.exit) << err << out;
+    if (step.printed.empty()) {
+      EXPECT_EQ(out.find("station_result"), std::string::npos) << out;
+      continue;
+    }
+    // The objects come last, after every row and reported value.
+    std::size_t last = out.rfind("{\"index\"");
+    const std::size_t result = out.rfind("{\"result\"");
+    if (result != std::string::npos && (last == std::string::npos || result > last)) last = result;
+    ASSERT_NE(last, std::string::npos) << out;
+    EXPECT_EQ(out.substr(out.find('\n', last) + 1), step.printed) << out;
+  }
+  EXPECT_EQ(StationByte(0, 13), 5);
+  EXPECT_EQ(StationByte(1, 22), 66);
+  EXPECT_EQ(StationByte(1, 2), 10);
 }
 
 }  // namespace
