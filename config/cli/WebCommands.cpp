@@ -94,7 +94,7 @@ void RegisterWebSubcommands(CLI::App& app, CliContext& ctx) {
       cmd->add_flag("--changed-only", defaults->changedOnly,
                     "Read each module's settings first; post only where a value differs");
   cmd->add_flag("--dry-run", defaults->dryRun,
-                "Read each module's settings and tell what would change; post nothing")
+                "Read each module's settings and tell what would change; post no settings")
       ->excludes(changedOnly);
   cmd->callback([&ctx, defaults] {
     ctx.action = [choice = *defaults](CliContext& c) {

@@ -19,7 +19,7 @@ namespace qelta::network {
 enum class DefaultsMode {
   kAlways,       // post every form, as "Upload default Ethernet settings" does
   kChangedOnly,  // read first, post only to a module where a value differs
-  kDryRun,       // read and report; nothing posted
+  kDryRun,       // read and report; no settings form posted
 };
 
 struct SettingDifference {

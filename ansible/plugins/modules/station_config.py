@@ -17,7 +17,7 @@ description:
     then, in this order, for each part the task names, reads what the station holds and writes
     only where it differs.
   - "I(eth_defaults): C(bs-eth-defaults --changed-only) (the module's web interface); in check
-    mode C(bs-eth-defaults --dry-run), which reads each module's settings and posts nothing."
+    mode C(bs-eth-defaults --dry-run), which reads each module's settings and posts no settings."
   - "I(config_file): C(diff --type 9), then C(bs-set-config --changed-only --verify) on the
     stations that differ."
   - "I(channel): the inventory's channel, then C(channel) on the stations that differ."
