@@ -7,6 +7,7 @@
 #include "app/StationRuns.h"
 #include "app/WebOperations.h"
 #include "fleet/FleetRun.h"
+#include "modules/DefaultSettingsCheck.h"
 #include "modules/ModuleDefaults.h"
 #include "modules/ModuleReboot.h"
 
@@ -28,6 +29,31 @@ void SetDefaultEthernetSettings(CQeltaConfigView& view) {
   const BaseStationRecord station = *view.selectedBaseStation;
   FormRunHost host(view);
   ApplyDefaultEthernetSettings(host, &station, 1);
+}
+
+std::vector<DefaultsOutcome> CheckDefaultEthernetSettings(CQeltaConfigView& view,
+                                                          DefaultsMode mode) {
+  std::vector<BaseStationRecord> selection(kMaxBaseStations);
+  uint32_t count = 0;
+  if (view.selectedBaseStation != nullptr) {
+    selection[count++] = *view.selectedBaseStation;
+  } else {
+    count = CopySelectedBaseStations(view, selection.data());
+    if (count == 0) return {};
+    view.AddOutputRow("Uploading to " + std::to_string(count) + " base stations.", "",
+                      ids::kImageInfo);
+  }
+  // Each station fills its own outcome; the run has ended before they are read.
+  std::vector<DefaultsOutcome> outcomes(count);
+  for (uint32_t i = 0; i < count; ++i) outcomes[i].station = selection[i].addressText;
+  FormRunHost host(view);
+  ApplyDefaultEthernetSettings(
+      host, selection.data(), count, nullptr,
+      [mode, &outcomes](fleet::StationHandle& s) {
+        CheckedDefaultsForStation(s, mode, outcomes[s.Index()]);
+      },
+      mode != DefaultsMode::kDryRun);
+  return outcomes;
 }
 
 void RebootModule(CQeltaConfigView& view, bool confirm) {

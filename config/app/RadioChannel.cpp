@@ -112,6 +112,34 @@ void SetDeviceRadioCalibration(CQeltaConfigView& view) {
   link.Disconnect();
 }
 
+std::vector<RadioTypeReading> ReadBaseStationRadioTypes(CQeltaConfigView& view) {
+  StationListHold hold(view);
+  view.directory().ClearSilent();
+  std::vector<BaseStationRecord> stations(network::kMaxBaseStations);
+  const uint32_t count = network::CopySelectedBaseStations(view, stations.data());
+  std::vector<RadioTypeReading> readings(count);
+  if (count > 0) {
+    view.AddOutputRow("Reading radio types", "", ids::kImageStep);
+    for (uint32_t i = 0; i < count; ++i) readings[i].station = stations[i].addressText;
+    FormRunHost host(view);
+    fleet::FleetRun run(host, stations.data(), count);
+    // Each station fills its own reading; the run has ended before they are read.
+    run.Phase(
+        [&readings](fleet::StationHandle& s) { readings[s.Index()].radioType = ReadRadioType(s); });
+  }
+  hold.Restore();
+  view.directory().ReportSilent("(radio type)");
+  return readings;
+}
+
+RadioTypeReading ReadDeviceRadioType(CQeltaConfigView& view) {
+  RadioTypeReading reading;
+  FormRunHost host(view);
+  fleet::RunOne(host, nullptr,
+                [&reading](fleet::StationHandle& s) { reading.radioType = ReadRadioType(s); });
+  return reading;
+}
+
 void SetDeviceChannel(CQeltaConfigView& view) {
   CHalvexCtrl& link = view.link();
   const std::string port = std::to_string(view.comPort);

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "devices/Radio.h"
 
@@ -33,6 +35,17 @@ int WriteRadioType(CQeltaConfigView& view, int radioType);
 void SetBaseStationRadioTypes(CQeltaConfigView& view, fleet::FleetRun* run = nullptr);
 // Command 32807: the calibration byte of the selected radio type on the serial device.
 void SetDeviceRadioCalibration(CQeltaConfigView& view);
+// The radio type a device holds, read back: its station's dotted address (empty for the device
+// on the serial port) and the type, 0 when it could not be read or is no known type.
+struct RadioTypeReading {
+  std::string station;
+  int radioType = 0;
+};
+// The selected base stations' radio types, read back without writing (in every mode: nothing
+// changes), one reading per station in list order; the silent ones reported with "(radio type)".
+std::vector<RadioTypeReading> ReadBaseStationRadioTypes(CQeltaConfigView& view);
+// The same for the device on the serial port.
+RadioTypeReading ReadDeviceRadioType(CQeltaConfigView& view);
 // Command 32805: read, ask and write the serial device's channel.
 void SetDeviceChannel(CQeltaConfigView& view);
 // Command 32791: the same for the selected base station.

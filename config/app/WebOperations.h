@@ -3,7 +3,10 @@
 // each station of default settings and reboots is in modules/.
 #pragma once
 
+#include <vector>
+
 #include "app/QeltaConfigView.h"
+#include "modules/DefaultSettingsCheck.h"
 #include "network/BaseStationRecord.h"
 
 namespace qelta::network {
@@ -12,6 +15,11 @@ namespace qelta::network {
 void UploadDefaultEthernetSettings(CQeltaConfigView& view);
 // "Set default Ethernet settings": selectedBaseStation alone.
 void SetDefaultEthernetSettings(CQeltaConfigView& view);
+// The default settings checked against what each module holds first (selectedBaseStation alone
+// when set, else the selected rows): posted only where a value differs, or (dry run) nothing
+// posted. One outcome per station in list order.
+std::vector<DefaultsOutcome> CheckDefaultEthernetSettings(CQeltaConfigView& view,
+                                                          DefaultsMode mode);
 
 // Reboots selectedBaseStation's module: by the discovery protocol's reboot request when its MAC
 // is known, through the reboot form otherwise. With confirm the user is asked first.

@@ -31,6 +31,8 @@ inline constexpr int kUsage = 2;     // the command line itself was wrong; nothi
 inline constexpr int kWarnings = 3;  // done, with warning rows only
 }  // namespace cli_exit
 
+class CliFleetMonitor;
+
 struct CliContext {
   CliContext(std::ostream& o, std::ostream& e) : out(o), err(e) {}
 
@@ -42,6 +44,8 @@ struct CliContext {
   qelta::cli::OutputFormat format = qelta::cli::OutputFormat::Rows;
   // What the command prints after its rows, once they are all final (e.g. check's memory writes).
   std::function<void(CliContext&)> afterRows;
+  // The monitor of the form's multi-station runs while the command runs and prints.
+  const CliFleetMonitor* fleetMonitor = nullptr;
 
   // The chosen subcommand's work on the initialised form; returns false when an error stopped it
   // (it has told why through Fail or UsageError).
@@ -86,6 +90,10 @@ class CliFleetMonitor final : public qelta::fleet::FleetMonitor {
   void RunStarted(const qelta::fleet::FleetProgress& p) override;
   void Progress(const qelta::fleet::FleetProgress& p) override;
   void RunEnded(const qelta::fleet::FleetProgress& p) override;
+  void StationsEnded(const std::vector<qelta::fleet::StationOutcome>& outcomes) override;
+  // Every station of the command's runs once, in the order first worked on: ok when it was ok in
+  // every run, changed when any run changed it.
+  const std::vector<qelta::fleet::StationOutcome>& Outcomes() const { return outcomes_; }
   bool CancelRequested() override;
 
  private:
@@ -99,7 +107,12 @@ class CliFleetMonitor final : public qelta::fleet::FleetMonitor {
   int lastPercent_ = -1;
   std::size_t lastDone_ = 0;
   int lastPhase_ = 0;
+  std::vector<qelta::fleet::StationOutcome> outcomes_;
 };
+
+// {"station_result":{"station":"127.0.0.2","ok":false,"changed":true}} for each station the
+// command's runs worked on (in the json format; nothing otherwise), after the rows.
+void PrintStationResultsAfterRows(CliContext& c);
 
 // The global option --jobs N (0 when not given).
 void AddFleetOptions(CLI::App& app, int& jobs);

@@ -221,6 +221,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   CliFleetMonitor fleetMonitor(err, &err == &std::cerr && isatty(STDERR_FILENO) == 1,
                                [&ctx] { ctx.NoteForeignOutput(); });
   qelta::fleet::SetMonitor(ctx.form->fleet, &fleetMonitor);
+  ctx.fleetMonitor = &fleetMonitor;
   qelta::fleet::SetJobsOverride(ctx.form->fleet, options.jobs);
   qelta::cli::RowFollower follower(ctx.form->outputList(), *ctx.printer);
   // An error box from the start on is an error of the run: a start-up that could not read or
@@ -247,6 +248,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   follower.Finish();
   if (ctx.afterRows) ctx.afterRows(ctx);
   ctx.form.reset();
+  ctx.fleetMonitor = nullptr;
 
   if (ctx.usageError) return cli_exit::kUsage;
   if (!ok || ctx.commandFailed || follower.Failures() > 0) return cli_exit::kFailed;

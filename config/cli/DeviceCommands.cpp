@@ -55,6 +55,32 @@ qelta::ScriptedUi::DialogAnswer CancelDialog() {
   return answer;
 }
 
+// {"radio_type":{"station":"127.0.0.2","radio_type":2}}: station null for the serial device,
+// radio_type null when unread or of no known type.
+std::string RadioTypeJsonLine(const qelta::RadioTypeReading& r) {
+  return "{\"radio_type\":{\"station\":" +
+         (r.station.empty() ? std::string("null") : qelta::cli::JsonString(r.station)) +
+         ",\"radio_type\":" + (r.radioType ? std::to_string(r.radioType) : std::string("null")) +
+         "}}\n";
+}
+
+bool ReadRadioTypes(CliContext& c, const Targets& targets) {
+  std::vector<qelta::RadioTypeReading> readings;
+  if (targets.OnStations()) {
+    if (!ChooseTargets(c, targets)) return false;
+    readings = qelta::ReadBaseStationRadioTypes(*c.form);
+  } else {
+    readings.push_back(qelta::ReadDeviceRadioType(*c.form));
+  }
+  if (c.format == qelta::cli::OutputFormat::Json) {
+    c.afterRows = [readings = std::move(readings)](CliContext& ctx) {
+      for (const auto& r : readings) ctx.out << RadioTypeJsonLine(r);
+      ctx.out.flush();
+    };
+  }
+  return true;
+}
+
 bool Run(CliContext& c, int command) {
   return c.form->RunCommand(command) || c.Fail("the command is not available");
 }
@@ -85,6 +111,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
         if (options.targets.OnStations()) {
           if (!ChooseTargets(c, options.targets)) return false;
           c.ui.QueueDialogAnswer("CMultiCommIdDlg", DialogValue("start", options.id));
+          PrintStationResultsAfterRows(c);
         }
         if (!Run(c, ids::kSetNewCommIdButton)) return false;
         c.Result("NextCommID", f.controls().Text(ids::kCommIdField));
@@ -114,6 +141,7 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
             (options.targets.all || options.targets.stations.size() != 1))
           return c.UsageError("the channel is shown for one station at a time");
         if (onStations && !ChooseTargets(c, options.targets)) return false;
+        if (onStations && options.channel) PrintStationResultsAfterRows(c);
         const std::size_t dialogs = c.ui.Dialogs().size();
         c.ui.QueueDialogAnswer("CBSChannelDlg", options.channel
                                                     ? DialogValue("channel", options.channel)
@@ -128,29 +156,32 @@ void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx) {
     });
   }
 
-  // radio-type N: production mode only, as on the form.
+  // radio-type N: production mode only, as on the form. Without N: the radio type each device
+  // holds, read back (in every mode).
   {
     struct Options {
       Targets targets;
-      int radioType = 1;
+      std::optional<int> radioType;
     };
     auto o = std::make_shared<Options>();
     CLI::App* cmd = app.add_subcommand(
         "radio-type",
         "Write radio type 1 to 3 to the serial device (its calibration byte) or to "
-        "the chosen base stations (production mode only)");
-    cmd->add_option("type", o->radioType, "Radio type 1 to 3")->required()->check(CLI::Range(1, 3));
+        "the chosen base stations (production mode only); without a type, read it back");
+    cmd->add_option("type", o->radioType, "Radio type 1 to 3")->check(CLI::Range(1, 3));
     AddTargetOptions(cmd, o->targets);
     cmd->callback([&ctx, o] {
       const Options options = *o;
       ctx.action = [options](CliContext& c) {
         CQeltaConfigView& f = *c.form;
+        if (!options.radioType) return ReadRadioTypes(c, options.targets);
         if (!f.uiProduction)
           return c.Fail("radio types are written in production mode only (setting UIProduction)");
         // The radio button, as a click: it also stores "LastRadioUsed".
-        if (!Run(c, ids::kRadioType1 + options.radioType - 1)) return false;
+        if (!Run(c, ids::kRadioType1 + *options.radioType - 1)) return false;
         if (options.targets.OnStations()) {
           if (!ChooseTargets(c, options.targets)) return false;
+          PrintStationResultsAfterRows(c);
           return Run(c, ids::kCmdSetRadioType);
         }
         return Run(c, ids::kCmdDeviceRadioType);

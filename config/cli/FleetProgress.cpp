@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <atomic>
 #include <ostream>
 
@@ -74,6 +75,31 @@ void CliFleetMonitor::Progress(const qelta::fleet::FleetProgress& p) {
        << '\n'
        << std::flush;
   if (wrote_) wrote_();
+}
+
+void CliFleetMonitor::StationsEnded(const std::vector<qelta::fleet::StationOutcome>& outcomes) {
+  for (const auto& o : outcomes) {
+    auto it = std::find_if(outcomes_.begin(), outcomes_.end(),
+                           [&o](const auto& kept) { return kept.station == o.station; });
+    if (it == outcomes_.end()) {
+      outcomes_.push_back(o);
+    } else {
+      it->ok = it->ok && o.ok;
+      it->changed = it->changed || o.changed;
+    }
+  }
+}
+
+void PrintStationResultsAfterRows(CliContext& c) {
+  if (c.format != qelta::cli::OutputFormat::Json) return;
+  c.afterRows = [](CliContext& ctx) {
+    if (!ctx.fleetMonitor) return;
+    for (const auto& o : ctx.fleetMonitor->Outcomes())
+      ctx.out << "{\"station_result\":{\"station\":" << qelta::cli::JsonString(o.station)
+              << ",\"ok\":" << (o.ok ? "true" : "false")
+              << ",\"changed\":" << (o.changed ? "true" : "false") << "}}\n";
+    ctx.out.flush();
+  };
 }
 
 void CliFleetMonitor::RunEnded(const qelta::fleet::FleetProgress& p) {

@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 #include <memory>
 
+#include "app/WebOperations.h"
 #include "cli/CliContext.h"
 #include "network/DescriptionSettings.h"
 #include "network/IpSettings.h"
@@ -22,6 +23,29 @@ struct IpChoice {
 struct DescriptionChoice {
   std::string description, location, hostName;
 };
+
+struct DefaultsChoice {
+  StationChoice stations;
+  bool changedOnly = false;
+  bool dryRun = false;
+};
+
+// {"module_settings":{"station":..,"changed":..,"ok":..,"differences":[{"setting":..,
+// "before":..,"after":..}]}}; "before" null when the module does not show the setting.
+std::string ModuleSettingsJsonLine(const qelta::network::DefaultsOutcome& o) {
+  using qelta::cli::JsonString;
+  std::string line = "{\"module_settings\":{\"station\":" + JsonString(o.station) +
+                     ",\"changed\":" + (o.changed ? "true" : "false") +
+                     ",\"ok\":" + (o.ok ? "true" : "false") + ",\"differences\":[";
+  for (std::size_t i = 0; i < o.differences.size(); ++i) {
+    const auto& d = o.differences[i];
+    if (i) line += ",";
+    line += "{\"setting\":" + JsonString(d.setting) +
+            ",\"before\":" + (d.before ? JsonString(*d.before) : std::string("null")) +
+            ",\"after\":" + JsonString(d.after) + "}";
+  }
+  return line + "]}}\n";
+}
 
 void AddStationOptions(CLI::App* cmd, StationChoice& choice, bool many) {
   if (many) {
@@ -62,16 +86,34 @@ void AddIpOptions(CLI::App* cmd, IpChoice& ip, bool withHostName) {
 }  // namespace
 
 void RegisterWebSubcommands(CLI::App& app, CliContext& ctx) {
-  auto defaults = std::make_shared<StationChoice>();
+  auto defaults = std::make_shared<DefaultsChoice>();
   CLI::App* cmd = app.add_subcommand(
       "bs-eth-defaults", "Put the default Ethernet settings on these stations' modules");
-  AddStationOptions(cmd, *defaults, true);
+  AddStationOptions(cmd, defaults->stations, true);
+  CLI::Option* changedOnly =
+      cmd->add_flag("--changed-only", defaults->changedOnly,
+                    "Read each module's settings first; post only where a value differs");
+  cmd->add_flag("--dry-run", defaults->dryRun,
+                "Read each module's settings and tell what would change; post no settings")
+      ->excludes(changedOnly);
   cmd->callback([&ctx, defaults] {
     ctx.action = [choice = *defaults](CliContext& c) {
-      if (!ChooseStations(c, choice)) return false;
-      // One station is the single-station menu's command, several the many-stations one.
-      return RunFormCommand(c, c.form->selectedBaseStation ? ids::kCmdSetDefaultEthernet
-                                                           : ids::kCmdUploadDefaultEthernet);
+      if (!ChooseStations(c, choice.stations)) return false;
+      if (!choice.changedOnly && !choice.dryRun) {
+        // One station is the single-station menu's command, several the many-stations one.
+        return RunFormCommand(c, c.form->selectedBaseStation ? ids::kCmdSetDefaultEthernet
+                                                             : ids::kCmdUploadDefaultEthernet);
+      }
+      using qelta::network::DefaultsMode;
+      auto outcomes = qelta::network::CheckDefaultEthernetSettings(
+          *c.form, choice.dryRun ? DefaultsMode::kDryRun : DefaultsMode::kChangedOnly);
+      if (c.format == qelta::cli::OutputFormat::Json) {
+        c.afterRows = [outcomes = std::move(outcomes)](CliContext& ctx) {
+          for (const auto& o : outcomes) ctx.out << ModuleSettingsJsonLine(o);
+          ctx.out.flush();
+        };
+      }
+      return true;
     };
   });
 

@@ -113,6 +113,7 @@ bool WriteStationCommId(fleet::StationHandle& s, uint32_t id) {
       link.SetEepromVal(kCommIdAddressHigh, static_cast<int16_t>((id >> 8) & 0xFF), 0);
   const int16_t low = link.SetEepromVal(kCommIdAddressLow, static_cast<int16_t>(id & 0xFF), 0);
   const bool written = high != -1 && low != -1;
+  if (high != -1 || low != -1) s.MarkChanged();
   const int row = s.AddRow(
       Formatted(written ? "New CommID @ %s" : "Cannot set CommID @ %s", station.addressText), "",
       written ? ids::kImageSuccess : ids::kImageFailure);

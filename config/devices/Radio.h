@@ -44,6 +44,19 @@ int WriteRadioType(CHalvexCtrl& link, bool production, int radioType);
 inline constexpr int16_t kCalibrationAddressExtended = 86;
 inline constexpr int16_t kCalibrationAddressPage0 = 22;
 
+// The radio type a calibration byte records on a device of this kind, by the windows the device
+// report names it with (base station 80-90, 61-71, 42-52; hand terminal 94-104, 75-85, 55-65):
+// 1 to 3, or 0 when the byte lies in none of them.
+int RadioTypeOfCalibration(int16_t deviceKind, int16_t calibration);
+// The calibration byte of the connected device; negative: the link's read error.
+int16_t ReadRadioCalibration(CHalvexCtrl& link, int16_t deviceKind);
+
+// The radio type a device holds, read back without writing: a base station (probe, tunnel) or,
+// with no station on the handle, the device on the serial port. One row: "Radio type N" with the
+// calibration byte, or a failure row (no connection, no device, a read error, a byte of no known
+// type). Answers the type, 0 when there is none to tell.
+int ReadRadioType(fleet::StationHandle& station);
+
 // One station of "Set radio type": probe, connect, the radio type written and the station reset,
 // one row.
 void RadioTypeForStation(fleet::StationHandle& station, int radioType);

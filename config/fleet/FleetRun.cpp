@@ -113,6 +113,8 @@ FleetRun::FleetRun(RunHost& host, std::vector<BaseStationRecord> stations, int p
       stations_(std::move(stations)),
       suffixes_(Suffixes(stations_)),
       failed_(stations_.size(), 0),
+      changed_(stations_.size(), 0),
+      notStarted_(stations_.size(), 0),
       monitor_(host.Monitor()),
       jobs_(std::min<int>(
           host.Jobs(), static_cast<int>(std::max<std::size_t>(stations_.size(), std::size_t{1})))),
@@ -135,7 +137,13 @@ FleetRun::FleetRun(RunHost& host, const BaseStationRecord* stations, std::size_t
 
 FleetRun::~FleetRun() {
   pool_.reset();  // the workers leave; their links and sessions go with them
-  if (monitor_ && !stations_.empty()) monitor_->RunEnded(Progress());
+  if (monitor_ && !stations_.empty()) {
+    std::vector<StationOutcome> outcomes(stations_.size());
+    for (std::size_t i = 0; i < stations_.size(); ++i)
+      outcomes[i] = {stations_[i].addressText, !failed_[i] && !notStarted_[i], changed_[i] != 0};
+    monitor_->StationsEnded(outcomes);
+    monitor_->RunEnded(Progress());
+  }
 }
 
 FleetProgress FleetRun::Progress() const {
@@ -190,6 +198,7 @@ bool FleetRun::PhaseOnForm(const StationWork& work, const std::vector<std::strin
     work(station);
     station.Finish();
     if (station.Failed()) failed_[i] = 1;
+    if (station.Changed()) changed_[i] = 1;
     PhaseDone(i);
     ++done_;
     Show();
@@ -213,6 +222,7 @@ struct FleetRun::Pool {
   std::vector<StationBlock> blocks;
   std::vector<char> complete;
   std::vector<char> failed;
+  std::vector<char> changed;
   std::vector<Clock::time_point> notBefore;  // a station starts no earlier (its settle wait)
   std::vector<Clock::time_point> ended;
   std::vector<std::unique_ptr<halvex::SmallStackThread>> threads;
@@ -221,7 +231,8 @@ struct FleetRun::Pool {
   std::once_flag curlOnce;
   std::unique_ptr<network::CurlUse> curl;
 
-  explicit Pool(std::size_t n) : blocks(n), complete(n, 0), failed(n, 0), notBefore(n), ended(n) {}
+  explicit Pool(std::size_t n)
+      : blocks(n), complete(n, 0), failed(n, 0), changed(n, 0), notBefore(n), ended(n) {}
 
   ~Pool() {
     {
@@ -269,6 +280,7 @@ struct FleetRun::Pool {
         std::lock_guard<std::mutex> hold(m);
         complete[i] = 1;
         failed[i] = station.Failed() ? 1 : 0;
+        changed[i] = station.Changed() ? 1 : 0;
         ended[i] = Clock::now();
       }
       finished.notify_all();
@@ -303,6 +315,7 @@ bool FleetRun::PhaseOnWorkers(const StationWork& work) {
       s.blocks[i].Clear();
       s.complete[i] = 0;
       s.failed[i] = 0;
+      s.changed[i] = 0;
       // A station that ended the last phase early has waited part of its settle time already.
       s.notBefore[i] = settle_.count() > 0 && i < ended_.size() ? ended_[i] + settle_ : now;
     }
@@ -349,6 +362,7 @@ bool FleetRun::PhaseOnWorkers(const StationWork& work) {
       s.blocks[merged].Replay(host_.Sink());
       s.blocks[merged].Clear();
       if (s.failed[merged]) failed_[merged] = 1;
+      if (s.changed[merged]) changed_[merged] = 1;
       PhaseDone(merged);
       ++done_;
     }
@@ -399,6 +413,7 @@ void FleetRun::CancelRows() {
         left += (left.empty() ? "" : ", ") + phaseNames_[static_cast<std::size_t>(p)];
     }
     if (all) continue;
+    notStarted_[i] = 1;
     const std::string text = some && !left.empty() ? kNotDoneText + left : kNotStartedText;
     host_.Sink().AddRow(text, stations_[i].addressText, kNotStartedImage, RowKind::Failure);
   }

@@ -91,6 +91,8 @@ class FleetRun {
   std::vector<BaseStationRecord> stations_;
   std::vector<std::string> suffixes_;
   std::vector<char> failed_;
+  std::vector<char> changed_;
+  std::vector<char> notStarted_;  // left out by a cancel
   FleetMonitor* monitor_;
   int jobs_;
   int phases_;

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 class SettingsStore;
 
@@ -26,6 +28,13 @@ struct FleetProgress {
   bool cancelled = false;
 };
 
+// How a station of a run ended.
+struct StationOutcome {
+  std::string station;   // its dotted address
+  bool ok = true;        // it answered, no failure row, not left out by a cancel
+  bool changed = false;  // its work changed something on it
+};
+
 // Called on the form's thread.
 class FleetMonitor {
  public:
@@ -33,6 +42,8 @@ class FleetMonitor {
   virtual void RunStarted(const FleetProgress&) {}
   virtual void Progress(const FleetProgress&) {}
   virtual void RunEnded(const FleetProgress&) {}
+  // Each station's outcome in list order, as the run ends (before RunEnded).
+  virtual void StationsEnded(const std::vector<StationOutcome>&) {}
   // Polled between stations and while the form waits for workers.
   virtual bool CancelRequested() { return false; }
   // While the form waits for worker threads (about every 50 ms): a window paints and takes the

@@ -95,6 +95,9 @@ class StationHandle final : public RowSink {
   FILE* AnswerFile(const std::string& name);
 
   bool Failed() const { return failed_; }
+  // The work changed something on the station (a byte written, a form posted).
+  void MarkChanged() { changed_ = true; }
+  bool Changed() const { return changed_; }
   // The runner's end of the station: its answer files are closed and the state it left goes to
   // the sink.
   void Finish();
@@ -113,6 +116,7 @@ class StationHandle final : public RowSink {
   AnswerFiles files_;
   bool onFormThread_;
   bool failed_ = false;
+  bool changed_ = false;
   bool finished_ = false;
   std::unique_ptr<Port> ui_;
 };

@@ -15,9 +15,8 @@
 #include "devices/Radio.h"
 #include "fleet/FleetRun.h"
 #include "halvex/HalvexCtrl.h"
+#include "modules/ModuleSettings.h"
 #include "network/BaseStationDiscovery.h"
-#include "network/EthernetSettingsDocument.h"
-#include "network/WebClient.h"
 
 namespace qelta::fleet {
 namespace {
@@ -34,16 +33,26 @@ constexpr InventoryColumn kWebColumns[] = {kInvBaud,    kInvDataBits,    kInvSto
                                            kInvParity,  kInvFlowControl, kInvDescription,
                                            kInvLocation};
 
-// The settings reader's labels and the columns they fill.
-struct BackupLabel {
-  const char* label;
+// The columns the module's settings fill, and where the backup holds them.
+struct BackupSetting {
+  network::SettingsRegion region;
+  const char* element;
   InventoryColumn column;
 };
-constexpr BackupLabel kBackupLabels[] = {
-    {"Serial baud rate:", kInvBaud},    {"Data bits:", kInvDataBits},
-    {"Stop bits:", kInvStopBits},       {"Parity:", kInvParity},
-    {"Flow control:", kInvFlowControl}, {"Description:", kInvDescription},
-    {"Location:", kInvLocation}};
+constexpr BackupSetting kBackupSettings[] = {
+    {network::SettingsRegion::kSerial, "baud", kInvBaud},
+    {network::SettingsRegion::kSerial, "databits", kInvDataBits},
+    {network::SettingsRegion::kSerial, "stopbits", kInvStopBits},
+    {network::SettingsRegion::kSerial, "parity", kInvParity},
+    {network::SettingsRegion::kSerial, "flowcontrol", kInvFlowControl},
+    {network::SettingsRegion::kSystem, "description", kInvDescription},
+    {network::SettingsRegion::kSystem, "location", kInvLocation}};
+
+void FillBackupColumns(const network::ModuleSettings& settings, InventoryRecord& r) {
+  for (const BackupSetting& b : kBackupSettings)
+    if (const std::string* text = settings.Find(b.region, b.element); text && !text->empty())
+      r.cells[b.column] = Utf8ShownText(*text);
+}
 
 std::string Dotted(uint32_t hostOrder) {
   char text[32];
@@ -51,39 +60,6 @@ std::string Dotted(uint32_t hostOrder) {
                 (hostOrder >> 8) & 0xFF, hostOrder & 0xFF);
   return text;
 }
-
-// The download of the settings backup, kept in memory: nothing on disk that a station working at
-// the same time could overwrite, and no more than kMaxBackupBytes (a write beyond fails, which
-// stops the transfer).
-class BackupBuffer {
- public:
-  BackupBuffer() {
-    cookie_io_functions_t io{};
-    io.write = &BackupBuffer::Write;
-    file_ = fopencookie(this, "w", io);
-  }
-  ~BackupBuffer() { Close(); }
-  BackupBuffer(const BackupBuffer&) = delete;
-  BackupBuffer& operator=(const BackupBuffer&) = delete;
-
-  FILE* get() const { return file_; }
-  // Flushes what the stream still holds; the bytes are complete afterwards.
-  void Close() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
-  }
-  const std::string& Bytes() const { return bytes_; }
-
- private:
-  static ssize_t Write(void* cookie, const char* data, size_t size) {
-    auto* self = static_cast<BackupBuffer*>(cookie);
-    if (self->bytes_.size() + size > kMaxBackupBytes) return -1;
-    self->bytes_.append(data, size);
-    return static_cast<ssize_t>(size);
-  }
-  FILE* file_ = nullptr;
-  std::string bytes_;
-};
 
 // Device type, software version, ID, date, channel and comm ID through the module's tunnel. The
 // configurator never fills the link's device-information cache, so each identity call asks the
@@ -132,24 +108,11 @@ void ReadThroughTunnel(CHalvexCtrl& link, const BaseStationRecord& station, Inve
 }
 
 // Serial settings, description and location from the module's backup, through the worker's own
-// session: login, download, logout. The pages' answers are not needed and go nowhere, so that
-// stations worked on at once leave no files behind that could meet.
+// session.
 void ReadModuleBackup(StationHandle& s, InventoryRecord& r) {
-  using namespace network;
-  const BaseStationRecord& station = s.Record();
-  const std::string loginBody = LoginBody(s.Settings().moduleUser, s.Settings().modulePassword);
-  WebSession& session = s.Web();
-  bool ok = session.Valid() && GetLoginPage(session, station, nullptr).Ok() &&
-            PostLogin(session, station, loginBody, nullptr).Ok();
-  if (ok) {
-    BackupBuffer backup;
-    const WebResult got = Download(session, station, kBackupPath, backup.get());
-    backup.Close();
-    ok = got.Ok() && !IsHttpError(got.status) &&
-         ReadBackupColumns(backup.Bytes().data(), backup.Bytes().size(), r);
-    // The module keeps a login until it is logged out; nothing of the answer is needed.
-    session.Get(LogoutUrl(station), nullptr);
-  }
+  network::ModuleSettings settings;
+  const bool ok = network::ReadModuleSettings(s, settings);
+  FillBackupColumns(settings, r);
   if (ok) return;
   r.webFailed = true;
   // Columns the document filled before it failed keep their values.
@@ -216,15 +179,10 @@ InventoryRecord UnlistedPart(const BaseStationRecord& station) {
 }
 
 bool ReadBackupColumns(const char* data, std::size_t size, InventoryRecord& record) {
-  if (data == nullptr || size == 0 || size > kMaxBackupBytes) return false;
-  network::EthernetSettingsReader reader(
-      [&record](const std::string& label, const std::string& text) {
-        for (const BackupLabel& l : kBackupLabels)
-          if (label == l.label) record.cells[l.column] = Utf8ShownText(text);
-      });
-  reader.wholeTexts = true;
-  reader.Reset();
-  return network::ShowSettingsDocument(data, static_cast<long>(size), reader) == 0;
+  network::ModuleSettings settings;
+  const bool ok = network::ParseModuleSettings(data, size, settings);
+  FillBackupColumns(settings, record);
+  return ok;
 }
 
 std::string InventorySummary(const InventoryRecord& record) {

@@ -61,8 +61,6 @@ inline constexpr std::array<const char*, kInventoryColumns> kInventoryHeader = {
 inline constexpr const char* kNoAnswer = "no answer";
 inline constexpr const char* kInventoryDone = "OK";
 inline constexpr const char* kInventoryNotStarted = "not started (cancelled)";
-// A settings backup larger than this is not a module's: the transfer is stopped.
-inline constexpr std::size_t kMaxBackupBytes = 1 << 20;
 
 struct InventoryRecord {
   std::array<std::string, kInventoryColumns> cells;

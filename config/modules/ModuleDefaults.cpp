@@ -81,6 +81,11 @@ void DefaultsForStation(fleet::StationHandle& s) {
   const BaseStationRecord& station = s.Record();
   if (station.address == 0 || station.address == 0xFFFFFFFFu) return;
   if (s.CheckPresence()) return;
+  PostDefaultsForStation(s);
+}
+
+void PostDefaultsForStation(fleet::StationHandle& s) {
+  const BaseStationRecord& station = s.Record();
   const std::string loginBody = LoginBody(s.Settings().moduleUser, s.Settings().modulePassword);
   WebSession& session = s.Web();
   FILE* answers = s.AnswerFile(kDefaultSetupFile);
@@ -132,7 +137,8 @@ void DefaultsForStation(fleet::StationHandle& s) {
 }
 
 void ApplyDefaultEthernetSettings(fleet::RunHost& host, const BaseStationRecord* records,
-                                  unsigned long count, fleet::FleetRun* run) {
+                                  unsigned long count, fleet::FleetRun* run,
+                                  const fleet::StationWork& work, bool answerFiles) {
   if (records == nullptr) count = 0;
   if (count > kMaxBaseStations) count = kMaxBaseStations;
   std::unique_ptr<fleet::FleetRun> ownRun;
@@ -157,7 +163,9 @@ void ApplyDefaultEthernetSettings(fleet::RunHost& host, const BaseStationRecord*
   form.SilentClear();
   // One station at a time, the answers of every station go to the two files of the phase;
   // several at once, each station writes its own pair.
-  run->Phase(DefaultsForStation, {kDefaultSetupFile, kGpioSetupFile});
+  run->Phase(work ? work : fleet::StationWork(DefaultsForStation),
+             answerFiles ? std::vector<std::string>{kDefaultSetupFile, kGpioSetupFile}
+                         : std::vector<std::string>{});
   scratch.reset();
   std::remove(scratchPath.c_str());
   form.SilentReport("(eth defaults)");

@@ -305,6 +305,17 @@ void ModuleWebServer::ApplyForm(const std::string& form,
     auto parity = f.find("parity");
     if (parity != f.end()) s.parity = parity->second == "0" ? "none" : parity->second;
     get("flow_control", s.flowControl);
+    get("description", s.portDescription);
+  } else if (form == "Forms/gpio_config_1") {
+    for (int pin = 1; pin <= 5; ++pin) {
+      auto function = f.find("selGpioPin?" + std::to_string(pin));
+      if (function != f.end()) s.gpioFunction[pin - 1] = std::atoi(function->second.c_str());
+      auto output = f.find("selGpioOutput?" + std::to_string(pin));
+      if (output != f.end()) s.gpioOutput[pin - 1] = std::atoi(output->second.c_str());
+    }
+  } else if (form == "Forms/port_advanced_config_1?1") {
+    for (const auto& [name, value] : f)
+      if (name.rfind("tcp_", 0) == 0) s.tcpForwarding[name] = value;
   } else if (form == "Forms/port_config_select_profile_1?1") {
     auto it = f.find("port_profile");
     if (it != f.end()) s.portProfile = std::atoi(it->second.c_str());
@@ -379,7 +390,20 @@ std::string ModuleWebServer::Document(const WebModuleSettings& s) {
        e("location", s.location) + "  </system>\n";
   x += "  <serial port=\"1\">\n" + e("baud", s.baud) + e("databits", s.dataBits) +
        e("stopbits", s.stopBits) + e("parity", s.parity) + e("flowcontrol", s.flowControl) +
-       e("profile", std::to_string(s.portProfile)) + "  </serial>\n";
+       e("profile", std::to_string(s.portProfile)) + e("portdescription", s.portDescription);
+  // The advanced serial form's fields under their names without underscores.
+  for (const auto& [name, value] : s.tcpForwarding) {
+    std::string element;
+    for (const char c : name)
+      if (c != '_') element += c;
+    x += e(element.c_str(), value);
+  }
+  x += "  </serial>\n  <gpio>\n";
+  for (int pin = 1; pin <= 5; ++pin) {
+    x += e(("pin" + std::to_string(pin)).c_str(), std::to_string(s.gpioFunction[pin - 1]));
+    x += e(("output" + std::to_string(pin)).c_str(), std::to_string(s.gpioOutput[pin - 1]));
+  }
+  x += "  </gpio>\n";
   x += "  <boot>\n" + e("dhcp", s.dhcp ? "on" : "off") + e("ip", s.ip) + e("subnet", s.subnet) +
        e("gateway", s.gateway) + e("hostname", s.hostName) + "  </boot>\n";
   x += "</settings>\n";
@@ -407,6 +431,11 @@ void ModuleWebServer::ClearRequests() {
 WebModuleSettings ModuleWebServer::Settings() const {
   std::lock_guard<std::mutex> hold(lock_);
   return options_.settings;
+}
+
+void ModuleWebServer::SetSettings(const WebModuleSettings& settings) {
+  std::lock_guard<std::mutex> hold(lock_);
+  options_.settings = settings;
 }
 
 void ModuleWebServer::SetForcedStatus(int status) {

@@ -35,6 +35,12 @@ struct WebModuleSettings {
   std::string parity = "none";
   std::string flowControl = "none";
   int portProfile = 0;
+  std::string portDescription;
+  // GPIO pins 1 to 5: function and output.
+  int gpioFunction[5] = {0, 0, 0, 0, 0};
+  int gpioOutput[5] = {0, 0, 0, 0, 0};
+  // TCP forwarding of the serial port (the advanced serial form's fields, as posted).
+  std::map<std::string, std::string> tcpForwarding;
   bool dhcp = false;
   std::string ip;
   std::string subnet = "255.255.255.0";
@@ -87,6 +93,8 @@ class ModuleWebServer {
   std::vector<std::string> Bodies(const std::string& target) const;
   void ClearRequests();
   WebModuleSettings Settings() const;
+  // Changes the settings as the module's own keys would (a setting changed on site).
+  void SetSettings(const WebModuleSettings& settings);
   void SetForcedStatus(int status);
   int Reboots() const { return reboots_; }
   // True while the interface is silent after a reboot.

@@ -1,4 +1,5 @@
 // The module subcommands of the command line against simulated modules with base stations.
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <thread>
@@ -102,6 +103,87 @@ TEST_F(WebCliTest, StationsChosenByAddressGetTheirForms) {
   web[1]->Stop();
   EXPECT_EQ(Run({"bs-describe", "127.0.0.3", "--description", "x"}), 1);
   EXPECT_NE(out.str().find("Login failure"), std::string::npos) << out.str();
+}
+
+// bs-eth-defaults --dry-run and --changed-only, step after step on the same two modules: the
+// default forms posted to each module, and what the step prints in this order.
+TEST_F(WebCliTest, DefaultsArePostedOnlyWhereAModuleDiffers) {
+  auto posts = [this](std::size_t i) {
+    const auto requests = web[i]->Requests();
+    return std::count_if(requests.begin(), requests.end(), [](const auto& r) {
+      return r.method == "POST" && r.target.rfind("Forms/", 0) == 0 && r.target != "Forms/login_1";
+    });
+  };
+  auto row = [](const char* name, const char* station) {
+    return "\"name\":\"" + std::string(name) + "\",\"value\":\"127.0.0." + station + "\"";
+  };
+  auto object = [](const char* station, bool changed, const std::string& rest) {
+    return R"({"module_settings":{"station":"127.0.0.)" + std::string(station) +
+           "\",\"changed\":" + (changed ? "true" : "false") + rest;
+  };
+  const std::string baud = R"(,"ok":true,"differences":[{"setting":"baud_rate","before":"9600",)"
+                           R"("after":"19200"}]}})";
+  struct Step {
+    const char* name;
+    const char* mode;
+    int exit;
+    long posts[2];
+    std::vector<std::string> printed;
+  } const steps[] = {
+      {"FreshDryRun",
+       "--dry-run",
+       0,
+       {0, 0},
+       {row("would change", "2"), row("would change", "3"),
+        object("2", true, R"(,"ok":true,"differences":[{"setting":"gpio_1","before":"0")"),
+        R"({"setting":"dhcp","before":"off","after":"on"}]}})"}},
+      {"Fresh",
+       "--changed-only",
+       0,
+       {6, 6},
+       {row("differs", "2"), row("Done", "2"), row("differs", "3"), object("3", true, "")}},
+      {"SecondRun",
+       "--changed-only",
+       0,
+       {0, 0},
+       {row("already set", "2"), row("already set", "3"),
+        object("2", false, R"(,"ok":true,"differences":[]}})")}},
+      {"OneChangedDryRun",
+       "--dry-run",
+       0,
+       {0, 0},
+       {row("already set", "2"), row("would change", "3"), object("3", true, baud)}},
+      {"OneChanged",
+       "--changed-only",
+       0,
+       {0, 6},
+       {row("already set", "2"), row("differs", "3"), object("3", true, baud)}},
+      {"Unreadable",
+       "--changed-only",
+       1,
+       {0, 0},
+       {"\"kind\":\"failure\",\"image\":0," + row("Cannot read module settings", "3"),
+        object("3", false, R"(,"ok":false,"differences":[]}})")}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    if (step.name == std::string("OneChangedDryRun")) {
+      auto s = web[1]->Settings();
+      s.baud = "9600";  // changed on site
+      web[1]->SetSettings(s);
+    }
+    if (step.name == std::string("Unreadable")) web[1]->Stop();
+    for (auto& w : web) w->ClearRequests();
+    EXPECT_EQ(Run({"--output", "json", "bs-eth-defaults", "--all", step.mode}), step.exit);
+    EXPECT_EQ(posts(0), step.posts[0]);
+    EXPECT_EQ(posts(1), step.posts[1]);
+    std::size_t from = 0;
+    for (const std::string& text : step.printed) {
+      from = out.str().find(text, from);
+      ASSERT_NE(from, std::string::npos) << text << "\n" << out.str();
+    }
+  }
+  EXPECT_EQ(Run({"bs-eth-defaults", "--all", "--dry-run", "--changed-only"}), 2);
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ description:
     discovery finds. First reads each station's inventory (C(qeltaconfig-cli bs-inventory)),
     then, in this order, for each part the task names, reads what the station holds and writes
     only where it differs.
-  - "I(eth_defaults): C(bs-eth-defaults --changed-only) (the module's web interface)."
+  - "I(eth_defaults): C(bs-eth-defaults --changed-only) (the module's web interface); in check
+    mode C(bs-eth-defaults --dry-run), which reads each module's settings and posts no settings."
   - "I(config_file): C(diff --type 9), then C(bs-set-config --changed-only --verify) on the
     stations that differ."
   - "I(channel): the inventory's channel, then C(channel) on the stations that differ."
@@ -69,12 +70,8 @@ attributes:
     description: Can run in check mode and return changed status prediction without modifying the devices.
     support: partial
     details:
-      - The configuration file, the channel and the radio type are read and compared; nothing
-        is written.
-      - The default Ethernet settings are predicted from what the inventory reads of a module
-        (serial settings, description, location). The GPIO pins, the port profile, TCP
-        forwarding and the module's DHCP setting cannot be read without posting the defaults,
-        so check mode may predict no change where a real run changes those.
+      - The configuration file, the channel, the radio type and the default Ethernet settings are
+        read and compared; nothing is written or posted.
       - A comm ID is always reported as a change that would be made.
   diff_mode:
     description: Will return details on what has changed (or might change in check mode).
@@ -178,7 +175,6 @@ from ansible_collections.tervana.qelta.plugins.module_utils.qelta_diff import (
 from ansible_collections.tervana.qelta.plugins.module_utils.qelta_settings import LoginSettings
 from ansible_collections.tervana.qelta.plugins.module_utils.qelta_stations import (
     STATION_ARGUMENT_SPEC,
-    eth_default_differences,
     flagged,
     inventory_failure,
     inventory_reason,
@@ -295,6 +291,19 @@ class StationTask(object):
                 station.fail("did not answer: %s" % inventory_reason(station.inventory))
             self.stations.append(station)
 
+    def station_results(self, run, stations, part, what, lines=None):
+        """Which stations a command on several stations changed and which failed, from its
+        station_result objects; a station it printed none for failed (and may have been
+        changed before the command stopped)."""
+        grouped = objects_by_station(run.objects_of("station_result"))
+        for s in stations:
+            objects = grouped.get(s.address)
+            outcome = objects[-1] if objects else dict(ok=False, changed=True)
+            if outcome.get("changed"):
+                s.change(part, (lines or {}).get(s.address))
+            if not outcome.get("ok"):
+                s.fail("%s: %s" % (what, run.failure_text()))
+
     def eth_defaults(self):
         stations = []
         for s in self.live():
@@ -304,14 +313,9 @@ class StationTask(object):
                 s.fail("its module settings could not be read: %s" % inventory_reason(s.inventory))
         if not stations:
             return
-        if self.check:
-            for s in stations:
-                found = eth_default_differences(s.inventory)
-                if found:
-                    s.change("eth_defaults", difference_lines(found, "ethernet "))
-            return
+        mode = "--dry-run" if self.check else "--changed-only"
         run = self.cli.run(
-            ["bs-eth-defaults"] + positional([s.address for s in stations]) + ["--changed-only"] + wait_args(self.p),
+            ["bs-eth-defaults"] + positional([s.address for s in stations]) + [mode] + wait_args(self.p),
             settings=self.login.path(),
         )
         self.warn(run)
@@ -326,6 +330,8 @@ class StationTask(object):
             last = objects[-1]
             if last.get("changed"):
                 s.change("eth_defaults", difference_lines(last.get("differences") or [], "ethernet "))
+            if last.get("ok") is False:
+                s.fail("default Ethernet settings: %s" % run.failure_text())
         if run.outcome.failed and not any(s.failed for s in stations):
             self.problems.append("bs-eth-defaults: %s" % run.failure_text())
 
@@ -400,10 +406,7 @@ class StationTask(object):
         self.settle()
         run = self.cli.run(["channel", str(wanted)] + flagged([s.address for s in to_set]) + wait_args(self.p))
         self.warn(run)
-        for s in to_set:
-            s.change("channel")
-        if run.outcome.failed:
-            self.command_failed(run, to_set, "setting channel %d" % wanted)
+        self.station_results(run, to_set, "channel", "setting channel %d" % wanted)
 
     def radio_type(self):
         wanted = self.p["radio_type"]
@@ -431,18 +434,18 @@ class StationTask(object):
             return
         run = self.cli.run(["radio-type", str(wanted)] + flagged([s.address for s in to_set]) + wait_args(self.p))
         self.warn(run)
-        for s in to_set:
-            s.change("radio_type")
-        if run.outcome.failed:
-            self.command_failed(run, to_set, "writing radio type %d" % wanted)
+        self.station_results(run, to_set, "radio_type", "writing radio type %d" % wanted)
 
     def comm_id(self, first):
         stations = self.live()
         if not stations:
             return
+        lines = {}
         for number, s in enumerate(stations):
             after = "(the next number)" if first == "next" else str(first + number)
-            s.change("comm_id", setting_lines("comm_id", s.inventory.get("comm_id"), after))
+            lines[s.address] = setting_lines("comm_id", s.inventory.get("comm_id"), after)
+            if self.check:
+                s.change("comm_id", lines[s.address])
         if self.check:
             return
         self.settle()
@@ -451,8 +454,7 @@ class StationTask(object):
         self.warn(run)
         if "NextCommID" in run.results:
             self.result["next_comm_id"] = str(run.results["NextCommID"])
-        if run.outcome.failed:
-            self.command_failed(run, stations, "numbering comm IDs")
+        self.station_results(run, stations, "comm_id", "numbering comm IDs", lines)
 
     def finish(self):
         result = self.result

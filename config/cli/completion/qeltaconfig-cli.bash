@@ -74,7 +74,8 @@ _qeltaconfig_cli() {
     firmware) options="--com" ;;
     comm-id | channel | radio-type) options="--station --all --wait" ;;
     bs-list | bs-view) options="--wait" ;;
-    bs-reset | bs-eth-defaults | bs-reboot | bs-set-config) options="--all --wait" ;;
+    bs-reset | bs-reboot | bs-set-config) options="--all --wait" ;;
+    bs-eth-defaults) options="--all --wait --changed-only --dry-run" ;;
     bs-defaults) options="--all --wait --radio-type" ;;
     bs-ip) options="--wait --dhcp --ip --mask --gateway --host-name" ;;
     bs-recover) options="--wait --dhcp --ip --mask --gateway" ;;

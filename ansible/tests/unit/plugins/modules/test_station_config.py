@@ -45,8 +45,13 @@ def radio(station, value):
     return {"radio_type": {"station": station, "radio_type": value}}
 
 
-def eth(station, changed, differences=()):
-    return {"module_settings": {"station": station, "changed": changed, "differences": list(differences)}}
+def eth(station, changed, differences=(), ok=True):
+    return {"module_settings": {"station": station, "changed": changed, "ok": ok,
+                                "differences": list(differences)}}
+
+
+def result(station, ok, changed):
+    return {"station_result": {"station": station, "ok": ok, "changed": changed}}
 
 
 INVENTORY = ("bs-inventory", [inv(A), inv(B, channel=1, description="Hall 3")], 0)
@@ -87,14 +92,26 @@ CASES = [
      dict(channel=3), True, [INVENTORY],
      True, False, [["bs-inventory", A, B]], {A: [], B: ["channel"]}, None),
     ("channel: set where it differs",
-     dict(channel=3), False, [INVENTORY, ("channel", [row("success", "Channel is set", B)], 0)],
+     dict(channel=3), False,
+     [INVENTORY, ("channel", [row("success", "Channel is set", B), result(B, True, True)], 0)],
      True, False, [["bs-inventory", A, B], ["channel", "3", "--station", B]], {A: [], B: ["channel"]}, None),
+    ("channel: the station whose write failed is named, the other is changed",
+     dict(channel=5), False,
+     [INVENTORY, ("channel", [row("failure", "Channel set error -1.", B), row("success", "Channel is set", A),
+                              result(A, True, True), result(B, False, False)], 1)],
+     True, True, [["bs-inventory", A, B], ["channel", "5", "--station", A, "--station", B]],
+     {A: ["channel"], B: []}, B + ": setting channel 5: Channel set error -1."),
+    ("channel: a command that names no station fails all it worked on",
+     dict(channel=5), False,
+     [INVENTORY, ("channel", [row("failure", "No base stations")], 1)],
+     True, True, None, {A: ["channel"], B: ["channel"]}, A + ": setting channel 5: No base stations"),
     ("channel set everywhere already",
      dict(channel=3, stations=[A]), False, [("bs-inventory", [inv(A)], 0)],
      False, False, [["bs-inventory", A]], {A: []}, None),
     ("radio type: read back, an unknown type written",
      dict(radio_type=2), False,
-     [INVENTORY, ("radio-type", [radio(A, 2), radio(B, None)], 0), ("radio-type", [row("success", "Radio type", B)], 0)],
+     [INVENTORY, ("radio-type", [radio(A, 2), radio(B, None)], 0),
+      ("radio-type", [row("success", "Radio type", B), result(B, True, True)], 0)],
      True, False, [["bs-inventory", A, B], ["radio-type", "--station", A, "--station", B],
                    ["radio-type", "2", "--station", B]], {A: [], B: ["radio_type"]}, None),
     ("radio type: a read that failed is no type to write",
@@ -102,9 +119,26 @@ CASES = [
      [INVENTORY, ("radio-type", [row("failure", "Read error", B), radio(A, 2), radio(B, None)], 1)],
      False, True, [["bs-inventory", A, B], ["radio-type", "--station", A, "--station", B]],
      {A: [], B: []}, "reading the radio type: Read error"),
-    ("Ethernet defaults, check mode: predicted from the inventory",
-     dict(eth_defaults=True), True, [INVENTORY],
-     True, False, [["bs-inventory", A, B]], {A: [], B: ["eth_defaults"]}, None),
+    ("radio type, check mode: read back only",
+     dict(radio_type=2), True,
+     [INVENTORY, ("radio-type", [radio(A, 2), radio(B, 3)], 0)],
+     True, False, [["bs-inventory", A, B], ["radio-type", "--station", A, "--station", B]],
+     {A: [], B: ["radio_type"]}, None),
+    ("radio type: a station whose write failed",
+     dict(radio_type=1), False,
+     [INVENTORY, ("radio-type", [radio(A, 2), radio(B, 3)], 0),
+      ("radio-type", [row("failure", "Cannot connect", B), result(A, True, True), result(B, False, False)], 1)],
+     True, True, None, {A: ["radio_type"], B: []}, B + ": writing radio type 1: Cannot connect"),
+    ("Ethernet defaults, check mode: a dry run, nothing posted",
+     dict(eth_defaults=True), True,
+     [INVENTORY, ("bs-eth-defaults", [eth(A, False), eth(B, True, [{"setting": "dhcp", "before": "off", "after": "on"}])], 0)],
+     True, False, [["bs-inventory", A, B], ["bs-eth-defaults", A, B, "--dry-run"]],
+     {A: [], B: ["eth_defaults"]}, None),
+    ("Ethernet defaults, check mode: a module that cannot be read now",
+     dict(eth_defaults=True), True,
+     [INVENTORY, ("bs-eth-defaults", [row("failure", "Cannot read module settings", B), eth(A, False),
+                                      eth(B, False, ok=False)], 1)],
+     False, True, None, {A: [], B: []}, B + ": default Ethernet settings: Cannot read module settings"),
     ("Ethernet defaults: posted where a value differs",
      dict(eth_defaults=True), False,
      [INVENTORY, ("bs-eth-defaults", [eth(A, False), eth(B, True, [{"setting": "description", "before": "Hall 3", "after": ""}])], 0)],
@@ -112,8 +146,10 @@ CASES = [
      {A: [], B: ["eth_defaults"]}, None),
     ("Ethernet defaults: a module whose settings could not be read",
      dict(eth_defaults=True), True,
-     [("bs-inventory", [inv(A), inv(B, baud_rate=None, status="no answer (web)", ok=False)], 1)],
-     False, True, [["bs-inventory", A, B]], {A: [], B: []}, "no answer (web)"),
+     [("bs-inventory", [inv(A), inv(B, baud_rate=None, status="no answer (web)", ok=False)], 1),
+      ("bs-eth-defaults", [eth(A, False)], 0)],
+     False, True, [["bs-inventory", A, B], ["bs-eth-defaults", A, "--dry-run"]], {A: [], B: []},
+     "no answer (web)"),
     ("a station that does not answer fails the task, the others are worked on",
      dict(stations=[A, C], channel=5), False,
      [("bs-inventory", [inv(A), inv(C, **SILENT)], 1), ("channel", [row("success", "Channel is set", A)], 0)],
@@ -126,9 +162,15 @@ CASES = [
      dict(comm_id="next"), True, [INVENTORY],
      True, False, [["bs-inventory", A, B]], {A: ["comm_id"], B: ["comm_id"]}, None),
     ("comm IDs from a number",
-     dict(comm_id="100"), False, [INVENTORY, ("comm-id", [{"result": "NextCommID", "value": "102"}], 0)],
+     dict(comm_id="100"), False,
+     [INVENTORY, ("comm-id", [{"result": "NextCommID", "value": "102"}, result(A, True, True), result(B, True, True)], 0)],
      True, False, [["bs-inventory", A, B], ["comm-id", "100", "--station", A, "--station", B]],
      {A: ["comm_id"], B: ["comm_id"]}, None),
+    ("comm IDs: a station that could not be reached is not changed",
+     dict(comm_id="100"), False,
+     [INVENTORY, ("comm-id", [row("failure", "Connect error", B), {"result": "NextCommID", "value": "102"},
+                              result(A, True, True), result(B, False, False)], 1)],
+     True, True, None, {A: ["comm_id"], B: []}, B + ": numbering comm IDs: Connect error"),
     ("no station found",
      dict(all=True, stations=None, channel=3), False,
      [("bs-inventory", [row("failure", "No base stations found")], 1)],
@@ -158,6 +200,7 @@ def test_stations(cli, run_module, monkeypatch, what, args, check, steps, change
 
 def test_diff_mode_one_pair_per_changed_station(cli, run_module):
     cli.step(*INVENTORY)
+    cli.add("bs-eth-defaults", eth(A, False), eth(B, True, [{"setting": "description", "before": "Hall 3", "after": ""}]))
     cli.add("diff", diff(A, True), diff(B, False), rc=4)
     result = run_module(station_config.main, dict(stations=[A, B], config_file=PCG, channel=3, eth_defaults=True),
                         check=True, diff=True)
@@ -165,7 +208,7 @@ def test_diff_mode_one_pair_per_changed_station(cli, run_module):
     d = result["diff"][0]
     assert d["before_header"].startswith(B)
     assert d["before"] == 'ethernet description: Hall 3\nSYSTEM (line 2): 0\nchannel: 1\n'
-    assert d["after"] == 'ethernet description: (not read)\nSYSTEM (line 2): 1\nchannel: 3\n'
+    assert d["after"] == 'ethernet description: ""\nSYSTEM (line 2): 1\nchannel: 3\n'
 
 
 def test_the_password_goes_only_to_the_commands_that_log_in(cli, run_module, tmp_path):
@@ -191,7 +234,7 @@ def test_reset_stations_get_time_before_the_next_write(cli, run_module, monkeypa
     cli.step(*INVENTORY)
     cli.add("diff", diff(A, True), diff(B, False), rc=4)
     cli.add("bs-set-config", written(B, 1))
-    cli.add("channel", row("success", "Channel is set", B))
+    cli.add("channel", row("success", "Channel is set", B), result(B, True, True))
     cli.add("radio-type", radio(A, 1), radio(B, 1))
     run_module(station_config.main, dict(stations=[A, B], config_file=PCG, channel=3, radio_type=1))
     assert waits == [station_config.RESET_SETTLE_SECONDS]
