@@ -59,13 +59,15 @@ StationTerminal::StationTerminal(fleet::StationHandle& station, UiPort& ui,
   view_.stations.clearSilent = [s] { s->ClearSilent(); };
 }
 
-void UploadToStation(fleet::StationHandle& station, const std::string& file, bool keepSilent) {
+std::optional<WriteSummary> UploadToStation(fleet::StationHandle& station, const std::string& file,
+                                            bool keepSilent) {
   StationTerminal terminal(station, station.Ui());
   TerminalView& view = terminal.View();
   view.listShowsBaseStations = true;
   view.configFilePath = file;
   if (keepSilent) view.stations.clearSilent = nullptr;
   UploadConfiguration(view);
+  return view.written;
 }
 
 }  // namespace qelta

@@ -52,7 +52,9 @@ class StationTerminal {
 };
 
 // "Set" with `file` on the handle's station, as one station of a run. `keepSilent`: stations
-// found silent before stay listed for the command's own report at its end.
-void UploadToStation(fleet::StationHandle& station, const std::string& file, bool keepSilent);
+// found silent before stay listed for the command's own report at its end. What went in when the
+// run's settings ask for checked writes and the upload came to its end.
+std::optional<WriteSummary> UploadToStation(fleet::StationHandle& station, const std::string& file,
+                                            bool keepSilent);
 
 }  // namespace qelta

@@ -1,0 +1,55 @@
+#include "app/StationCompare.h"
+
+#include <optional>
+#include <vector>
+
+#include "app/BaseStationListOps.h"
+#include "app/QeltaConfigView.h"
+#include "app/StationRuns.h"
+#include "fleet/FleetRun.h"
+#include "params/DeviceCompare.h"
+#include "params/ParamsState.h"
+
+namespace qelta {
+
+void CompareStations(CQeltaConfigView& view, const std::string& path, int16_t deviceType) {
+  view.params->comparisons.clear();
+  StationListHold hold(view);
+  view.directory().ClearSilent();
+  std::vector<BaseStationRecord> copies(network::kMaxBaseStations);
+  const uint32_t n = network::CopySelectedBaseStations(view, copies.data());
+  if (n > 0) {
+    view.AddOutputRow("Compare with configuration file", path, ids::kImageInfo);
+    std::vector<std::optional<DeviceComparison>> found(n);
+    FormRunHost host(view);
+    fleet::FleetRun run(host, copies.data(), n);
+    run.Phase([&](fleet::StationHandle& s) {
+      s.AddRow("Compare with device", s.Record().addressText, ids::kImageInfo);
+      if (!s.CheckPresence()) found[s.Index()] = CompareStation(s, path, deviceType);
+    });
+    for (uint32_t i = 0; i < n; ++i) {
+      if (found[i]) {
+        view.params->comparisons.push_back(std::move(*found[i]));
+      } else {
+        // A station that did not answer its probe: nothing of it was read.
+        DeviceComparison silent;
+        silent.station = copies[i].addressText;
+        view.params->comparisons.push_back(std::move(silent));
+      }
+    }
+  }
+  hold.Restore();
+  view.directory().ReportSilent("(compare)");
+}
+
+void CompareStationsWithFile(CQeltaConfigView& view) {
+  FileDialogRequest request;
+  request.initialName = "*.pcg";
+  request.defaultExt = "pcg";
+  request.filter = "QeltaC Files (*.pcg)";
+  const std::optional<std::string> path = view.ui().FileDialog(request);
+  if (!path || path->empty()) return;
+  CompareStations(view, *path, 9);
+}
+
+}  // namespace qelta
