@@ -2,7 +2,6 @@
 
 #include "params/ConfigCheck.h"
 #include "params/ParamsOperations.h"
-#include "params/StationTerminal.h"
 #include "params/UploadRecording.h"
 
 namespace qelta {
@@ -55,18 +54,6 @@ DeviceComparison CompareWithDevice(TerminalView& terminal, const std::string& pa
     terminal.rows.AddOutputRow("Differs", std::to_string(differing) + " of " + lines, kImageFailure,
                                RowKind::Information);
   }
-  return result;
-}
-
-DeviceComparison CompareStation(fleet::StationHandle& station, const std::string& path,
-                                int16_t deviceType) {
-  StationTerminal terminal(station, station.Ui());
-  TerminalView& view = terminal.View();
-  view.listShowsBaseStations = true;
-  view.stations.clearSilent = nullptr;  // the command reports its silent stations at its end
-  view.stations.reportSilent = nullptr;
-  DeviceComparison result = CompareWithDevice(view, path, deviceType);
-  result.station = station.Record().addressText;
   return result;
 }
 

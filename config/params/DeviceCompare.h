@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 
-#include "fleet/StationHandle.h"
 #include "params/FileMemory.h"
 #include "params/TerminalView.h"
 
@@ -18,10 +17,6 @@ namespace qelta {
 // row per line of the file that writes memory and a closing row.
 DeviceComparison CompareWithDevice(TerminalView& terminal, const std::string& path,
                                    int16_t deviceType);
-
-// The comparison of one station of a run.
-DeviceComparison CompareStation(fleet::StationHandle& station, const std::string& path,
-                                int16_t deviceType);
 
 // The File menu's "Compare with device": asks for the file (as "&Open Configuration File..."
 // does) and the device type, then shows the comparison's rows. Changes nothing.

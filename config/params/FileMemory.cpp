@@ -156,9 +156,8 @@ std::string ShownValue(const std::string& parameter, const std::vector<uint8_t>&
       return Text(bytes.begin(), bytes.end());
     case Shown::kKeyText:
       // The length byte, then the key's text.
-      if (!bytes.empty()) {
-        const std::size_t length = std::min<std::size_t>(bytes.front(), bytes.size() - 1);
-        return Text(bytes.begin() + 1, bytes.begin() + 1 + static_cast<long>(length));
+      if (!bytes.empty() && bytes.front() < bytes.size()) {
+        return Text(bytes.begin() + 1, bytes.begin() + 1 + bytes.front());
       }
       break;
     case Shown::kHex:

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fleet/StationHandle.h"
+#include "params/FileMemory.h"
 #include "params/TerminalView.h"
 
 namespace qelta {
@@ -56,5 +57,10 @@ class StationTerminal {
 // run's settings ask for checked writes and the upload came to its end.
 std::optional<WriteSummary> UploadToStation(fleet::StationHandle& station, const std::string& file,
                                             bool keepSilent);
+
+// The comparison of the handle's station with `path` (params/DeviceCompare.h), as one station of
+// a run: a silent station stays listed for the command's report at its end.
+DeviceComparison CompareStation(fleet::StationHandle& station, const std::string& path,
+                                int16_t deviceType);
 
 }  // namespace qelta
