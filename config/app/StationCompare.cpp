@@ -7,8 +7,8 @@
 #include "app/QeltaConfigView.h"
 #include "app/StationRuns.h"
 #include "fleet/FleetRun.h"
-#include "params/DeviceCompare.h"
 #include "params/ParamsState.h"
+#include "params/StationTerminal.h"
 
 namespace qelta {
 

@@ -36,7 +36,13 @@ DeviceComparison CompareWithDevice(TerminalView& terminal, const std::string& pa
   }
   FunctionKeyTable keys = terminal.state.functionKeys;
   for (FunctionKeyEntry& key : keys) key.text.clear();  // as "Set" begins
-  const FileMemory file(RecordUpload(path, *found, keys, *terminal.state.eepromPage));
+  const auto writes = RecordUpload(path, *found, keys, *terminal.state.eepromPage);
+  if (!writes) {
+    terminal.rows.AddOutputRow("Cannot open file for reading!", "File: " + path, kImageFailure);
+    terminal.link.Disconnect();
+    return result;
+  }
+  const FileMemory file(*writes);
   MemoryBytes device;
   if (!ReadFileAddresses(terminal, file, device)) return result;
   terminal.link.Disconnect();

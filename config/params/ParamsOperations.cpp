@@ -125,10 +125,11 @@ void UploadConfiguration(TerminalView& terminal) {
     end = UploadToDevice(terminal, terminal.link, *deviceType);
   } else {
     // What the upload will write, from its recording; in changed-only mode what the device holds
-    // there is read first.
+    // there is read first. A file that cannot be opened gets the upload's own row.
     const std::vector<RecordedWrite> writes =
         RecordUpload(terminal.configFilePath, *deviceType, terminal.state.functionKeys,
-                     *terminal.state.eepromPage);
+                     *terminal.state.eepromPage)
+            .value_or(std::vector<RecordedWrite>{});
     MemoryBytes before;
     if (changedOnly && !ReadFileAddresses(terminal, FileMemory(writes), before)) return;
     CheckedWriteLink checked(terminal.link, terminal.rows, *deviceType, writes,

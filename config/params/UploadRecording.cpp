@@ -25,15 +25,16 @@ class UnseenRows final : public OutputRows {
 
 }  // namespace
 
-std::vector<RecordedWrite> RecordUpload(const std::string& path, int16_t deviceType,
-                                        FunctionKeyTable keys, int16_t page) {
+std::optional<std::vector<RecordedWrite>> RecordUpload(const std::string& path, int16_t deviceType,
+                                                       FunctionKeyTable keys, int16_t page) {
   RecordingParamLink model(deviceType);
   model.Connect(0, 0);
   UnseenRows rows;
   MemoryBoundsLink device(model, rows, deviceType);
   ParameterWriter writer(device, rows, keys);
   writer.SetTargetPage(page);
-  UploadConfigurationFile(device, rows, writer, path);
+  if (UploadConfigurationFile(device, rows, writer, path) == UploadEnd::kFileNotOpened)
+    return std::nullopt;
   return model.Writes();
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,9 @@
 namespace qelta {
 
 // The upload of `path` to a device of `deviceType` writing to `page`, starting from the
-// function-key table `keys` (a copy: the caller's stays as it is).
-std::vector<RecordedWrite> RecordUpload(const std::string& path, int16_t deviceType,
-                                        FunctionKeyTable keys, int16_t page);
+// function-key table `keys` (a copy: the caller's stays as it is). nullopt when the file cannot
+// be opened.
+std::optional<std::vector<RecordedWrite>> RecordUpload(const std::string& path, int16_t deviceType,
+                                                       FunctionKeyTable keys, int16_t page);
 
 }  // namespace qelta

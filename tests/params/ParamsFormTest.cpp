@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -344,6 +345,74 @@ TEST_F(ParamsFormTest, CheckOnTheCommandLine) {
       ASSERT_NE(at, std::string::npos) << line << " in\n" << out.str();
     }
   }
+}
+
+// `diff`, and `upload --changed-only --verify`, on the device on the serial port: exit 4 while the
+// device differs, 0 once it holds the file; the objects after the rows; a second changed-only
+// upload writes nothing.
+TEST_F(ParamsFormTest, DiffAndChangedOnlyOnTheCommandLine) {
+  const std::string pty = StartTerminal();
+  setenv("HALVEX_COM1", pty.c_str(), 1);
+  const std::string file = kDataDir + "examples/base_station_channel.pcg";
+  const std::string diffInSync =
+      R"({"diff":{"station":null,"source":"line 2: CHANNEL:3","parameter":"CHANNEL",)"
+      R"("file_value":"3","device_value":"3","match":true,"writes":[{"page":2,"first":125,)"
+      R"("last":125,"file":"03","device":"03"}]}})"
+      "\n";
+  struct Step {
+    std::vector<std::string> args;
+    int exit;
+    std::vector<std::string> has;  // in this order in the output
+    std::function<void()> before = nullptr;
+  };
+  const Step steps[] = {
+      {{"diff", file},
+       4,
+       {"\tline 2: CHANNEL:3\tdiffers\tdevice 255, file 3", "\tDiffers\t2 of 2 lines"}},
+      {{"--output", "json", "upload", file, "--changed-only", "--verify"},
+       0,
+       {"\"name\":\"Verified\",\"value\":\"2 bytes\"",
+        "\n{\"written\":{\"station\":null,\"bytes\":2,\"lines_written\":2,\"lines_unchanged\":0}}"
+        "\n"}},
+      {{"diff", file, "--output", "json"}, 0, {"\"name\":\"In sync\"", "\n" + diffInSync}},
+      {{"--output", "json", "upload", file, "--changed-only"},
+       0,
+       {"\"name\":\"unchanged\",\"value\":\"line 2: CHANNEL:3\"",
+        "{\"written\":{\"station\":null,\"bytes\":0,\"lines_written\":0,\"lines_unchanged\":2}}"}},
+      {{"diff", file, "--type", "8"},
+       4,
+       {"\tline 2: CHANNEL:3\tdiffers\tdevice 6, file 3", "\tline 3: SYSTEM:12:1\tin sync\t1"},
+       [&] {
+         terminal->WithMemory(
+             [](sim::DeviceMemory& m) { m.Area(sim::MemoryArea::kExtended)[125] = 6; });
+       }},
+      {{"diff", file, "--type", "9"},
+       1,
+       {"\tWrong device type\t8\tthe file is compared for type 9"}},
+      {{"diff", file, "--type", "7"}, 2, {}},
+      {{"diff", root + "/missing.pcg"}, 1, {}},
+  };
+  for (const Step& step : steps) {
+    if (step.before) step.before();
+    std::vector<const char*> argv{"qeltaconfig-cli"};
+    for (const auto& a : step.args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    EXPECT_EQ(
+        RunCli(static_cast<int>(argv.size()), argv.data(), out, err, AllCliRegistrars(), Env()),
+        step.exit)
+        << step.args[0] << " " << step.args[1] << "\n"
+        << out.str() << err.str();
+    size_t at = 0;
+    for (const std::string& line : step.has) {
+      at = out.str().find(line, at);
+      ASSERT_NE(at, std::string::npos) << line << " in\n" << out.str();
+    }
+  }
+  // No device on the port: a failure.
+  unsetenv("HALVEX_COM1");
+  const char* argv[] = {"qeltaconfig-cli", "diff", file.c_str()};
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli(3, argv, out, err, AllCliRegistrars(), Env()), 1);
 }
 
 }  // namespace
