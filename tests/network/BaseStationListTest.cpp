@@ -350,8 +350,9 @@ TEST_F(BaseStationListTest, MenusFollowTheUserInterfaceMode) {
   CQeltaConfigView& f = StartForm();
   EXPECT_EQ(Texts(f.multiStationMenu),
             (std::vector<std::string>{"Set to same channel", "Upload default Ethernet settings",
-                                      "Set configuration file", "-", "Reset base stations",
-                                      "Reboot Ethernet modules", "-", "Inventory..."}));
+                                      "Set configuration file", "Compare with configuration file",
+                                      "-", "Reset base stations", "Reboot Ethernet modules", "-",
+                                      "Inventory..."}));
   EXPECT_EQ(Texts(f.deviceMenu), (std::vector<std::string>{"Channel"}));
   const std::vector<std::string> single = Texts(f.singleStationMenu);
   ASSERT_GE(single.size(), 3u);
@@ -366,6 +367,7 @@ TEST_F(BaseStationListTest, MenusFollowTheUserInterfaceMode) {
                                                                   "View Ethernet settings",
                                                                   "Device info",
                                                                   "Set configuration file",
+                                                                  "Compare with configuration file",
                                                                   "Set default Ethernet settings",
                                                                   "-",
                                                                   "IP address settings",

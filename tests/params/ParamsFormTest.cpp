@@ -2,6 +2,7 @@
 // simulated hand terminal on a pty and a simulated base station behind an Ethernet module.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,8 @@
 #include "app/ParamsCommands.h"
 #include "app/QeltaConfigView.h"
 #include "cli/CliContext.h"
+#include "core/FileAccess.h"
+#include "core/SettingsStore.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
 #include "params/ConfigCheck.h"
@@ -413,6 +416,61 @@ TEST_F(ParamsFormTest, DiffAndChangedOnlyOnTheCommandLine) {
   const char* argv[] = {"qeltaconfig-cli", "diff", file.c_str()};
   std::ostringstream out, err;
   EXPECT_EQ(RunCli(3, argv, out, err, AllCliRegistrars(), Env()), 1);
+}
+
+// The window: "Compare with device" in the File menu changes nothing; "Set" with the settings
+// VerifyWrites and WriteChangedOnly writes what differs, then nothing.
+TEST_F(ParamsFormTest, CompareAndCheckedSetInTheWindow) {
+  const std::string pty = StartTerminal();
+  fs::create_directories(root + "/config/Tervana");
+  {
+    SettingsStore store(RealFileAccess(), Env().settingsFile);
+    ASSERT_EQ(store.Create(), 0);
+    ASSERT_EQ(store.WriteNumber("VerifyWrites", 1), 0);
+    ASSERT_EQ(store.WriteNumber("WriteChangedOnly", 1), 0);
+  }
+  CQeltaConfigView& view = StartForm();
+  ASSERT_EQ(view.SetComDevice(1, pty), 0);
+  const std::string file = kDataDir + "examples/base_station_channel.pcg";
+  ui.QueueFileDialogResult(file);
+  ASSERT_TRUE(view.RunCommand(ids::kCmdOpenConfigFile));
+  struct Step {
+    int command;
+    std::vector<std::string> rows;  // "name|value|more", in this order among the rows
+  };
+  const Step steps[] = {
+      {ids::kCmdCompareWithDevice,
+       {"Compare with device|" + file + "|", "line 2: CHANNEL:3|differs|device 255, file 3",
+        "line 3: SYSTEM:12:1|differs|device 255, file 1", "Differs|2 of 2 lines|"}},
+      {ids::kSetConfigButton,
+       {"Writing CHANNEL:3\n||", "File END| |", "Verified|2 bytes|", "Bytes written|2|"}},
+      {ids::kSetConfigButton,
+       {"unchanged|line 2: CHANNEL:3|", "unchanged|line 3: SYSTEM:12:1|", "Bytes written|0|"}},
+      {ids::kCmdCompareWithDevice, {"line 2: CHANNEL:3|in sync|3", "In sync|2 lines|"}},
+  };
+  for (const Step& step : steps) {
+    view.outputList().DeleteAllRows();
+    if (step.command == ids::kCmdCompareWithDevice) {
+      ui.QueueFileDialogResult(file);
+      ScriptedUi::DialogAnswer answer;
+      answer.values["type"] = "8 hand terminal";
+      ui.QueueDialogAnswer("CDeviceTypeDlg", answer);
+    }
+    const int resets = static_cast<int>(terminal->Activity().resets);
+    ASSERT_TRUE(view.RunCommand(step.command));
+    std::vector<std::string> rows;
+    for (const OutputRow& r : view.outputList().Rows())
+      rows.push_back(r.text[0] + "|" + r.text[1] + "|" + r.text[2]);
+    auto at = rows.begin();
+    for (const std::string& row : step.rows) {
+      at = std::find(at, rows.end(), row);
+      ASSERT_NE(at, rows.end()) << row << "\n" << Dump();
+    }
+    // Only a write is followed by a reset.
+    const bool wrote = std::find(rows.begin(), rows.end(), "Bytes written|2|") != rows.end();
+    EXPECT_EQ(static_cast<int>(terminal->Activity().resets), resets + (wrote ? 1 : 0));
+  }
+  EXPECT_EQ(view.configFilePath, file);
 }
 
 }  // namespace
