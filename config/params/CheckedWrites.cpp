@@ -2,7 +2,6 @@
 
 #include <map>
 
-#include "params/ConfigCheck.h"
 #include "params/MemoryBounds.h"
 
 namespace qelta {
@@ -191,6 +190,30 @@ void CheckedWriteLink::Reset() {
     if (summary_.bytes == 0) return;
   }
   link_.Reset();
+}
+
+void CheckedRows::AddOutputRow(const std::string& name, const std::string& value, int image,
+                               RowKind kind) {
+  if (kind == RowKind::Step && link_.InUnchangedLine()) {
+    shown_.push_back(kLeftOut);
+    return;
+  }
+  rows_.AddOutputRow(name, value, image, kind);
+  shown_.push_back(rows_.RowCount() - 1);
+}
+
+void CheckedRows::InsertRow(std::size_t /*position*/, const std::string& name, int image,
+                            RowKind kind) {
+  AddOutputRow(name, "", image, kind);
+}
+
+void CheckedRows::SetRowText(std::size_t row, int column, const std::string& text) {
+  if (row < shown_.size() && shown_[row] != kLeftOut) rows_.SetRowText(shown_[row], column, text);
+}
+
+void CheckedRows::DeleteAllRows() {
+  shown_.clear();
+  rows_.DeleteAllRows();
 }
 
 }  // namespace qelta

@@ -91,6 +91,10 @@ class CheckedWriteLink final : public ParamLink {
   void SetCurrentSource(const std::string& source) override;
 
   const WriteSummary& Summary() const { return summary_; }
+  // Changed-only, and the line performed now is one the device already holds.
+  bool InUnchangedLine() const {
+    return changedOnly_ && fileLines_.count(source_) != 0 && linesToWrite_.count(source_) == 0;
+  }
 
  private:
   // Sends what must go of a write of `bytes` at addr/page; `whole` sends it as the upload asked.
@@ -115,6 +119,29 @@ class CheckedWriteLink final : public ParamLink {
   MemoryBytes written_;  // what was sent, by address (the last byte sent)
   std::vector<MemoryRange> sent_;
   WriteSummary summary_;
+};
+
+// The upload's rows beside a CheckedWriteLink: the step rows of a line the device already holds
+// ("Writing CHANNEL:3", "Set block...") are left out, nothing of it being written; its "unchanged"
+// row stands for them. Warnings and failures stay.
+class CheckedRows final : public OutputRows {
+ public:
+  CheckedRows(OutputRows& rows, const CheckedWriteLink& link) : rows_(rows), link_(link) {}
+  using OutputRows::AddOutputRow;
+  using OutputRows::InsertRow;
+  void AddOutputRow(const std::string& name, const std::string& value, int image,
+                    RowKind kind) override;
+  // The upload only appends: a row inserted goes at the end.
+  void InsertRow(std::size_t position, const std::string& name, int image, RowKind kind) override;
+  void SetRowText(std::size_t row, int column, const std::string& text) override;
+  void DeleteAllRows() override;
+  std::size_t RowCount() const override { return shown_.size(); }
+
+ private:
+  static constexpr std::size_t kLeftOut = static_cast<std::size_t>(-1);
+  OutputRows& rows_;
+  const CheckedWriteLink& link_;
+  std::vector<std::size_t> shown_;  // per row of the upload, its row in `rows_` (or kLeftOut)
 };
 
 }  // namespace qelta

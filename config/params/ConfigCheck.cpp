@@ -1,7 +1,5 @@
 #include "params/ConfigCheck.h"
 
-#include <cstdio>
-
 #include "params/DecimalValue.h"
 #include "params/ParamsOperations.h"
 
@@ -60,18 +58,6 @@ std::vector<RecordedWrite> CheckConfiguration(TerminalView& terminal, const std:
 std::string WriteAddressText(const RecordedWrite& write) {
   std::string text = std::to_string(write.page) + ":" + std::to_string(write.address);
   if (write.bytes.size() > 1) text += "-" + std::to_string(write.address + write.bytes.size() - 1);
-  return text;
-}
-
-std::string HexBytes(const std::vector<uint8_t>& bytes) {
-  std::string text;
-  text.reserve(bytes.size() * 3);
-  for (uint8_t byte : bytes) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%02X", byte);
-    if (!text.empty()) text += ' ';
-    text += hex;
-  }
   return text;
 }
 

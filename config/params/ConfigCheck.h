@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "params/FileMemory.h"
 #include "params/RecordingParamLink.h"
 #include "params/TerminalView.h"
 
@@ -28,8 +29,6 @@ std::vector<RecordedWrite> CheckConfiguration(TerminalView& terminal, const std:
 
 // "2:121" for one byte, "2:100-119" for more: the page and the addresses a write covers.
 std::string WriteAddressText(const RecordedWrite& write);
-// "3C 00 FF": the bytes in upper-case hexadecimal, separated by blanks.
-std::string HexBytes(const std::vector<uint8_t>& bytes);
 // The source of a write, with a note when the device would refuse it.
 std::string WriteSourceText(const RecordedWrite& write);
 

@@ -1,9 +1,9 @@
 #include "params/FileMemory.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 
-#include "params/ConfigCheck.h"
 #include "params/ParameterTable.h"
 
 namespace qelta {
@@ -164,6 +164,18 @@ std::string ShownValue(const std::string& parameter, const std::vector<uint8_t>&
       break;
   }
   return HexBytes(bytes);
+}
+
+std::string HexBytes(const std::vector<uint8_t>& bytes) {
+  std::string text;
+  text.reserve(bytes.size() * 3);
+  for (uint8_t byte : bytes) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02X", byte);
+    if (!text.empty()) text += ' ';
+    text += hex;
+  }
+  return text;
 }
 
 std::string RangeText(const MemoryRange& range) {

@@ -124,6 +124,8 @@ std::string ParameterOfSource(const std::string& source);
 // The bytes of a line as the parameter table shows values of `parameter`: numbers as decimal
 // numbers, texts as texts, blocks (and what the table does not know) as hex.
 std::string ShownValue(const std::string& parameter, const std::vector<uint8_t>& bytes);
+// "3C 00 FF": the bytes in upper-case hexadecimal, separated by blanks.
+std::string HexBytes(const std::vector<uint8_t>& bytes);
 // "0:13" or "0:100-119".
 std::string RangeText(const MemoryRange& range);
 

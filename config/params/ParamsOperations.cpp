@@ -54,11 +54,12 @@ int16_t AddressAfter(const std::string& item, size_t prefix) {
 
 // The file's upload to an identified device through `link`. From here on no write goes where the
 // device keeps nothing of it (or keeps it elsewhere).
-UploadEnd UploadToDevice(TerminalView& terminal, ParamLink& link, int16_t deviceType) {
-  MemoryBoundsLink device(link, terminal.rows, deviceType);
-  ParameterWriter fileWriter(device, terminal.rows, terminal.state.functionKeys);
+UploadEnd UploadToDevice(TerminalView& terminal, ParamLink& link, OutputRows& rows,
+                         int16_t deviceType) {
+  MemoryBoundsLink device(link, rows, deviceType);
+  ParameterWriter fileWriter(device, rows, terminal.state.functionKeys);
   fileWriter.SetTargetPage(*terminal.state.eepromPage);
-  return UploadConfigurationFile(device, terminal.rows, fileWriter, terminal.configFilePath);
+  return UploadConfigurationFile(device, rows, fileWriter, terminal.configFilePath);
 }
 
 }  // namespace
@@ -122,7 +123,7 @@ void UploadConfiguration(TerminalView& terminal) {
   const bool changedOnly = terminal.settings.writeChangedOnly;
   UploadEnd end;
   if (!verify && !changedOnly) {
-    end = UploadToDevice(terminal, terminal.link, *deviceType);
+    end = UploadToDevice(terminal, terminal.link, terminal.rows, *deviceType);
   } else {
     // What the upload will write, from its recording; in changed-only mode what the device holds
     // there is read first. A file that cannot be opened gets the upload's own row.
@@ -134,7 +135,8 @@ void UploadConfiguration(TerminalView& terminal) {
     if (changedOnly && !ReadFileAddresses(terminal, FileMemory(writes), before)) return;
     CheckedWriteLink checked(terminal.link, terminal.rows, *deviceType, writes,
                              changedOnly ? &before : nullptr, verify);
-    end = UploadToDevice(terminal, checked, *deviceType);
+    CheckedRows rows(terminal.rows, checked);
+    end = UploadToDevice(terminal, checked, rows, *deviceType);
     if (end == UploadEnd::kFinished) terminal.written = checked.Summary();
   }
   switch (end) {

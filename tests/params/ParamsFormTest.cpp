@@ -437,6 +437,7 @@ TEST_F(ParamsFormTest, CompareAndCheckedSetInTheWindow) {
   struct Step {
     int command;
     std::vector<std::string> rows;  // "name|value|more", in this order among the rows
+    std::vector<std::string> lacks = {};
   };
   const Step steps[] = {
       {ids::kCmdCompareWithDevice,
@@ -445,7 +446,9 @@ TEST_F(ParamsFormTest, CompareAndCheckedSetInTheWindow) {
       {ids::kSetConfigButton,
        {"Writing CHANNEL:3\n||", "File END| |", "Verified|2 bytes|", "Bytes written|2|"}},
       {ids::kSetConfigButton,
-       {"unchanged|line 2: CHANNEL:3|", "unchanged|line 3: SYSTEM:12:1|", "Bytes written|0|"}},
+       {"unchanged|line 2: CHANNEL:3|", "unchanged|line 3: SYSTEM:12:1|", "Writing END:\n||",
+        "Bytes written|0|"},
+       {"Writing CHANNEL:3\n||", "Writing SYSTEM:12||", "Verified|2 bytes|"}},
       {ids::kCmdCompareWithDevice, {"line 2: CHANNEL:3|in sync|3", "In sync|2 lines|"}},
   };
   for (const Step& step : steps) {
@@ -466,6 +469,8 @@ TEST_F(ParamsFormTest, CompareAndCheckedSetInTheWindow) {
       at = std::find(at, rows.end(), row);
       ASSERT_NE(at, rows.end()) << row << "\n" << Dump();
     }
+    for (const std::string& row : step.lacks)
+      EXPECT_EQ(std::find(rows.begin(), rows.end(), row), rows.end()) << row << "\n" << Dump();
     // Only a write is followed by a reset.
     const bool wrote = std::find(rows.begin(), rows.end(), "Bytes written|2|") != rows.end();
     EXPECT_EQ(static_cast<int>(terminal->Activity().resets), resets + (wrote ? 1 : 0));
