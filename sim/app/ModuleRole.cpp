@@ -42,6 +42,8 @@ struct ModuleSettings {
   unsigned baud = 0;
   int answerDelayMs = -1;  // -1: the device's own
   int forwardIdleMs = 0;
+  // Numbers of the modules (from 1) whose base station answers writes but keeps its old bytes.
+  std::vector<unsigned> keepOldBytes;
 };
 
 bool ParseMalformed(const std::string& text, MalformedAnswer& kind) {
@@ -164,6 +166,9 @@ class ModuleRoleOptions : public RoleOptions {
                    "The tunnel sends the line's bytes on once it was idle this long, ms (the "
                    "module's forward on idle; 0: every byte at once)")
         ->check(CLI::Range(0, 10000));
+    app.add_option("--module-keep-old-bytes", s_.keepOldBytes,
+                   "Numbers of modules whose base station answers memory writes as taken but "
+                   "keeps its old bytes");
     app.add_option("--module-answer-delay", s_.answerDelayMs,
                    "The base stations' own time to answer, ms")
         ->check(CLI::Range(0, 60000));
@@ -218,6 +223,11 @@ class ModuleRoleOptions : public RoleOptions {
         if (s_.answerDelayMs >= 0)
           timing.answer_delay = std::chrono::milliseconds(s_.answerDelayMs);
         o.baseStation->SetTiming(timing);
+        if (has(s_.keepOldBytes, i + 1)) {
+          FaultKnobs faults;
+          faults.keep_old_bytes = true;
+          o.baseStation->SetFaults(faults);
+        }
       }
       if (s_.web) {
         WebInterfaceOptions w;
