@@ -56,7 +56,10 @@ void ApplyCheckedWriteOptions(CliContext& c, const CheckedWriteOptions& options)
   if (options.changedOnly) c.form->writeChangedOnly = 1;
   if (c.format != OutputFormat::Json) return;
   c.afterRows = [](CliContext& ctx) {
-    for (const DeviceWrites& device : ctx.form->params->writes) ctx.out << WrittenJsonLine(device);
+    // A device whose read-back failed has no count to trust: its failure row says so, and
+    // a program reading the objects finds none for it.
+    for (const DeviceWrites& device : ctx.form->params->writes)
+      if (!device.summary.verifyFailed) ctx.out << WrittenJsonLine(device);
     ctx.out.flush();
   };
 }

@@ -1,6 +1,7 @@
 // What the command line prints of comparisons and checked writes after the rows (json): one
 // {"diff":{...}} object per line of the file and device, one {"written":{...}} object per device
-// that a checked upload wrote to; and the options --verify / --changed-only of the uploads.
+// that a checked upload wrote to (none for a device whose read-back failed); and the options
+// --verify / --changed-only of the uploads.
 #pragma once
 
 #include <string>

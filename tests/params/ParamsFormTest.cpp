@@ -478,4 +478,72 @@ TEST_F(ParamsFormTest, CompareAndCheckedSetInTheWindow) {
   EXPECT_EQ(view.configFilePath, file);
 }
 
+// `diff` and the checked `bs-set-config` on two stations behind their modules: the objects name
+// the stations; a station that answers writes but keeps its old bytes fails the read-back with
+// the page, the addresses and both bytes.
+TEST_F(ParamsFormTest, StationsComparedAndCheckedOnTheCommandLine) {
+  std::vector<std::shared_ptr<sim::SimDevice>> stations;
+  for (size_t i = 0; i < 2; ++i) {
+    sim::ModuleOptions options;
+    options.identity = sim::SampleIdentity(i);
+    sim::DeviceIdentity station;
+    station.type = sim::kTypeBaseStation;
+    station.id = static_cast<uint16_t>(600 + i);
+    options.baseStation = std::make_shared<sim::SimDevice>(station);
+    stations.push_back(options.baseStation);
+    host.AddModule(options);
+  }
+  sim::FaultKnobs keepsOld;
+  keepsOld.keep_old_bytes = true;
+  stations[1]->SetFaults(keepsOld);
+  std::string error;
+  ASSERT_TRUE(host.Start(&error)) << error;
+  const std::string file = kDataDir + "examples/base_station_channel.pcg";
+  const std::string a = "127.0.0.2";  // the sample modules' addresses, in order
+  const std::string b = "127.0.0.3";
+  struct Step {
+    std::vector<std::string> args;
+    int exit;
+    std::vector<std::string> has;  // in this order in the output
+    std::vector<std::string> lacks = {};
+  };
+  const Step steps[] = {
+      {{"--output", "json", "diff", file, "--all"},
+       4,
+       {R"({"diff":{"station":")" + a + R"(","source":"line 2: CHANNEL:3")",
+        R"({"diff":{"station":")" + b + R"(","source":"line 2: CHANNEL:3")"}},
+      {{"--output", "json", "bs-set-config", file, a, "--changed-only", "--verify"},
+       0,
+       {R"({"written":{"station":")" + a +
+        R"(","bytes":2,"lines_written":2,"lines_unchanged":0}})"}},
+      {{"--output", "json", "bs-set-config", file, a, b, "--verify"},
+       1,
+       {R"("name":"Verify failure","value":"0:12-13","more":"expected 01 03, found FF FF")",
+        R"({"written":{"station":")" + a +
+            R"(","bytes":2,"lines_written":2,"lines_unchanged":0}})"},
+       {R"({"written":{"station":")" + b}},
+      {{"diff", file, "--station", a, "--station", b},
+       4,
+       {"\tIn sync\t2 lines", "\tDiffers\t2 of 2 lines"}},
+  };
+  for (const Step& step : steps) {
+    std::vector<const char*> argv{"qeltaconfig-cli"};
+    for (const auto& arg : step.args) argv.push_back(arg.c_str());
+    std::ostringstream out, err;
+    EXPECT_EQ(
+        RunCli(static_cast<int>(argv.size()), argv.data(), out, err, AllCliRegistrars(), Env()),
+        step.exit)
+        << out.str() << err.str();
+    size_t at = 0;
+    for (const std::string& line : step.has) {
+      at = out.str().find(line, at);
+      ASSERT_NE(at, std::string::npos) << line << " in\n" << out.str();
+    }
+    for (const std::string& line : step.lacks)
+      EXPECT_EQ(out.str().find(line), std::string::npos) << line << " in\n" << out.str();
+  }
+  EXPECT_EQ(stations[0]->Page(0)[13], 3);
+  EXPECT_EQ(stations[1]->Page(0)[13], sim::kErasedByte);
+}
+
 }  // namespace
