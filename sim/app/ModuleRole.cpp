@@ -3,10 +3,12 @@
 
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <set>
 
 #include "app/SimRole.h"
+#include "device/DeviceStateFile.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
 #include "module/WebInterface.h"
@@ -44,6 +46,8 @@ struct ModuleSettings {
   int forwardIdleMs = 0;
   // Numbers of the modules (from 1) whose base station answers writes but keeps its old bytes.
   std::vector<unsigned> keepOldBytes;
+  // Each base station's state file is DIR/ADDRESS.state (the module's first address).
+  std::string stateDir;
 };
 
 bool ParseMalformed(const std::string& text, MalformedAnswer& kind) {
@@ -68,11 +72,20 @@ bool ParseMalformed(const std::string& text, MalformedAnswer& kind) {
 
 class ModuleRole : public SimRole {
  public:
-  ModuleRole(std::vector<ModuleOptions> modules, std::vector<WebInterfaceOptions> web)
-      : modules_(std::move(modules)), webOptions_(std::move(web)) {}
+  ModuleRole(std::vector<ModuleOptions> modules, std::vector<WebInterfaceOptions> web,
+             std::string stateDir)
+      : modules_(std::move(modules)), webOptions_(std::move(web)), stateDir_(std::move(stateDir)) {}
 
   bool Start(std::ostream& out, std::string& error) override {
     for (const ModuleOptions& o : modules_) {
+      const std::string state = StateFile(o);
+      if (!state.empty() && std::filesystem::exists(state)) {
+        StateFileResult loaded = LoadDeviceState(state, *o.baseStation);
+        if (!loaded.ok) {
+          error = loaded.error;
+          return false;
+        }
+      }
       bool added = false;
       if (!AddLoopbackAddress(o.identity.address, &error, &added)) {
         error = DottedAddress(o.identity.address) + ": " + error;
@@ -105,6 +118,15 @@ class ModuleRole : public SimRole {
     for (auto& server : web_) server->Stop();
   }
 
+  void Save() override {
+    for (const ModuleOptions& o : modules_) {
+      const std::string state = StateFile(o);
+      if (state.empty()) continue;
+      StateFileResult saved = SaveDeviceState(state, *o.baseStation);
+      if (!saved.ok) std::cerr << "qelta-sim: " << saved.error << std::endl;
+    }
+  }
+
   // The addresses this role added go with it (those modules were recovered to go with the host).
   ~ModuleRole() override {
     for (uint32_t address : addedAddresses_) RemoveLoopbackAddress(address);
@@ -116,6 +138,14 @@ class ModuleRole : public SimRole {
   ModuleHost host_;
   std::vector<std::unique_ptr<ModuleWebServer>> web_;
   std::vector<uint32_t> addedAddresses_;
+  std::string stateDir_;
+
+  // The state file of a module's base station; empty without a folder or a station.
+  std::string StateFile(const ModuleOptions& o) const {
+    if (stateDir_.empty() || !o.baseStation) return {};
+    return (std::filesystem::path(stateDir_) / (DottedAddress(o.identity.address) + ".state"))
+        .string();
+  }
 };
 
 class ModuleRoleOptions : public RoleOptions {
@@ -166,6 +196,9 @@ class ModuleRoleOptions : public RoleOptions {
                    "The tunnel sends the line's bytes on once it was idle this long, ms (the "
                    "module's forward on idle; 0: every byte at once)")
         ->check(CLI::Range(0, 10000));
+    app.add_option("--module-state-dir", s_.stateDir,
+                   "Keep each base station's identity and memory in DIR/ADDRESS.state: loaded at "
+                   "start, saved on exit and on SIGUSR1");
     app.add_option("--module-keep-old-bytes", s_.keepOldBytes,
                    "Numbers of modules whose base station answers memory writes as taken but "
                    "keeps its old bytes");
@@ -248,7 +281,7 @@ class ModuleRoleOptions : public RoleOptions {
       }
       modules.push_back(std::move(o));
     }
-    roles.push_back(std::make_unique<ModuleRole>(std::move(modules), std::move(web)));
+    roles.push_back(std::make_unique<ModuleRole>(std::move(modules), std::move(web), s_.stateDir));
     return true;
   }
 
