@@ -22,6 +22,8 @@ void PostLine(OutputRows& rows, const LineComparison& line) {
 DeviceComparison CompareWithDevice(TerminalView& terminal, const std::string& path,
                                    int16_t deviceType) {
   DeviceComparison result;
+  terminal.link.Disconnect();
+  if (terminal.stations.clearSilent) terminal.stations.clearSilent();
   const std::optional<int16_t> found = ConnectToDevice(terminal, "(compare)");
   if (!found) {
     terminal.link.Disconnect();

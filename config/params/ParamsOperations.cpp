@@ -74,9 +74,6 @@ bool ReadFileAddresses(TerminalView& terminal, const FileMemory& file, MemoryByt
 }
 
 std::optional<int16_t> ConnectToDevice(TerminalView& terminal, const std::string& silentSuffix) {
-  terminal.link.Disconnect();
-  if (terminal.stations.clearSilent) terminal.stations.clearSilent();
-
   std::optional<StationTarget> station;
   if (terminal.listShowsBaseStations && terminal.stations.selected)
     station = terminal.stations.selected();
@@ -115,6 +112,8 @@ std::optional<int16_t> ConnectToDevice(TerminalView& terminal, const std::string
 
 void UploadConfiguration(TerminalView& terminal) {
   terminal.written.reset();
+  terminal.link.Disconnect();
+  if (terminal.stations.clearSilent) terminal.stations.clearSilent();
   ParameterWriter(terminal.link, terminal.rows, terminal.state.functionKeys).ClearFunctionKeys();
   const std::optional<int16_t> deviceType = ConnectToDevice(terminal, "(set config)");
   if (!deviceType) return;

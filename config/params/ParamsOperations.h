@@ -16,7 +16,7 @@ inline constexpr const char* kDeviceInfoFileName = "RFDeviceInfo.txt";
 // the run's settings verifyWrites / writeChangedOnly the writes are checked
 // (params/CheckedWrites.h) and terminal.written tells what went in.
 void UploadConfiguration(TerminalView& terminal);
-// Connects to the selected station (the list shows the base stations) or the device on the serial
+// With the link closed: connects to the selected station (the list shows the base stations) or the device on the serial
 // port and identifies it, posting the rows "Set" posts when that fails; the device's type (8 or
 // 9), nullopt on failure (the link may stay open). A silent station is reported with
 // `silentSuffix`.
