@@ -20,22 +20,19 @@ void CompareStations(CQeltaConfigView& view, const std::string& path, int16_t de
   const uint32_t n = network::CopySelectedBaseStations(view, copies.data());
   if (n > 0) {
     view.AddOutputRow("Compare with configuration file", path, ids::kImageInfo);
-    std::vector<std::optional<DeviceComparison>> found(n);
+    // Each station's slot is its own: workers write nothing else of it. A station that does not
+    // answer its probe is remembered as silent and read nothing of.
+    std::vector<DeviceComparison> found(n);
     FormRunHost host(view);
     fleet::FleetRun run(host, copies.data(), n);
     run.Phase([&](fleet::StationHandle& s) {
       s.AddRow("Compare with device", s.Record().addressText, ids::kImageInfo);
-      if (!s.CheckPresence()) found[s.Index()] = CompareStation(s, path, deviceType);
+      found[s.Index()] = CompareStation(s, path, deviceType);
     });
     for (uint32_t i = 0; i < n; ++i) {
-      if (found[i]) {
-        view.params->comparisons.push_back(std::move(*found[i]));
-      } else {
-        // A station that did not answer its probe: nothing of it was read.
-        DeviceComparison silent;
-        silent.station = copies[i].addressText;
-        view.params->comparisons.push_back(std::move(silent));
-      }
+      // A cancelled run leaves the stations it did not start unread.
+      found[i].station = copies[i].addressText;
+      view.params->comparisons.push_back(std::move(found[i]));
     }
   }
   hold.Restore();
