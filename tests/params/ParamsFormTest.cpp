@@ -350,72 +350,95 @@ TEST_F(ParamsFormTest, CheckOnTheCommandLine) {
   }
 }
 
-// `diff`, and `upload --changed-only --verify`, on the device on the serial port: exit 4 while the
-// device differs, 0 once it holds the file; the objects after the rows; a second changed-only
-// upload writes nothing.
-TEST_F(ParamsFormTest, DiffAndChangedOnlyOnTheCommandLine) {
-  const std::string pty = StartTerminal();
-  setenv("HALVEX_COM1", pty.c_str(), 1);
+// `diff` and the checked uploads on the command line, on the device on the serial port and on two
+// stations behind their modules: exit 4 while a device differs, 0 once it holds the file; the
+// objects after the rows name the stations; a second changed-only upload writes nothing; a station
+// that answers writes but keeps its old bytes fails the read-back with page, addresses and bytes.
+TEST_F(ParamsFormTest, DiffAndCheckedWritesOnTheCommandLine) {
+  setenv("HALVEX_COM1", StartTerminal().c_str(), 1);
+  std::vector<std::shared_ptr<sim::SimDevice>> stations;
+  for (size_t i = 0; i < 2; ++i) {
+    sim::ModuleOptions options;
+    options.identity = sim::SampleIdentity(i);
+    sim::DeviceIdentity station;
+    station.type = sim::kTypeBaseStation;
+    options.baseStation = std::make_shared<sim::SimDevice>(station);
+    stations.push_back(options.baseStation);
+    host.AddModule(options);
+  }
+  stations[1]->SetFaults({.keep_old_bytes = true});
+  std::string error;
+  ASSERT_TRUE(host.Start(&error)) << error;
   const std::string file = kDataDir + "examples/base_station_channel.pcg";
-  const std::string diffInSync =
-      R"({"diff":{"station":null,"source":"line 2: CHANNEL:3","parameter":"CHANNEL",)"
-      R"("file_value":"3","device_value":"3","match":true,"writes":[{"page":2,"first":125,)"
-      R"("last":125,"file":"03","device":"03"}]}})"
-      "\n";
+  const std::string a = "127.0.0.2", b = "127.0.0.3";  // the sample modules, in order
+  const std::string json = "--output=json";
   struct Step {
     std::vector<std::string> args;
     int exit;
     std::vector<std::string> has;  // in this order in the output
-    std::function<void()> before = nullptr;
+    std::vector<std::string> lacks = {};
   };
   const Step steps[] = {
       {{"diff", file},
        4,
-       {"\tline 2: CHANNEL:3\tdiffers\tdevice 255, file 3", "\tDiffers\t2 of 2 lines"}},
-      {{"--output", "json", "upload", file, "--changed-only", "--verify"},
+       {"\tline 2: CHANNEL:3\tdiffers\tdevice 255, file 3", "\tDiffers\t2 of 2"}},
+      {{json, "upload", file, "--changed-only", "--verify"},
        0,
-       {"\"name\":\"Verified\",\"value\":\"2 bytes\"",
-        "\n{\"written\":{\"station\":null,\"bytes\":2,\"lines_written\":2,\"lines_unchanged\":0}}"
-        "\n"}},
-      {{"diff", file, "--output", "json"}, 0, {"\"name\":\"In sync\"", "\n" + diffInSync}},
-      {{"--output", "json", "upload", file, "--changed-only"},
+       {R"("name":"Verified","value":"2 bytes")",
+        R"({"written":{"station":null,"bytes":2,"lines_written":2,"lines_unchanged":0}})"}},
+      {{json, "diff", file},
        0,
-       {"\"name\":\"unchanged\",\"value\":\"line 2: CHANNEL:3\"",
-        "{\"written\":{\"station\":null,\"bytes\":0,\"lines_written\":0,\"lines_unchanged\":2}}"}},
-      {{"diff", file, "--type", "8"},
-       4,
-       {"\tline 2: CHANNEL:3\tdiffers\tdevice 6, file 3", "\tline 3: SYSTEM:12:1\tin sync\t1"},
-       [&] {
-         terminal->WithMemory(
-             [](sim::DeviceMemory& m) { m.Area(sim::MemoryArea::kExtended)[125] = 6; });
-       }},
+       {R"("name":"In sync")",
+        R"({"diff":{"station":null,"source":"line 2: CHANNEL:3","parameter":"CHANNEL",)"
+        R"("file_value":"3","device_value":"3","match":true,"writes":[{"page":2,"first":125,)"
+        R"("last":125,"file":"03","device":"03"}]}})"}},
+      {{json, "upload", file, "--changed-only"},
+       0,
+       {R"("name":"unchanged","value":"line 2: CHANNEL:3")",
+        R"({"written":{"station":null,"bytes":0,"lines_written":0,"lines_unchanged":2}})"}},
       {{"diff", file, "--type", "9"},
        1,
        {"\tWrong device type\t8\tthe file is compared for type 9"}},
       {{"diff", file, "--type", "7"}, 2, {}},
       {{"diff", root + "/missing.pcg"}, 1, {}},
+      {{json, "diff", file, "--all"},
+       4,
+       {R"({"diff":{"station":")" + a + R"(","source":"line 2: CHANNEL:3")",
+        R"({"diff":{"station":")" + b + R"(","source":"line 2: CHANNEL:3")"}},
+      {{json, "bs-set-config", file, a, "--changed-only", "--verify"},
+       0,
+       {R"({"written":{"station":")" + a + R"(","bytes":2,)"}},
+      {{json, "bs-set-config", file, a, b, "--verify"},
+       1,
+       {R"("name":"Verify failure","value":"0:12-13","more":"expected 01 03, found FF FF")",
+        R"({"written":{"station":")" + a + R"(","bytes":2,)"},
+       {R"({"written":{"station":")" + b}},
+      {{"diff", file, "--station", a, "--station", b},
+       4,
+       {"\tIn sync\t2 lines", "\tDiffers\t2 of 2 lines"}},
   };
   for (const Step& step : steps) {
-    if (step.before) step.before();
     std::vector<const char*> argv{"qeltaconfig-cli"};
-    for (const auto& a : step.args) argv.push_back(a.c_str());
+    for (const auto& arg : step.args) argv.push_back(arg.c_str());
     std::ostringstream out, err;
     EXPECT_EQ(
         RunCli(static_cast<int>(argv.size()), argv.data(), out, err, AllCliRegistrars(), Env()),
         step.exit)
-        << step.args[0] << " " << step.args[1] << "\n"
         << out.str() << err.str();
     size_t at = 0;
     for (const std::string& line : step.has) {
       at = out.str().find(line, at);
       ASSERT_NE(at, std::string::npos) << line << " in\n" << out.str();
     }
+    for (const std::string& line : step.lacks)
+      EXPECT_EQ(out.str().find(line), std::string::npos) << line << " in\n" << out.str();
   }
-  // No device on the port: a failure.
+  EXPECT_EQ(stations[0]->Page(0)[13], 3);
+  EXPECT_EQ(stations[1]->Page(0)[13], sim::kErasedByte);
   unsetenv("HALVEX_COM1");
   const char* argv[] = {"qeltaconfig-cli", "diff", file.c_str()};
   std::ostringstream out, err;
-  EXPECT_EQ(RunCli(3, argv, out, err, AllCliRegistrars(), Env()), 1);
+  EXPECT_EQ(RunCli(3, argv, out, err, AllCliRegistrars(), Env()), 1) << "no device on the port";
 }
 
 // The window: "Compare with device" in the File menu changes nothing; "Set" with the settings
@@ -476,74 +499,6 @@ TEST_F(ParamsFormTest, CompareAndCheckedSetInTheWindow) {
     EXPECT_EQ(static_cast<int>(terminal->Activity().resets), resets + (wrote ? 1 : 0));
   }
   EXPECT_EQ(view.configFilePath, file);
-}
-
-// `diff` and the checked `bs-set-config` on two stations behind their modules: the objects name
-// the stations; a station that answers writes but keeps its old bytes fails the read-back with
-// the page, the addresses and both bytes.
-TEST_F(ParamsFormTest, StationsComparedAndCheckedOnTheCommandLine) {
-  std::vector<std::shared_ptr<sim::SimDevice>> stations;
-  for (size_t i = 0; i < 2; ++i) {
-    sim::ModuleOptions options;
-    options.identity = sim::SampleIdentity(i);
-    sim::DeviceIdentity station;
-    station.type = sim::kTypeBaseStation;
-    station.id = static_cast<uint16_t>(600 + i);
-    options.baseStation = std::make_shared<sim::SimDevice>(station);
-    stations.push_back(options.baseStation);
-    host.AddModule(options);
-  }
-  sim::FaultKnobs keepsOld;
-  keepsOld.keep_old_bytes = true;
-  stations[1]->SetFaults(keepsOld);
-  std::string error;
-  ASSERT_TRUE(host.Start(&error)) << error;
-  const std::string file = kDataDir + "examples/base_station_channel.pcg";
-  const std::string a = "127.0.0.2";  // the sample modules' addresses, in order
-  const std::string b = "127.0.0.3";
-  struct Step {
-    std::vector<std::string> args;
-    int exit;
-    std::vector<std::string> has;  // in this order in the output
-    std::vector<std::string> lacks = {};
-  };
-  const Step steps[] = {
-      {{"--output", "json", "diff", file, "--all"},
-       4,
-       {R"({"diff":{"station":")" + a + R"(","source":"line 2: CHANNEL:3")",
-        R"({"diff":{"station":")" + b + R"(","source":"line 2: CHANNEL:3")"}},
-      {{"--output", "json", "bs-set-config", file, a, "--changed-only", "--verify"},
-       0,
-       {R"({"written":{"station":")" + a +
-        R"(","bytes":2,"lines_written":2,"lines_unchanged":0}})"}},
-      {{"--output", "json", "bs-set-config", file, a, b, "--verify"},
-       1,
-       {R"("name":"Verify failure","value":"0:12-13","more":"expected 01 03, found FF FF")",
-        R"({"written":{"station":")" + a +
-            R"(","bytes":2,"lines_written":2,"lines_unchanged":0}})"},
-       {R"({"written":{"station":")" + b}},
-      {{"diff", file, "--station", a, "--station", b},
-       4,
-       {"\tIn sync\t2 lines", "\tDiffers\t2 of 2 lines"}},
-  };
-  for (const Step& step : steps) {
-    std::vector<const char*> argv{"qeltaconfig-cli"};
-    for (const auto& arg : step.args) argv.push_back(arg.c_str());
-    std::ostringstream out, err;
-    EXPECT_EQ(
-        RunCli(static_cast<int>(argv.size()), argv.data(), out, err, AllCliRegistrars(), Env()),
-        step.exit)
-        << out.str() << err.str();
-    size_t at = 0;
-    for (const std::string& line : step.has) {
-      at = out.str().find(line, at);
-      ASSERT_NE(at, std::string::npos) << line << " in\n" << out.str();
-    }
-    for (const std::string& line : step.lacks)
-      EXPECT_EQ(out.str().find(line), std::string::npos) << line << " in\n" << out.str();
-  }
-  EXPECT_EQ(stations[0]->Page(0)[13], 3);
-  EXPECT_EQ(stations[1]->Page(0)[13], sim::kErasedByte);
 }
 
 }  // namespace
