@@ -16,31 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "BenchFiles.h"
 #include "device/SimDevice.h"
 #include "halvex/HalvexCtrl.h"
-#include "params/ParameterTable.h"
 #include "params/ParamsOperations.h"
 #include "transport/DeviceRunner.h"
 #include "transport/PtyEndpoint.h"
 #include "ui/ScriptedUi.h"
 
 namespace {
-
-class CountingRows : public qelta::OutputRows {
- public:
-  size_t added = 0;
-  size_t failures = 0;
-  void AddOutputRow(const std::string&, const std::string&, int, qelta::RowKind kind) override {
-    ++added;
-    failures += kind == qelta::RowKind::Failure;
-  }
-  void InsertRow(std::size_t, const std::string&, int, qelta::RowKind kind) override {
-    AddOutputRow("", "", 0, kind);
-  }
-  void SetRowText(std::size_t, int, const std::string&) override {}
-  void DeleteAllRows() override {}
-  std::size_t RowCount() const override { return added; }
-};
 
 // When the receiving side hands over an answer of `bytes` bytes, counted from its first byte: it
 // looks every 5 ms, and the look that finds nothing new after the last byte ends the batch.
@@ -49,38 +33,6 @@ double BatchCloseMs(std::size_t bytes, double byteMs) {
   const double lastByte = static_cast<double>(bytes > 0 ? bytes - 1 : 0) * byteMs;
   const double looksUntilLast = std::max(1.0, std::ceil(lastByte / kLookMs - 1e-9));
   return (looksUntilLast + 1.0) * kLookMs;
-}
-
-// One valid line per parameter (the reset action left out: it only waits).
-std::string EveryParameterFile() {
-  std::string file;
-  for (const qelta::ParamDef& def : qelta::ParameterTable()) {
-    const std::string name(def.name);
-    switch (def.kind) {
-      case qelta::ParamKind::kReset:
-        continue;
-      case qelta::ParamKind::kTextCut20:
-      case qelta::ParamKind::kTextPad20:
-        file += name + ":Benchmark text 20ch\n";
-        break;
-      case qelta::ParamKind::kBtAddress:
-        file += name + ":00809800A1B2\n";
-        break;
-      case qelta::ParamKind::kBtName:
-        file += name + ":Dock\n";
-        break;
-      case qelta::ParamKind::kFunctionKeyText:
-        file += name + ":KEY\n";
-        break;
-      case qelta::ParamKind::kFunctionKeySend:
-        file += name + ":1\n";
-        break;
-      default:
-        file += name + ":" + std::to_string(def.low.value_or(1)) + "\n";
-        break;
-    }
-  }
-  return file;
 }
 
 }  // namespace
@@ -118,10 +70,10 @@ int main() {
 
   const std::string path =
       (std::filesystem::temp_directory_path() / "qelta-upload-bench.pcg").string();
-  std::ofstream(path) << EveryParameterFile();
+  std::ofstream(path) << qelta::bench::EveryParameterFile();
 
   qelta::HalvexParamLink paramLink(link);
-  CountingRows rows;
+  qelta::bench::CountingRows rows;
   qelta::ScriptedUi ui;
   qelta::fleet::StationState state;
   std::vector<qelta::SelectionEntry> selection;

@@ -324,6 +324,7 @@ void BuildContextMenus(CQeltaConfigView& view) {
   single.AddItem(ids::kCmdViewEthernetSettings, "View Ethernet settings");
   single.AddItem(ids::kCmdDeviceInfo, "Device info");
   single.AddItem(ids::kCmdSetConfigFile, "Set configuration file");
+  single.AddItem(ids::kCmdCompareStations, "Compare with configuration file");
   single.AddItem(ids::kCmdSetDefaultEthernet, "Set default Ethernet settings");
   single.AddSeparator();
   single.AddItem(ids::kCmdIpSettings, "IP address settings");
@@ -346,6 +347,7 @@ void BuildContextMenus(CQeltaConfigView& view) {
   multi.AddItem(ids::kCmdSameChannel, "Set to same channel");
   multi.AddItem(ids::kCmdUploadDefaultEthernet, "Upload default Ethernet settings");
   multi.AddItem(ids::kCmdSetConfigFile, "Set configuration file");
+  multi.AddItem(ids::kCmdCompareStations, "Compare with configuration file");
   multi.AddSeparator();
   multi.AddItem(ids::kCmdResetBaseStations, "Reset base stations");
   multi.AddItem(ids::kCmdRebootModules, "Reboot Ethernet modules");

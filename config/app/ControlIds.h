@@ -66,6 +66,8 @@ constexpr int kCmdIpRecovery = 32808;
 constexpr int kCmdLinkSettings = 32810;     // "Link settings..." (the link control's property page)
 constexpr int kCmdCheckConfigFile = 32811;  // "Check configuration file" (a dry run of "Set")
 constexpr int kCmdInventory = 32812;        // "Inventory..." (base station menus)
+constexpr int kCmdCompareWithDevice = 32820;  // "Compare with device" (File menu)
+constexpr int kCmdCompareStations = 32821;    // "Compare with configuration file" (stations)
 
 // The form's one-shot start timer.
 constexpr int kStartTimer = 1;

@@ -18,6 +18,7 @@
 #include "core/SettingsKey.h"
 #include "fleet/FleetRun.h"
 #include "modules/ModuleDefaults.h"
+#include "params/ParamsState.h"
 #include "params/StationTerminal.h"
 
 namespace qelta {
@@ -200,6 +201,7 @@ void SetConfigurationFile(CQeltaConfigView& view) {
   const auto chosen = view.ui().FileDialog(PcgOpenRequest());
   if (!chosen) return;
 
+  view.params->writes.clear();
   StationListHold hold(view);
   const std::string configFile = view.configFilePath;
   view.directory().ClearSilent();
@@ -211,12 +213,16 @@ void SetConfigurationFile(CQeltaConfigView& view) {
     const std::string file = *chosen;
     FormRunHost host(view);
     fleet::FleetRun run(host, copies.data(), n);
-    run.Phase([&file](fleet::StationHandle& s) {
+    // Each station's slot is its own: workers write nothing else of it.
+    std::vector<std::optional<WriteSummary>> written(n);
+    run.Phase([&file, &written](fleet::StationHandle& s) {
       s.AddRow("Default EEPROM", s.Record().addressText, ids::kImageInfo);
       // A silent station only gets its row; the upload of a later station must not drop it from
       // the list that the report at the end reads.
-      if (!s.CheckPresence()) UploadToStation(s, file, true);
+      if (!s.CheckPresence()) written[s.Index()] = UploadToStation(s, file, true);
     });
+    for (uint32_t i = 0; i < n; ++i)
+      if (written[i]) view.params->writes.push_back({copies[i].addressText, *written[i]});
   }
   hold.Restore();
   if (!configFile.empty()) view.configFilePath = configFile;

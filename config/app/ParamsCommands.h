@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "params/FileMemory.h"
 #include "params/TerminalView.h"
 
 class CQeltaConfigView;
@@ -21,7 +22,12 @@ void RunOnTerminal(CQeltaConfigView& view, const BaseStationRecord* station,
 
 // The operations on a form, for the other areas that call them (the device report after a new
 // comm ID) and for the command line.
+// "Set"; with checked writes, view.params->writes tells what went in.
 void UploadConfiguration(CQeltaConfigView& view);
+// Compares the device on the serial port with `path` (deviceType 8 or 9, 0: the device's own),
+// posting the comparison's rows; view.params->comparisons holds the result too.
+DeviceComparison CompareFileWithDevice(CQeltaConfigView& view, const std::string& path,
+                                       int16_t deviceType);
 void ReadDeviceInfo(CQeltaConfigView& view);
 
 // Routes buttons 1029, 1012, 1032, 1015 and commands 32793 and 32811 to the operations.

@@ -110,6 +110,7 @@ std::vector<std::pair<std::string, qelta::MenuModel>> CQeltaConfigView::MainMenu
   qelta::MenuModel file;
   file.AddItem(ids::kCmdOpenConfigFile, "&Open Configuration File...");
   file.AddItem(ids::kCmdCheckConfigFile, "Check configuration file");
+  file.AddItem(ids::kCmdCompareWithDevice, "Compare with device");
   file.AddItem(ids::kCmdFirmwareUpdate, "FirmWare update...");
   file.AddSeparator();
   file.AddItem(ids::kCmdAbout, "&About QeltaConfig...");
@@ -212,6 +213,8 @@ void CQeltaConfigView::LoadSettings() {
   ethUser = kDefaultEthUser;
   ethPassword = kDefaultEthPassword;
   uiService = 0;
+  verifyWrites = 0;
+  writeChangedOnly = 0;
 
   DeriveBrowserCommand();
 
@@ -286,6 +289,10 @@ void CQeltaConfigView::LoadSettings() {
     uiService = service && *service != 0 ? 1 : 0;
     uiProduction = production && *production != 0 ? 1 : 0;
     if (!service || !production) StoreUIModes();
+
+    // Checked writes of "Set" are chosen in the settings file only (default off).
+    verifyWrites = ReadNumberValue(doc, "VerifyWrites").value_or(0) != 0 ? 1 : 0;
+    writeChangedOnly = ReadNumberValue(doc, "WriteChangedOnly").value_or(0) != 0 ? 1 : 0;
   }
 
   if (hooks_.loadReadoutList) hooks_.loadReadoutList(*this);

@@ -185,6 +185,10 @@ class CQeltaConfigView {
   std::vector<std::string> browserArgs;  // fixed arguments of its command before the address
   int32_t uiService = 0;
   int32_t uiProduction = 0;
+  // "Set" reads back what it wrote / writes only what differs ("VerifyWrites", "WriteChangedOnly";
+  // the command line's --verify and --changed-only set them for one command).
+  int32_t verifyWrites = 0;
+  int32_t writeChangedOnly = 0;
   std::atomic<int32_t> ignoreTempAddresses{1};    // read by the discovery thread
   std::atomic<int32_t> discoveryIntervalMs{500};  // read by the discovery thread
   int32_t formReady = 0;

@@ -54,6 +54,8 @@ qelta::fleet::RunSettings FormRunHost::Settings() {
   s.modulePassword = view_.ethPassword;
   s.serviceMode = view_.uiService != 0;
   s.productionMode = view_.uiProduction != 0;
+  s.verifyWrites = view_.verifyWrites != 0;
+  s.writeChangedOnly = view_.writeChangedOnly != 0;
   return s;
 }
 

@@ -3,6 +3,7 @@
 
 void RegisterParamsSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterCheckSubcommands(CLI::App& app, CliContext& ctx);
+void RegisterDiffSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterNetworkSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterDeviceSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterFirmwareSubcommands(CLI::App& app, CliContext& ctx);
@@ -11,8 +12,8 @@ void RegisterPortsSubcommands(CLI::App& app, CliContext& ctx);
 void RegisterInventorySubcommands(CLI::App& app, CliContext& ctx);
 
 std::vector<CliRegistrar> AllCliRegistrars() {
-  return {RegisterShellSubcommands,    RegisterParamsSubcommands,   RegisterCheckSubcommands,
-          RegisterNetworkSubcommands,  RegisterWebSubcommands,      RegisterDeviceSubcommands,
-          RegisterDefaultsSubcommands, RegisterFirmwareSubcommands, RegisterPortsSubcommands,
-          RegisterInventorySubcommands};
+  return {RegisterShellSubcommands,  RegisterParamsSubcommands,   RegisterCheckSubcommands,
+          RegisterDiffSubcommands,   RegisterNetworkSubcommands,  RegisterWebSubcommands,
+          RegisterDeviceSubcommands, RegisterDefaultsSubcommands, RegisterFirmwareSubcommands,
+          RegisterPortsSubcommands,  RegisterInventorySubcommands};
 }

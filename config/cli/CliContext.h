@@ -29,6 +29,7 @@ inline constexpr int kDone = 0;      // done, no failure and no warning row
 inline constexpr int kFailed = 1;    // a failure row, or an error stopped the command
 inline constexpr int kUsage = 2;     // the command line itself was wrong; nothing was done
 inline constexpr int kWarnings = 3;  // done, with warning rows only
+inline constexpr int kDiffers = 4;   // diff: the device differs from the file
 }  // namespace cli_exit
 
 class CliFleetMonitor;
@@ -66,6 +67,7 @@ struct CliContext {
 
   bool commandFailed = false;
   bool usageError = false;
+  bool differs = false;  // a comparison found a device that differs from the file (exit 4)
 };
 
 // A file named on the command line, taken from the folder the command was started in: the form

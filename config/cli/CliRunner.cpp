@@ -30,7 +30,8 @@ Exit status:
   0  done, without failure or warning rows
   1  a failure row, or an error stopped the command
   2  usage error: the command line was not understood, nothing was done
-  3  done, with warning rows only (values replaced by their defaults, texts cut))";
+  3  done, with warning rows only (values replaced by their defaults, texts cut)
+  4  diff only: the device differs from the file (0: in sync))";
 
 const char* IconName(qelta::MessageIcon icon) {
   switch (icon) {
@@ -252,6 +253,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
   if (ctx.usageError) return cli_exit::kUsage;
   if (!ok || ctx.commandFailed || follower.Failures() > 0) return cli_exit::kFailed;
+  if (ctx.differs) return cli_exit::kDiffers;
   if (follower.Warnings() > 0) return cli_exit::kWarnings;
   return cli_exit::kDone;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/DefaultUpload.h"
+#include "cli/CheckedWriteOutput.h"
 #include "cli/CliContext.h"
 
 namespace {
@@ -17,6 +18,7 @@ struct DefaultsChoice {
   StationChoice stations;
   std::string file;
   int radioType = 0;  // 0: keep the radio type buttons as they are
+  qelta::cli::CheckedWriteOptions checked;
 };
 
 void AddOptions(CLI::App* cmd, DefaultsChoice& choice, const char* fileHelp) {
@@ -64,10 +66,12 @@ void RegisterDefaultsSubcommands(CLI::App& app, CliContext& ctx) {
   auto set = std::make_shared<DefaultsChoice>();
   cmd = app.add_subcommand("bs-set-config", "Write a configuration file to these stations");
   AddOptions(cmd, *set, "Configuration file (.pcg)");
+  qelta::cli::AddCheckedWriteOptions(cmd, set->checked);
   cmd->callback([&ctx, set] {
     DefaultsChoice choice = *set;
     choice.file = PathFromStartFolder(choice.file);
     ctx.action = [choice](CliContext& c) {
+      qelta::cli::ApplyCheckedWriteOptions(c, choice.checked);
       c.ui.QueueFileDialogResult(choice.file);
       return ChooseStations(c, choice.stations) && RunFormCommand(c, ids::kCmdSetConfigFile);
     };

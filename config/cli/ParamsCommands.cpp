@@ -7,11 +7,18 @@
 #include <ostream>
 
 #include "app/StationRuns.h"
+#include "cli/CheckedWriteOutput.h"
 #include "cli/CliContext.h"
 #include "cli/JsonFields.h"
 #include "network/BaseStationRecord.h"
 
 namespace {
+
+struct UploadOptions {
+  std::string file;
+  std::string station;
+  qelta::cli::CheckedWriteOptions checked;
+};
 
 // "address" or "address:port" of a base station's serial tunnel (port 2101 by default).
 bool ParseStation(const std::string& text, BaseStationRecord& record) {
@@ -85,17 +92,19 @@ std::string DeviceReportJsonLine(const OutputList& list) {
 }  // namespace
 
 void RegisterParamsSubcommands(CLI::App& app, CliContext& ctx) {
-  auto upload = std::make_shared<std::pair<std::string, std::string>>();
+  auto upload = std::make_shared<UploadOptions>();
   CLI::App* set = app.add_subcommand(
       "upload", "Write a configuration file (.pcg) into the device on the COM port or a station");
-  set->add_option("file", upload->first, "The configuration file")->required();
-  set->add_option("--station", upload->second, "A base station's address[:port] instead");
+  set->add_option("file", upload->file, "The configuration file")->required();
+  set->add_option("--station", upload->station, "A base station's address[:port] instead");
+  qelta::cli::AddCheckedWriteOptions(set, upload->checked);
   set->callback([&ctx, upload] {
-    auto args = *upload;
-    args.first = PathFromStartFolder(args.first);
+    UploadOptions args = *upload;
+    args.file = PathFromStartFolder(args.file);
     ctx.action = [args](CliContext& c) {
-      c.form->configFilePath = args.first;
-      return RunOnForm(c, ids::kSetConfigButton, args.second);
+      c.form->configFilePath = args.file;
+      qelta::cli::ApplyCheckedWriteOptions(c, args.checked);
+      return RunOnForm(c, ids::kSetConfigButton, args.station);
     };
   });
 

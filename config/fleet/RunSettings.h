@@ -15,6 +15,9 @@ struct RunSettings {
   std::string modulePassword;
   bool serviceMode = false;
   bool productionMode = false;
+  // "Set" reads back what it wrote; "Set" writes only what differs from the device.
+  bool verifyWrites = false;
+  bool writeChangedOnly = false;
 };
 
 }  // namespace qelta::fleet

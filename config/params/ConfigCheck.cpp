@@ -1,7 +1,5 @@
 #include "params/ConfigCheck.h"
 
-#include <cstdio>
-
 #include "params/DecimalValue.h"
 #include "params/ParamsOperations.h"
 
@@ -12,10 +10,10 @@ namespace {
 constexpr const char* kTypeDialogName = "CDeviceTypeDlg";
 constexpr int kTypeField = 1;
 
-DialogModel DeviceTypeDialog() {
+DialogModel DeviceTypeDialog(const std::string& title) {
   DialogModel dialog;
   dialog.name = kTypeDialogName;
-  dialog.title = "Check configuration file";
+  dialog.title = title;
   DialogField type;
   type.controlId = kTypeField;
   type.name = "type";
@@ -46,8 +44,11 @@ std::vector<RecordedWrite> CheckConfiguration(TerminalView& terminal, const std:
   // as they are, and the keys' send flags are those a real upload would find.
   fleet::StationState state;
   state.functionKeys = terminal.state.functionKeys;
-  TerminalView dryRun(device, terminal.rows, terminal.ui, state, terminal.settings,
-                      terminal.selection);
+  // A dry run writes everything: nothing is read from the model.
+  fleet::RunSettings settings = terminal.settings;
+  settings.verifyWrites = false;
+  settings.writeChangedOnly = false;
+  TerminalView dryRun(device, terminal.rows, terminal.ui, state, settings, terminal.selection);
   dryRun.configFilePath = path;
   dryRun.startFolder = terminal.startFolder;
   UploadConfiguration(dryRun);
@@ -60,34 +61,30 @@ std::string WriteAddressText(const RecordedWrite& write) {
   return text;
 }
 
-std::string HexBytes(const std::vector<uint8_t>& bytes) {
-  std::string text;
-  text.reserve(bytes.size() * 3);
-  for (uint8_t byte : bytes) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%02X", byte);
-    if (!text.empty()) text += ' ';
-    text += hex;
-  }
-  return text;
-}
-
 std::string WriteSourceText(const RecordedWrite& write) {
   if (!write.refused) return write.source;
   return write.source + " (refused: outside the device's memory)";
 }
 
-void CheckConfigurationFile(TerminalView& terminal) {
+std::optional<FileAndType> AskFileAndDeviceType(UiPort& ui, const std::string& title) {
   FileDialogRequest request;
   request.initialName = "*.pcg";
   request.defaultExt = "pcg";
   request.filter = "QeltaC Files (*.pcg)";
   request.hideReadOnly = true;
-  const std::optional<std::string> path = terminal.ui.FileDialog(request);
-  if (!path || path->empty()) return;
-  DialogModel dialog = DeviceTypeDialog();
-  if (!terminal.ui.RunDialog(dialog)) return;
-  const auto type = static_cast<int16_t>(ParseDecimal(dialog.Value(kTypeField)));
+  const std::optional<std::string> path = ui.FileDialog(request);
+  if (!path || path->empty()) return std::nullopt;
+  DialogModel dialog = DeviceTypeDialog(title);
+  if (!ui.RunDialog(dialog)) return std::nullopt;
+  return FileAndType{*path, static_cast<int16_t>(ParseDecimal(dialog.Value(kTypeField)))};
+}
+
+void CheckConfigurationFile(TerminalView& terminal) {
+  const std::optional<FileAndType> chosen =
+      AskFileAndDeviceType(terminal.ui, "Check configuration file");
+  if (!chosen) return;
+  const std::string* path = &chosen->path;
+  const int16_t type = chosen->type;
 
   terminal.rows.AddOutputRow("Check configuration file", BaseName(*path), kImageInfo);
   terminal.rows.SetRowText(terminal.rows.RowCount() - 1, 2, "device type " + std::to_string(type));

@@ -9,9 +9,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "params/FileMemory.h"
 #include "params/RecordingParamLink.h"
 #include "params/TerminalView.h"
 
@@ -27,10 +29,17 @@ std::vector<RecordedWrite> CheckConfiguration(TerminalView& terminal, const std:
 
 // "2:121" for one byte, "2:100-119" for more: the page and the addresses a write covers.
 std::string WriteAddressText(const RecordedWrite& write);
-// "3C 00 FF": the bytes in upper-case hexadecimal, separated by blanks.
-std::string HexBytes(const std::vector<uint8_t>& bytes);
 // The source of a write, with a note when the device would refuse it.
 std::string WriteSourceText(const RecordedWrite& write);
+
+// A configuration file and the device type it is meant for, as the user chose them.
+struct FileAndType {
+  std::string path;
+  int16_t type = kCheckTypeTerminal;
+};
+// Asks for the file (as "&Open Configuration File..." does) and then the device type in a dialog
+// titled `title`; nullopt when either was cancelled.
+std::optional<FileAndType> AskFileAndDeviceType(UiPort& ui, const std::string& title);
 
 // The File menu's "Check configuration file": asks for the file (as "&Open Configuration
 // File..." does) and the device type, then shows the check's rows, a "Memory writes" row and one

@@ -33,6 +33,11 @@ bool HalvexParamLink::WriteStringToEeprom(int16_t address, int16_t page, const s
 bool HalvexParamLink::ReadEepromBlock(int16_t startAddr, int16_t page, int16_t blockLen) {
   return link_.ReadEepromBlock(startAddr, page, blockLen);
 }
+
+bool HalvexParamLink::ReadBlockNow(int16_t startAddr, int16_t page, int16_t blockLen,
+                                   int16_t* data) {
+  return link_.ReadEepromBlockNow(startAddr, page, blockLen, data);
+}
 int16_t HalvexParamLink::GetEepByte(int16_t page, int16_t addr) {
   return link_.GetEepByte(page, addr);
 }

@@ -53,6 +53,9 @@ class MemoryBoundsLink final : public ParamLink {
   bool ReadEepromBlock(int16_t startAddr, int16_t page, int16_t blockLen) override {
     return link_.ReadEepromBlock(startAddr, page, blockLen);
   }
+  bool ReadBlockNow(int16_t startAddr, int16_t page, int16_t blockLen, int16_t* data) override {
+    return link_.ReadBlockNow(startAddr, page, blockLen, data);
+  }
   int16_t GetEepByte(int16_t page, int16_t addr) override { return link_.GetEepByte(page, addr); }
   void SetEepByte(int16_t page, int16_t addr, int16_t data) override {
     link_.SetEepByte(page, addr, data);

@@ -23,6 +23,13 @@ class ParamLink {
   virtual bool WriteBlockToEeprom(int16_t addr, int16_t page, int16_t length, int16_t* data) = 0;
   virtual bool WriteStringToEeprom(int16_t address, int16_t page, const std::string& txt) = 0;
   virtual bool ReadEepromBlock(int16_t startAddr, int16_t page, int16_t blockLen) = 0;
+  // Reads blockLen bytes at startAddr of `page` into data[0..blockLen-1], returning as soon as the
+  // whole answer has arrived; the link's images stay as they are. False when nothing (or not all)
+  // was read. A link without a device reads nothing.
+  virtual bool ReadBlockNow(int16_t /*startAddr*/, int16_t /*page*/, int16_t /*blockLen*/,
+                            int16_t* /*data*/) {
+    return false;
+  }
   virtual int16_t GetEepByte(int16_t page, int16_t addr) = 0;
   virtual void SetEepByte(int16_t page, int16_t addr, int16_t data) = 0;
   virtual std::string ReadEepStr(int16_t addr, int16_t page, int16_t txtLen) = 0;
@@ -52,6 +59,7 @@ class HalvexParamLink final : public ParamLink {
   bool WriteBlockToEeprom(int16_t addr, int16_t page, int16_t length, int16_t* data) override;
   bool WriteStringToEeprom(int16_t address, int16_t page, const std::string& txt) override;
   bool ReadEepromBlock(int16_t startAddr, int16_t page, int16_t blockLen) override;
+  bool ReadBlockNow(int16_t startAddr, int16_t page, int16_t blockLen, int16_t* data) override;
   int16_t GetEepByte(int16_t page, int16_t addr) override;
   void SetEepByte(int16_t page, int16_t addr, int16_t data) override;
   std::string ReadEepStr(int16_t addr, int16_t page, int16_t txtLen) override;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "params/CheckedWrites.h"
 #include "params/ColonFields.h"
 #include "params/ConfigUpload.h"
 #include "params/DecimalValue.h"
@@ -11,6 +12,7 @@
 #include "params/ParameterWriter.h"
 #include "params/ReadSetup.h"
 #include "params/ReadoutTarget.h"
+#include "params/UploadRecording.h"
 
 namespace qelta {
 
@@ -50,27 +52,42 @@ int16_t AddressAfter(const std::string& item, size_t prefix) {
   return CutTo16(ParseDecimal(std::string_view(item).substr(prefix)));
 }
 
+// The file's upload to an identified device through `link`. From here on no write goes where the
+// device keeps nothing of it (or keeps it elsewhere).
+UploadEnd UploadToDevice(TerminalView& terminal, ParamLink& link, OutputRows& rows,
+                         int16_t deviceType) {
+  MemoryBoundsLink device(link, rows, deviceType);
+  ParameterWriter fileWriter(device, rows, terminal.state.functionKeys);
+  fileWriter.SetTargetPage(*terminal.state.eepromPage);
+  return UploadConfigurationFile(device, rows, fileWriter, terminal.configFilePath);
+}
+
 }  // namespace
 
-void UploadConfiguration(TerminalView& terminal) {
+bool ReadFileAddresses(TerminalView& terminal, const FileMemory& file, MemoryBytes& into) {
+  MemoryRange failed;
+  if (ReadMemory(terminal.link, file.ReadBlocks(), into, &failed)) return true;
+  terminal.rows.AddOutputRow("Cannot read the device's memory", RangeText(failed), kImageFailure);
   terminal.link.Disconnect();
-  if (terminal.stations.clearSilent) terminal.stations.clearSilent();
-  ParameterWriter(terminal.link, terminal.rows, terminal.state.functionKeys).ClearFunctionKeys();
+  terminal.ui.Beep();
+  return false;
+}
 
+std::optional<int16_t> ConnectToDevice(TerminalView& terminal, const std::string& silentSuffix) {
   std::optional<StationTarget> station;
   if (terminal.listShowsBaseStations && terminal.stations.selected)
     station = terminal.stations.selected();
   if (station) {
     if (terminal.stations.checkPresenceFails && terminal.stations.checkPresenceFails(*station)) {
-      if (terminal.stations.reportSilent) terminal.stations.reportSilent("(set config)");
-      return;
+      if (terminal.stations.reportSilent) terminal.stations.reportSilent(silentSuffix);
+      return std::nullopt;
     }
     if (terminal.link.ConnectTCP(station->address, station->port) != 0) {
       terminal.rows.AddOutputRow(
           Format("Cannot connect to %hu @ %s", station->port, station->addressText.c_str()), "",
           kImageFailure);
       terminal.ui.Beep();
-      return;
+      return std::nullopt;
     }
   } else {
     if (!terminal.link.Connect(static_cast<int16_t>(terminal.settings.comPort), kSerialBaud)) {
@@ -78,25 +95,50 @@ void UploadConfiguration(TerminalView& terminal) {
       terminal.rows.AddOutputRow(" not available!", "", kImageFailure);
       terminal.rows.SetRowText(terminal.rows.RowCount() - 1, 2, terminal.link.LastFailure());
       terminal.ui.Beep();
-      return;
+      return std::nullopt;
     }
     terminal.state.deviceMenuEnabled = true;
   }
 
   const int16_t deviceType = terminal.link.GetDevice();
-  if (deviceType == 8 || deviceType == 9) {
-    terminal.state.eepromPage = deviceType == 8 ? 2 : 0;
-  } else {
+  if (deviceType != 8 && deviceType != 9) {
     terminal.rows.AddOutputRow(" Qelta device not found", "", kImageFailure);
     terminal.ui.Beep();
-    return;
+    return std::nullopt;
   }
-  // From here on no write goes where the device keeps nothing of it (or keeps it elsewhere).
-  MemoryBoundsLink device(terminal.link, terminal.rows, deviceType);
-  ParameterWriter fileWriter(device, terminal.rows, terminal.state.functionKeys);
-  fileWriter.SetTargetPage(*terminal.state.eepromPage);
+  terminal.state.eepromPage = deviceType == 8 ? 2 : 0;
+  return deviceType;
+}
 
-  switch (UploadConfigurationFile(device, terminal.rows, fileWriter, terminal.configFilePath)) {
+void UploadConfiguration(TerminalView& terminal) {
+  terminal.written.reset();
+  terminal.link.Disconnect();
+  if (terminal.stations.clearSilent) terminal.stations.clearSilent();
+  ParameterWriter(terminal.link, terminal.rows, terminal.state.functionKeys).ClearFunctionKeys();
+  const std::optional<int16_t> deviceType = ConnectToDevice(terminal, "(set config)");
+  if (!deviceType) return;
+
+  const bool verify = terminal.settings.verifyWrites;
+  const bool changedOnly = terminal.settings.writeChangedOnly;
+  UploadEnd end;
+  if (!verify && !changedOnly) {
+    end = UploadToDevice(terminal, terminal.link, terminal.rows, *deviceType);
+  } else {
+    // What the upload will write, from its recording; in changed-only mode what the device holds
+    // there is read first. A file that cannot be opened gets the upload's own row.
+    const std::vector<RecordedWrite> writes =
+        RecordUpload(terminal.configFilePath, *deviceType, terminal.state.functionKeys,
+                     *terminal.state.eepromPage)
+            .value_or(std::vector<RecordedWrite>{});
+    MemoryBytes before;
+    if (changedOnly && !ReadFileAddresses(terminal, FileMemory(writes), before)) return;
+    CheckedWriteLink checked(terminal.link, terminal.rows, *deviceType, writes,
+                             changedOnly ? &before : nullptr, verify);
+    CheckedRows rows(terminal.rows, checked);
+    end = UploadToDevice(terminal, checked, rows, *deviceType);
+    if (end == UploadEnd::kFinished) terminal.written = checked.Summary();
+  }
+  switch (end) {
     case UploadEnd::kFileNotOpened:
       return;
     case UploadEnd::kParameterFailure:

@@ -5,13 +5,25 @@
 
 #include <string>
 
+#include "params/FileMemory.h"
 #include "params/TerminalView.h"
 
 namespace qelta {
 
 inline constexpr const char* kDeviceInfoFileName = "RFDeviceInfo.txt";
 
+// "Set": the configuration file into the selected station or the device on the serial port. With
+// the run's settings verifyWrites / writeChangedOnly the writes are checked
+// (params/CheckedWrites.h) and terminal.written tells what went in.
 void UploadConfiguration(TerminalView& terminal);
+// With the link closed: connects to the selected station (the list shows the base stations) or the device on the serial
+// port and identifies it, posting the rows "Set" posts when that fails; the device's type (8 or
+// 9), nullopt on failure (the link may stay open). A silent station is reported with
+// `silentSuffix`.
+std::optional<int16_t> ConnectToDevice(TerminalView& terminal, const std::string& silentSuffix);
+// Reads the addresses the file writes from the connected device; on failure posts "Cannot read
+// the device's memory" (the block that failed), closes the link, beeps and answers false.
+bool ReadFileAddresses(TerminalView& terminal, const FileMemory& file, MemoryBytes& into);
 void EditConfiguration(TerminalView& terminal);
 void ReadParameters(TerminalView& terminal);
 void ReadDeviceInfo(TerminalView& terminal);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "params/DeviceCompare.h"
 #include "params/ParamsOperations.h"
 
 namespace qelta {
@@ -59,13 +60,27 @@ StationTerminal::StationTerminal(fleet::StationHandle& station, UiPort& ui,
   view_.stations.clearSilent = [s] { s->ClearSilent(); };
 }
 
-void UploadToStation(fleet::StationHandle& station, const std::string& file, bool keepSilent) {
+std::optional<WriteSummary> UploadToStation(fleet::StationHandle& station, const std::string& file,
+                                            bool keepSilent) {
   StationTerminal terminal(station, station.Ui());
   TerminalView& view = terminal.View();
   view.listShowsBaseStations = true;
   view.configFilePath = file;
   if (keepSilent) view.stations.clearSilent = nullptr;
   UploadConfiguration(view);
+  return view.written;
+}
+
+DeviceComparison CompareStation(fleet::StationHandle& station, const std::string& path,
+                                int16_t deviceType) {
+  StationTerminal terminal(station, station.Ui());
+  TerminalView& view = terminal.View();
+  view.listShowsBaseStations = true;
+  view.stations.clearSilent = nullptr;  // the command reports its silent stations at its end
+  view.stations.reportSilent = nullptr;
+  DeviceComparison result = CompareWithDevice(view, path, deviceType);
+  result.station = station.Record().addressText;
+  return result;
 }
 
 }  // namespace qelta

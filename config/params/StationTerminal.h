@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fleet/StationHandle.h"
+#include "params/FileMemory.h"
 #include "params/TerminalView.h"
 
 namespace qelta {
@@ -52,7 +53,14 @@ class StationTerminal {
 };
 
 // "Set" with `file` on the handle's station, as one station of a run. `keepSilent`: stations
-// found silent before stay listed for the command's own report at its end.
-void UploadToStation(fleet::StationHandle& station, const std::string& file, bool keepSilent);
+// found silent before stay listed for the command's own report at its end. What went in when the
+// run's settings ask for checked writes and the upload came to its end.
+std::optional<WriteSummary> UploadToStation(fleet::StationHandle& station, const std::string& file,
+                                            bool keepSilent);
+
+// The comparison of the handle's station with `path` (params/DeviceCompare.h), as one station of
+// a run: a silent station stays listed for the command's report at its end.
+DeviceComparison CompareStation(fleet::StationHandle& station, const std::string& path,
+                                int16_t deviceType);
 
 }  // namespace qelta

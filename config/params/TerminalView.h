@@ -12,6 +12,7 @@
 
 #include "fleet/RunSettings.h"
 #include "fleet/StationState.h"
+#include "params/CheckedWrites.h"
 #include "params/OutputRows.h"
 #include "params/ParamLink.h"
 #include "params/ReadSetup.h"
@@ -68,6 +69,8 @@ struct TerminalView {
   std::function<void()> storeSettingsPath;
   // The text editor's command before the file name (no shell is involved).
   std::vector<std::string> editorCommand;
+  // What a checked upload (verified or changed-only) wrote, once it came to its end.
+  std::optional<WriteSummary> written;
 };
 
 }  // namespace qelta

@@ -147,6 +147,8 @@ class DeviceRoleOptions : public RoleOptions {
     app.add_option("--late-end", s_.late_end_ms, "Send the last byte of every answer MS later");
     app.add_option("--drop-after", s_.faults.drop_after_frames,
                    "Drop the line after this many frames");
+    app.add_flag("--keep-old-bytes", s_.faults.keep_old_bytes,
+                 "Answer memory writes as taken but keep the old bytes");
     app.add_option("--baud", s_.timing.baud, "Pace answers at this baud rate (10 bits a byte)");
     app.add_option("--answer-delay", s_.answer_delay_ms, "The device's own answer delay, ms");
     app.add_option("--scan-text", s_.responses.scanned_text, "Bar code the laser scanner reads");

@@ -3,10 +3,12 @@
 
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <set>
 
 #include "app/SimRole.h"
+#include "device/DeviceStateFile.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
 #include "module/WebInterface.h"
@@ -42,6 +44,10 @@ struct ModuleSettings {
   unsigned baud = 0;
   int answerDelayMs = -1;  // -1: the device's own
   int forwardIdleMs = 0;
+  // Numbers of the modules (from 1) whose base station answers writes but keeps its old bytes.
+  std::vector<unsigned> keepOldBytes;
+  // Each base station's state file is DIR/ADDRESS.state (the module's first address).
+  std::string stateDir;
 };
 
 bool ParseMalformed(const std::string& text, MalformedAnswer& kind) {
@@ -66,11 +72,20 @@ bool ParseMalformed(const std::string& text, MalformedAnswer& kind) {
 
 class ModuleRole : public SimRole {
  public:
-  ModuleRole(std::vector<ModuleOptions> modules, std::vector<WebInterfaceOptions> web)
-      : modules_(std::move(modules)), webOptions_(std::move(web)) {}
+  ModuleRole(std::vector<ModuleOptions> modules, std::vector<WebInterfaceOptions> web,
+             std::string stateDir)
+      : modules_(std::move(modules)), webOptions_(std::move(web)), stateDir_(std::move(stateDir)) {}
 
   bool Start(std::ostream& out, std::string& error) override {
     for (const ModuleOptions& o : modules_) {
+      const std::string state = StateFile(o);
+      if (!state.empty() && std::filesystem::exists(state)) {
+        StateFileResult loaded = LoadDeviceState(state, *o.baseStation);
+        if (!loaded.ok) {
+          error = loaded.error;
+          return false;
+        }
+      }
       bool added = false;
       if (!AddLoopbackAddress(o.identity.address, &error, &added)) {
         error = DottedAddress(o.identity.address) + ": " + error;
@@ -103,6 +118,15 @@ class ModuleRole : public SimRole {
     for (auto& server : web_) server->Stop();
   }
 
+  void Save() override {
+    for (const ModuleOptions& o : modules_) {
+      const std::string state = StateFile(o);
+      if (state.empty()) continue;
+      StateFileResult saved = SaveDeviceState(state, *o.baseStation);
+      if (!saved.ok) std::cerr << "qelta-sim: " << saved.error << std::endl;
+    }
+  }
+
   // The addresses this role added go with it (those modules were recovered to go with the host).
   ~ModuleRole() override {
     for (uint32_t address : addedAddresses_) RemoveLoopbackAddress(address);
@@ -114,6 +138,14 @@ class ModuleRole : public SimRole {
   ModuleHost host_;
   std::vector<std::unique_ptr<ModuleWebServer>> web_;
   std::vector<uint32_t> addedAddresses_;
+  std::string stateDir_;
+
+  // The state file of a module's base station; empty without a folder or a station.
+  std::string StateFile(const ModuleOptions& o) const {
+    if (stateDir_.empty() || !o.baseStation) return {};
+    return (std::filesystem::path(stateDir_) / (DottedAddress(o.identity.address) + ".state"))
+        .string();
+  }
 };
 
 class ModuleRoleOptions : public RoleOptions {
@@ -164,6 +196,12 @@ class ModuleRoleOptions : public RoleOptions {
                    "The tunnel sends the line's bytes on once it was idle this long, ms (the "
                    "module's forward on idle; 0: every byte at once)")
         ->check(CLI::Range(0, 10000));
+    app.add_option("--module-state-dir", s_.stateDir,
+                   "Keep each base station's identity and memory in DIR/ADDRESS.state: loaded at "
+                   "start, saved on exit and on SIGUSR1");
+    app.add_option("--module-keep-old-bytes", s_.keepOldBytes,
+                   "Numbers of modules whose base station answers memory writes as taken but "
+                   "keeps its old bytes");
     app.add_option("--module-answer-delay", s_.answerDelayMs,
                    "The base stations' own time to answer, ms")
         ->check(CLI::Range(0, 60000));
@@ -218,6 +256,11 @@ class ModuleRoleOptions : public RoleOptions {
         if (s_.answerDelayMs >= 0)
           timing.answer_delay = std::chrono::milliseconds(s_.answerDelayMs);
         o.baseStation->SetTiming(timing);
+        if (has(s_.keepOldBytes, i + 1)) {
+          FaultKnobs faults;
+          faults.keep_old_bytes = true;
+          o.baseStation->SetFaults(faults);
+        }
       }
       if (s_.web) {
         WebInterfaceOptions w;
@@ -238,7 +281,7 @@ class ModuleRoleOptions : public RoleOptions {
       }
       modules.push_back(std::move(o));
     }
-    roles.push_back(std::make_unique<ModuleRole>(std::move(modules), std::move(web)));
+    roles.push_back(std::make_unique<ModuleRole>(std::move(modules), std::move(web), s_.stateDir));
     return true;
   }
 

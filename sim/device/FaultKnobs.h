@@ -27,6 +27,9 @@ struct FaultKnobs {
   // After this many received frames the line drops: the device stops answering and the transport
   // hangs up (closes the TCP client, the pty or its null-modem end). 0 means never.
   std::uint32_t drop_after_frames = 0;
+  // Answers every memory write as taken (the ACK status) but keeps the old bytes: a device whose
+  // memory no longer takes writes.
+  bool keep_old_bytes = false;
 };
 
 struct TimingKnobs {

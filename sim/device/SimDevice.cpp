@@ -97,6 +97,10 @@ void SimDevice::HandleFrameLocked(const CommandFrame& frame, Clock::time_point n
     }
   }
 
+  if (faults_.keep_old_bytes && frame.code == cmd::kMemoryWrite) {
+    QueueLocked({kAck}, AnswerTimeLocked(now));
+    return;
+  }
   CommandOutcome outcome = HandleCommand(frame, state_);
   // A restarting device forgets whatever it had half received.
   if (outcome.reset) parser_.Clear();

@@ -77,6 +77,8 @@ struct Command {
   // Runs the command instead of its id and answers what it printed after its rows; the modules
   // of every other station hold the default settings before it runs.
   std::function<std::vector<std::string>(CQeltaConfigView&)> run = nullptr;
+  // Settings stored before the form starts, besides the modes.
+  std::vector<std::pair<const char*, int>> settings = {};
 };
 
 // What the default Ethernet settings leave on a simulated module.
@@ -125,6 +127,8 @@ class FleetEquivalenceTest : public ::testing::TestWithParam<Command> {
       EXPECT_EQ(store.WriteNumber("UIService", 1), 0);
       EXPECT_EQ(store.WriteNumber("UIProduction", GetParam().production ? 1 : 0), 0);
       EXPECT_EQ(store.WriteNumber("LastRadioUsed", 2), 0);
+      for (const auto& [name, value] : GetParam().settings)
+        EXPECT_EQ(store.WriteNumber(name, value), 0);
     }
 
     qelta::sim::ModuleHost host;
@@ -143,9 +147,11 @@ class FleetEquivalenceTest : public ::testing::TestWithParam<Command> {
       id.type = qelta::sim::kTypeBaseStation;
       id.id = static_cast<uint16_t>(200 + i);
       m.baseStation = std::make_shared<qelta::sim::SimDevice>(id);
-      m.baseStation->WithMemory([](qelta::sim::DeviceMemory& memory) {
+      m.baseStation->WithMemory([i](qelta::sim::DeviceMemory& memory) {
         auto page0 = memory.Area(qelta::sim::MemoryArea::kPage0);
         page0[13] = 3;
+        // Half the stations hold part of the configuration file already.
+        if (i % 2 == 0) std::fill(page0.begin() + 50, page0.begin() + 56, 9);
       });
       if (kind == Kind::kSlow) {
         qelta::sim::TimingKnobs timing;
@@ -308,6 +314,20 @@ TEST_P(FleetEquivalenceTest, EightAtOnceLeaveWhatOneAtATimeLeaves) {
                                               "127.0.0.7 unread failed "}));
     EXPECT_FALSE(has(eight, "default_setup_127.0.0.2.html"));
   }
+  auto rowStarting = [](const Outcome& o, const std::string& start) {
+    return std::any_of(o.rows.begin(), o.rows.end(),
+                       [&](const std::string& row) { return row.rfind(start, 0) == 0; });
+  };
+  if (command == "ConfigurationFileChangedOnly") {
+    // Half the stations held part of the file: those bytes were not written again.
+    EXPECT_TRUE(rowStarting(one, "unchanged | line 5: SET_BLOCK:50:6:9"));
+    EXPECT_TRUE(rowStarting(one, "Verified | "));
+  }
+  if (command == "CompareStations") {
+    EXPECT_TRUE(rowStarting(one, "Differs | "));
+    EXPECT_TRUE(rowStarting(one, "line 5: SET_BLOCK:50:6:9 | in sync | 09 09 09 09 09 09"));
+    EXPECT_TRUE(rowStarting(one, "line 5: SET_BLOCK:50:6:9 | differs | device "));
+  }
   if (command == "RebootModules") {
     EXPECT_TRUE(has(one, "reboot.html"));
     EXPECT_TRUE(has(eight, "reboot_127.0.0.8.html"));
@@ -368,6 +388,14 @@ INSTANTIATE_TEST_SUITE_P(
         Command{"RadioTypes", ids::kCmdSetRadioType, true, 16, NoAnswers},
         Command{"CommIds", ids::kSetNewCommIdButton, false, 14, CommIdAnswer},
         Command{"ConfigurationFile", ids::kCmdSetConfigFile, false, 30, ConfigFileAnswer},
+        Command{"ConfigurationFileChangedOnly",
+                ids::kCmdSetConfigFile,
+                false,
+                30,
+                ConfigFileAnswer,
+                nullptr,
+                {{"WriteChangedOnly", 1}, {"VerifyWrites", 1}}},
+        Command{"CompareStations", ids::kCmdCompareStations, false, 30, ConfigFileAnswer},
         Command{"AllDefaults", ids::kCmdUploadAllDefaults, true, 40, DefaultsAnswers},
         Command{"Inventory", ids::kCmdInventory, false, 9, InventoryAnswer},
         Command{"EthernetDefaultsChangedOnly", 0, false, 10, NoAnswers, ChangedDefaults}),

@@ -119,9 +119,10 @@ TEST_F(GuiTest, FirstStartShowsEveryControlMenuAndColumn) {
   QStringList titles;
   for (QAction* a : w.menuBar()->actions()) titles << a->text();
   EXPECT_EQ(titles, (QStringList{"&File", "COM port", "Base station"}));
-  EXPECT_EQ(menuTexts(find<QMenu>(w, "menuFile")),
-            (QStringList{"&Open Configuration File...", "Check configuration file",
-                         "FirmWare update...", "-", "&About QeltaConfig...", "E&xit"}));
+  EXPECT_EQ(
+      menuTexts(find<QMenu>(w, "menuFile")),
+      (QStringList{"&Open Configuration File...", "Check configuration file", "Compare with device",
+                   "FirmWare update...", "-", "&About QeltaConfig...", "E&xit"}));
   EXPECT_EQ(menuTexts(find<QMenu>(w, "menuCOMport")),
             (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "-",
                          "Link settings..."}));

@@ -350,8 +350,9 @@ TEST_F(BaseStationListTest, MenusFollowTheUserInterfaceMode) {
   CQeltaConfigView& f = StartForm();
   EXPECT_EQ(Texts(f.multiStationMenu),
             (std::vector<std::string>{"Set to same channel", "Upload default Ethernet settings",
-                                      "Set configuration file", "-", "Reset base stations",
-                                      "Reboot Ethernet modules", "-", "Inventory..."}));
+                                      "Set configuration file", "Compare with configuration file",
+                                      "-", "Reset base stations", "Reboot Ethernet modules", "-",
+                                      "Inventory..."}));
   EXPECT_EQ(Texts(f.deviceMenu), (std::vector<std::string>{"Channel"}));
   const std::vector<std::string> single = Texts(f.singleStationMenu);
   ASSERT_GE(single.size(), 3u);
@@ -366,6 +367,7 @@ TEST_F(BaseStationListTest, MenusFollowTheUserInterfaceMode) {
                                                                   "View Ethernet settings",
                                                                   "Device info",
                                                                   "Set configuration file",
+                                                                  "Compare with configuration file",
                                                                   "Set default Ethernet settings",
                                                                   "-",
                                                                   "IP address settings",
@@ -382,17 +384,17 @@ TEST_F(BaseStationListTest, MenusFollowTheUserInterfaceMode) {
                                                                   "Upload all defaults",
                                                                   "-",
                                                                   "Inventory..."}));
-  EXPECT_EQ(f.singleStationMenu.items[17].command, 1027);
+  EXPECT_EQ(f.singleStationMenu.items[18].command, 1027);
   EXPECT_EQ(f.singleStationMenu.items.back().command, ids::kCmdInventory);
-  EXPECT_EQ(Texts(f.multiStationMenu).size(), 12u);
+  EXPECT_EQ(Texts(f.multiStationMenu).size(), 13u);
   EXPECT_EQ(Texts(f.deviceMenu), (std::vector<std::string>{"Channel", "Set radio type"}));
   EXPECT_EQ(f.deviceMenu.items[1].command, ids::kCmdDeviceRadioType);
 
   f.uiProduction = 0;
   f.uiService = 1;
   BuildContextMenus(f);
-  EXPECT_EQ(Texts(f.multiStationMenu)[8], "Upload all defaults");
-  EXPECT_EQ(Texts(f.multiStationMenu)[7], "Set comm ID's");
+  EXPECT_EQ(Texts(f.multiStationMenu)[9], "Upload all defaults");
+  EXPECT_EQ(Texts(f.multiStationMenu)[8], "Set comm ID's");
   EXPECT_EQ(f.singleStationMenu.Find(ids::kCmdSetRadioType), nullptr);
 }
 

@@ -2,9 +2,11 @@
 // simulated hand terminal on a pty and a simulated base station behind an Ethernet module.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -12,6 +14,8 @@
 #include "app/ParamsCommands.h"
 #include "app/QeltaConfigView.h"
 #include "cli/CliContext.h"
+#include "core/FileAccess.h"
+#include "core/SettingsStore.h"
 #include "device/SimDevice.h"
 #include "module/SimulatedModule.h"
 #include "params/ConfigCheck.h"
@@ -344,6 +348,157 @@ TEST_F(ParamsFormTest, CheckOnTheCommandLine) {
       ASSERT_NE(at, std::string::npos) << line << " in\n" << out.str();
     }
   }
+}
+
+// `diff` and the checked uploads on the command line, on the device on the serial port and on two
+// stations behind their modules: exit 4 while a device differs, 0 once it holds the file; the
+// objects after the rows name the stations; a second changed-only upload writes nothing; a station
+// that answers writes but keeps its old bytes fails the read-back with page, addresses and bytes.
+TEST_F(ParamsFormTest, DiffAndCheckedWritesOnTheCommandLine) {
+  setenv("HALVEX_COM1", StartTerminal().c_str(), 1);
+  std::vector<std::shared_ptr<sim::SimDevice>> stations;
+  for (size_t i = 0; i < 2; ++i) {
+    sim::ModuleOptions options;
+    options.identity = sim::SampleIdentity(i);
+    sim::DeviceIdentity station;
+    station.type = sim::kTypeBaseStation;
+    options.baseStation = std::make_shared<sim::SimDevice>(station);
+    stations.push_back(options.baseStation);
+    host.AddModule(options);
+  }
+  stations[1]->SetFaults({.keep_old_bytes = true});
+  std::string error;
+  ASSERT_TRUE(host.Start(&error)) << error;
+  const std::string file = kDataDir + "examples/base_station_channel.pcg";
+  const std::string a = "127.0.0.2", b = "127.0.0.3";  // the sample modules, in order
+  const std::string json = "--output=json";
+  struct Step {
+    std::vector<std::string> args;
+    int exit;
+    std::vector<std::string> has;  // in this order in the output
+    std::vector<std::string> lacks = {};
+  };
+  const Step steps[] = {
+      {{"diff", file},
+       4,
+       {"\tline 2: CHANNEL:3\tdiffers\tdevice 255, file 3", "\tDiffers\t2 of 2"}},
+      {{json, "upload", file, "--changed-only", "--verify"},
+       0,
+       {R"("name":"Verified","value":"2 bytes")",
+        R"({"written":{"station":null,"bytes":2,"lines_written":2,"lines_unchanged":0}})"}},
+      {{json, "diff", file},
+       0,
+       {R"("name":"In sync")",
+        R"({"diff":{"station":null,"source":"line 2: CHANNEL:3","parameter":"CHANNEL",)"
+        R"("file_value":"3","device_value":"3","match":true,"writes":[{"page":2,"first":125,)"
+        R"("last":125,"file":"03","device":"03"}]}})"}},
+      {{json, "upload", file, "--changed-only"},
+       0,
+       {R"("name":"unchanged","value":"line 2: CHANNEL:3")",
+        R"({"written":{"station":null,"bytes":0,"lines_written":0,"lines_unchanged":2}})"}},
+      {{"diff", file, "--type", "9"},
+       1,
+       {"\tWrong device type\t8\tthe file is compared for type 9"}},
+      {{"diff", file, "--type", "7"}, 2, {}},
+      {{"diff", root + "/missing.pcg"}, 1, {}},
+      {{json, "diff", file, "--all"},
+       4,
+       {R"({"diff":{"station":")" + a + R"(","source":"line 2: CHANNEL:3")",
+        R"({"diff":{"station":")" + b + R"(","source":"line 2: CHANNEL:3")"}},
+      {{json, "bs-set-config", file, a, "--changed-only", "--verify"},
+       0,
+       {R"({"written":{"station":")" + a + R"(","bytes":2,)"}},
+      {{json, "bs-set-config", file, a, b, "--verify"},
+       1,
+       {R"("name":"Verify failure","value":"0:12-13","more":"expected 01 03, found FF FF")",
+        R"({"written":{"station":")" + a + R"(","bytes":2,)"},
+       {R"({"written":{"station":")" + b}},
+      {{"diff", file, "--station", a, "--station", b},
+       4,
+       {"\tIn sync\t2 lines", "\tDiffers\t2 of 2 lines"}},
+  };
+  for (const Step& step : steps) {
+    std::vector<const char*> argv{"qeltaconfig-cli"};
+    for (const auto& arg : step.args) argv.push_back(arg.c_str());
+    std::ostringstream out, err;
+    EXPECT_EQ(
+        RunCli(static_cast<int>(argv.size()), argv.data(), out, err, AllCliRegistrars(), Env()),
+        step.exit)
+        << out.str() << err.str();
+    size_t at = 0;
+    for (const std::string& line : step.has) {
+      at = out.str().find(line, at);
+      ASSERT_NE(at, std::string::npos) << line << " in\n" << out.str();
+    }
+    for (const std::string& line : step.lacks)
+      EXPECT_EQ(out.str().find(line), std::string::npos) << line << " in\n" << out.str();
+  }
+  EXPECT_EQ(stations[0]->Page(0)[13], 3);
+  EXPECT_EQ(stations[1]->Page(0)[13], sim::kErasedByte);
+  unsetenv("HALVEX_COM1");
+  const char* argv[] = {"qeltaconfig-cli", "diff", file.c_str()};
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli(3, argv, out, err, AllCliRegistrars(), Env()), 1) << "no device on the port";
+}
+
+// The window: "Compare with device" in the File menu changes nothing; "Set" with the settings
+// VerifyWrites and WriteChangedOnly writes what differs, then nothing.
+TEST_F(ParamsFormTest, CompareAndCheckedSetInTheWindow) {
+  const std::string pty = StartTerminal();
+  fs::create_directories(root + "/config/Tervana");
+  {
+    SettingsStore store(RealFileAccess(), Env().settingsFile);
+    ASSERT_EQ(store.Create(), 0);
+    ASSERT_EQ(store.WriteNumber("VerifyWrites", 1), 0);
+    ASSERT_EQ(store.WriteNumber("WriteChangedOnly", 1), 0);
+  }
+  CQeltaConfigView& view = StartForm();
+  ASSERT_EQ(view.SetComDevice(1, pty), 0);
+  const std::string file = kDataDir + "examples/base_station_channel.pcg";
+  ui.QueueFileDialogResult(file);
+  ASSERT_TRUE(view.RunCommand(ids::kCmdOpenConfigFile));
+  struct Step {
+    int command;
+    std::vector<std::string> rows;  // "name|value|more", in this order among the rows
+    std::vector<std::string> lacks = {};
+  };
+  const Step steps[] = {
+      {ids::kCmdCompareWithDevice,
+       {"Compare with device|" + file + "|", "line 2: CHANNEL:3|differs|device 255, file 3",
+        "line 3: SYSTEM:12:1|differs|device 255, file 1", "Differs|2 of 2 lines|"}},
+      {ids::kSetConfigButton,
+       {"Writing CHANNEL:3\n||", "File END| |", "Verified|2 bytes|", "Bytes written|2|"}},
+      {ids::kSetConfigButton,
+       {"unchanged|line 2: CHANNEL:3|", "unchanged|line 3: SYSTEM:12:1|", "Writing END:\n||",
+        "Bytes written|0|"},
+       {"Writing CHANNEL:3\n||", "Writing SYSTEM:12||", "Verified|2 bytes|"}},
+      {ids::kCmdCompareWithDevice, {"line 2: CHANNEL:3|in sync|3", "In sync|2 lines|"}},
+  };
+  for (const Step& step : steps) {
+    view.outputList().DeleteAllRows();
+    if (step.command == ids::kCmdCompareWithDevice) {
+      ui.QueueFileDialogResult(file);
+      ScriptedUi::DialogAnswer answer;
+      answer.values["type"] = "8 hand terminal";
+      ui.QueueDialogAnswer("CDeviceTypeDlg", answer);
+    }
+    const int resets = static_cast<int>(terminal->Activity().resets);
+    ASSERT_TRUE(view.RunCommand(step.command));
+    std::vector<std::string> rows;
+    for (const OutputRow& r : view.outputList().Rows())
+      rows.push_back(r.text[0] + "|" + r.text[1] + "|" + r.text[2]);
+    auto at = rows.begin();
+    for (const std::string& row : step.rows) {
+      at = std::find(at, rows.end(), row);
+      ASSERT_NE(at, rows.end()) << row << "\n" << Dump();
+    }
+    for (const std::string& row : step.lacks)
+      EXPECT_EQ(std::find(rows.begin(), rows.end(), row), rows.end()) << row << "\n" << Dump();
+    // Only a write is followed by a reset.
+    const bool wrote = std::find(rows.begin(), rows.end(), "Bytes written|2|") != rows.end();
+    EXPECT_EQ(static_cast<int>(terminal->Activity().resets), resets + (wrote ? 1 : 0));
+  }
+  EXPECT_EQ(view.configFilePath, file);
 }
 
 }  // namespace

@@ -44,6 +44,18 @@ TEST(DeviceFaults, SecondTransmissionOnlyAnswersTheRetryOfTheSameFrame) {
   EXPECT_EQ(device.Page(0)[1], 5);
 }
 
+TEST(DeviceFaults, KeptOldBytesAnswerWritesButChangeNothing) {
+  SimDevice device;
+  device.SetFaults({.keep_old_bytes = true});
+  EXPECT_EQ(device.Exchange(test::WriteFrame(1, 0, {5})), Bytes{kAck});
+  EXPECT_EQ(device.Page(0)[1], kErasedByte);
+  // Everything else is answered as ever.
+  EXPECT_EQ(device.Exchange(Frame(0x12)), kInfo);
+  device.SetFaults({});
+  EXPECT_EQ(device.Exchange(test::WriteFrame(1, 0, {5})), Bytes{kAck});
+  EXPECT_EQ(device.Page(0)[1], 5);
+}
+
 TEST(DeviceFaults, CorruptAndGarbageChangeWhatGoesOut) {
   SimDevice device;
   device.SetFaults({.corrupt_answers = true});

@@ -189,6 +189,23 @@ TEST_F(SimProgram, PtyDeviceKeepsItsStateFileAndLogsTraffic) {
   EXPECT_NE(traffic.find(" RX 02 05 10 01 00 0F 07 03\n"), std::string::npos) << traffic;
 }
 
+TEST_F(SimProgram, ModulesKeepTheirStationsStateFiles) {
+  const fs::path first = dir_ / "127.0.0.2.state";
+  std::ofstream(first) << "qelta-sim-state 1\ntype 9\nid 900\npage0 0020 0A0B\n";
+  SimProcess sim({"--modules", "2", "--module-state-dir", dir_.string()});
+  ASSERT_TRUE(sim.Started());
+  ASSERT_FALSE(sim.FirstLine().empty()) << sim.Stderr();
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.Wait(), 0) << sim.Stderr();
+  // The first station came from its file and went back into it; the second got a file of its own.
+  const std::string kept = ReadFile(first);
+  EXPECT_NE(kept.find("id 900\n"), std::string::npos) << kept;
+  EXPECT_NE(kept.find("0A0B"), std::string::npos) << kept;
+  const std::string second = ReadFile(dir_ / "127.0.0.3.state");
+  EXPECT_EQ(second.rfind("qelta-sim-state 1\n", 0), 0u) << second;
+  EXPECT_NE(second.find("id 2\n"), std::string::npos) << second;
+}
+
 TEST_F(SimProgram, TcpTunnelWithFaultKnobs) {
   SimProcess sim({"--tcp", "127.0.0.9:0", "--type", "8", "--second-only", "--rssi", "99"});
   ASSERT_TRUE(sim.Started());

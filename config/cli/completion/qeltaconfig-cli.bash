@@ -10,7 +10,7 @@ _qeltaconfig_cli_devices() {
 _qeltaconfig_cli() {
   local cur=${COMP_WORDS[COMP_CWORD]}
   local prev=${COMP_WORDS[COMP_CWORD-1]}
-  local commands="settings com-port com-device ports about check upload read-out device-report
+  local commands="settings com-port com-device ports about check diff upload read-out device-report
     firmware comm-id channel radio-type bs-list bs-view bs-reset bs-defaults bs-set-config
     bs-eth-defaults bs-reboot bs-ip bs-recover bs-describe bs-inventory"
   local globals="--yes --answer --dialog --cancel-dialog --file --settings --config-file
@@ -69,13 +69,16 @@ _qeltaconfig_cli() {
 
   local options=""
   case $command in
-    upload | device-report) options="--station" ;;
+    upload) options="--station --verify --changed-only" ;;
+    device-report) options="--station" ;;
     check) options="--type" ;;
+    diff) options="--type --station --all --wait" ;;
     firmware) options="--com" ;;
     comm-id | channel | radio-type) options="--station --all --wait" ;;
     bs-list | bs-view) options="--wait" ;;
-    bs-reset | bs-reboot | bs-set-config) options="--all --wait" ;;
+    bs-reset | bs-reboot) options="--all --wait" ;;
     bs-eth-defaults) options="--all --wait --changed-only --dry-run" ;;
+    bs-set-config) options="--all --wait --verify --changed-only" ;;
     bs-defaults) options="--all --wait --radio-type" ;;
     bs-ip) options="--wait --dhcp --ip --mask --gateway --host-name" ;;
     bs-recover) options="--wait --dhcp --ip --mask --gateway" ;;
@@ -92,7 +95,7 @@ _qeltaconfig_cli() {
       [ "$position" -eq 0 ] && COMPREPLY=($(compgen -W "1 2 3 4 5 6 7 8" -- "$cur")) ;;
     com-device)
       [ "$position" -eq 1 ] && COMPREPLY=($(compgen -W "$(_qeltaconfig_cli_devices)" -- "$cur")) ;;
-    check | upload | bs-defaults | bs-set-config)
+    check | diff | upload | bs-defaults | bs-set-config)
       [ "$position" -eq 0 ] &&
         COMPREPLY=($(compgen -f -X '!*.pcg' -- "$cur") $(compgen -d -- "$cur")) ;;
     read-out)
