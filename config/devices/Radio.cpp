@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "core/OutputImages.h"
+#include "core/RowKind.h"
 #include "halvex/HalvexCtrl.h"
 
 namespace qelta {
@@ -111,8 +112,10 @@ int ReadRadioType(fleet::StationHandle& s) {
   }
   const int type = RadioTypeOfCalibration(kind, calibration);
   if (type == 0) {
+    // The byte was read: it holds no type yet (an erased byte) or one of no known window. Not a
+    // failure of the reading; a type to write.
     std::snprintf(text, sizeof text, "Radio type unknown (cal=%hd)", calibration);
-    s.AddRow(text, where, ids::kImageFailure);
+    s.AddRow(text, where, ids::kImageInfo, RowKind::Warning);
     return 0;
   }
   std::snprintf(text, sizeof text, "Radio type %d", type);

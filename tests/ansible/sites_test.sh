@@ -17,7 +17,7 @@ set -euo pipefail
 
 # What the command line prints yet. Each part of the test is switched on when its commands land:
 facts_ready=1  # bs-inventory's {"inventory":{...}} objects: the facts play
-writes_ready=0 # diff, upload/bs-set-config --changed-only --verify, radio-type without a type,
+writes_ready=1 # diff, upload/bs-set-config --changed-only --verify, radio-type without a type,
                # bs-eth-defaults --changed-only: the site playbook's runs and the comm IDs
 # (with facts_ready=0 the facts play runs and must fail, each site with the clear message that
 # the command line prints no inventory objects)

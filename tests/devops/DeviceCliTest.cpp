@@ -141,8 +141,8 @@ std::string RadioJson(const std::string& station, const std::string& type) {
 }
 
 // radio-type without a type reads back what each device holds, in every mode, by the windows of
-// the bytes; a byte of no known type, a refused tunnel or a device of no known kind is null and a
-// failure row.
+// the bytes; a byte of no known type is null and a warning row, a refused tunnel or a device of
+// no known kind null and a failure row.
 TEST_F(DeviceCliTest, RadioTypeReadBack) {
   Preset("UIService", 1);
   Preset("UIProduction", 1);
@@ -161,7 +161,8 @@ TEST_F(DeviceCliTest, RadioTypeReadBack) {
       {"NothingWrittenYet",
        {"radio-type", "--all"},
        1,
-       {"\"name\":\"Radio type unknown (cal=0)\",\"value\":\"127.0.0.2\"",
+       {"\"kind\":\"warning\",\"image\":3,\"name\":\"Radio type unknown "
+        "(cal=0)\",\"value\":\"127.0.0.2\"",
         "\"name\":\"Radio type unknown (cal=72)\",\"value\":\"127.0.0.4\"",
         "\"name\":\"Cannot connect\",\"value\":\"127.0.0.5\"", RadioJson(a, "null"),
         RadioJson("\"127.0.0.5\"", "null")}},

@@ -181,9 +181,9 @@ def phase_facts(work):
 def phase_check(work):
     found = results(work, "check")
     check_terminal_task(found, True)
-    # Station 1 carries a description, which the default Ethernet settings empty.
-    check_station_task(found, True, lambda a: ["config_file", "channel", "radio_type"]
-                       + (["eth_defaults"] if a.endswith(".2") else []))
+    # A fresh simulated module holds none of the default Ethernet settings (and station 1 carries a
+    # description, which they empty): every station needs them.
+    check_station_task(found, True, lambda a: ["config_file", "channel", "radio_type", "eth_defaults"])
     unchanged(work, "initial", "after-check")
 
 
