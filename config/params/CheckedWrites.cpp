@@ -43,7 +43,7 @@ std::vector<std::vector<MemoryRange>> ChangedOnlyPlan(const std::vector<Recorded
 CheckedWriteLink::CheckedWriteLink(ParamLink& link, OutputRows& rows, int16_t deviceType,
                                    const std::vector<RecordedWrite>& writes,
                                    const MemoryBytes* before, bool verify)
-    : link_(link),
+    : ForwardingParamLink(link),
       rows_(rows),
       type_(deviceType),
       changedOnly_(before != nullptr),

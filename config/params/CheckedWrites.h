@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "params/FileMemory.h"
+#include "params/ForwardingParamLink.h"
 #include "params/OutputRows.h"
-#include "params/ParamLink.h"
 #include "params/RecordingParamLink.h"
 
 namespace qelta {
@@ -41,7 +41,7 @@ struct DeviceWrites {
 std::vector<std::vector<MemoryRange>> ChangedOnlyPlan(const std::vector<RecordedWrite>& writes,
                                                       const MemoryBytes& before);
 
-class CheckedWriteLink final : public ParamLink {
+class CheckedWriteLink final : public ForwardingParamLink {
  public:
   // `writes`: the upload's recording on a device model of `deviceType`. `before`: the device's
   // bytes at the file's addresses to write only what differs; null writes everything. `verify`:
@@ -50,43 +50,12 @@ class CheckedWriteLink final : public ParamLink {
                    const std::vector<RecordedWrite>& writes, const MemoryBytes* before,
                    bool verify);
 
-  bool Connect(int16_t comPort, int16_t baud) override { return link_.Connect(comPort, baud); }
-  uint32_t ConnectTCP(uint32_t address, uint16_t port) override {
-    return link_.ConnectTCP(address, port);
-  }
-  void Disconnect() override { link_.Disconnect(); }
-  int16_t GetDevice() override { return link_.GetDevice(); }
   // The end of the upload: the read-back, the changed-only closing row, then the reset (none when
   // nothing was written in changed-only mode).
   void Reset() override;
-  int16_t ReadEepromVal(int16_t addr, int16_t page) override {
-    return link_.ReadEepromVal(addr, page);
-  }
   int16_t SetEepromVal(int16_t addr, int16_t data, int16_t page) override;
   bool WriteBlockToEeprom(int16_t addr, int16_t page, int16_t length, int16_t* data) override;
   bool WriteStringToEeprom(int16_t address, int16_t page, const std::string& txt) override;
-  bool ReadEepromBlock(int16_t startAddr, int16_t page, int16_t blockLen) override {
-    return link_.ReadEepromBlock(startAddr, page, blockLen);
-  }
-  bool ReadBlockNow(int16_t startAddr, int16_t page, int16_t blockLen, int16_t* data) override {
-    return link_.ReadBlockNow(startAddr, page, blockLen, data);
-  }
-  int16_t GetEepByte(int16_t page, int16_t addr) override { return link_.GetEepByte(page, addr); }
-  void SetEepByte(int16_t page, int16_t addr, int16_t data) override {
-    link_.SetEepByte(page, addr, data);
-  }
-  std::string ReadEepStr(int16_t addr, int16_t page, int16_t txtLen) override {
-    return link_.ReadEepStr(addr, page, txtLen);
-  }
-  std::string ReadMemStr(int16_t addr, int16_t page, int16_t txtLen) override {
-    return link_.ReadMemStr(addr, page, txtLen);
-  }
-  std::string GetID() override { return link_.GetID(); }
-  bool SendAndWait(int16_t* buf, int16_t length, int16_t waitTime) override {
-    return link_.SendAndWait(buf, length, waitTime);
-  }
-  void Pause(int milliseconds) override { link_.Pause(milliseconds); }
-  std::string LastFailure() const override { return link_.LastFailure(); }
   // A line the device already holds gets its "unchanged" row here, before the upload's own rows.
   void SetCurrentSource(const std::string& source) override;
 
@@ -103,7 +72,6 @@ class CheckedWriteLink final : public ParamLink {
   bool Write(int16_t addr, int16_t page, const std::vector<uint8_t>& bytes, Whole whole);
   void Verify();
 
-  ParamLink& link_;
   OutputRows& rows_;
   int16_t type_;
   std::vector<RecordedWrite> writes_;

@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include "params/ForwardingParamLink.h"
 #include "params/OutputRows.h"
-#include "params/ParamLink.h"
 
 namespace qelta {
 
@@ -30,48 +30,16 @@ WriteLanding LandWrite(int16_t deviceType, int16_t addr, int16_t page, std::size
 // device's memory" (page:addresses as asked for, and what the upload was performing) takes its
 // place, and the call answers as the device answers a refused write (the NAK status, or true: a
 // reply came), so that the upload goes on with its next line as it does on the device.
-class MemoryBoundsLink final : public ParamLink {
+class MemoryBoundsLink final : public ForwardingParamLink {
  public:
   static constexpr int16_t kRefusedStatus = 0x15;
 
   MemoryBoundsLink(ParamLink& link, OutputRows& rows, int16_t deviceType)
-      : link_(link), rows_(rows), type_(deviceType) {}
+      : ForwardingParamLink(link), rows_(rows), type_(deviceType) {}
 
-  bool Connect(int16_t comPort, int16_t baud) override { return link_.Connect(comPort, baud); }
-  uint32_t ConnectTCP(uint32_t address, uint16_t port) override {
-    return link_.ConnectTCP(address, port);
-  }
-  void Disconnect() override { link_.Disconnect(); }
-  int16_t GetDevice() override { return link_.GetDevice(); }
-  void Reset() override { link_.Reset(); }
-  int16_t ReadEepromVal(int16_t addr, int16_t page) override {
-    return link_.ReadEepromVal(addr, page);
-  }
   int16_t SetEepromVal(int16_t addr, int16_t data, int16_t page) override;
   bool WriteBlockToEeprom(int16_t addr, int16_t page, int16_t length, int16_t* data) override;
   bool WriteStringToEeprom(int16_t address, int16_t page, const std::string& txt) override;
-  bool ReadEepromBlock(int16_t startAddr, int16_t page, int16_t blockLen) override {
-    return link_.ReadEepromBlock(startAddr, page, blockLen);
-  }
-  bool ReadBlockNow(int16_t startAddr, int16_t page, int16_t blockLen, int16_t* data) override {
-    return link_.ReadBlockNow(startAddr, page, blockLen, data);
-  }
-  int16_t GetEepByte(int16_t page, int16_t addr) override { return link_.GetEepByte(page, addr); }
-  void SetEepByte(int16_t page, int16_t addr, int16_t data) override {
-    link_.SetEepByte(page, addr, data);
-  }
-  std::string ReadEepStr(int16_t addr, int16_t page, int16_t txtLen) override {
-    return link_.ReadEepStr(addr, page, txtLen);
-  }
-  std::string ReadMemStr(int16_t addr, int16_t page, int16_t txtLen) override {
-    return link_.ReadMemStr(addr, page, txtLen);
-  }
-  std::string GetID() override { return link_.GetID(); }
-  bool SendAndWait(int16_t* buf, int16_t length, int16_t waitTime) override {
-    return link_.SendAndWait(buf, length, waitTime);
-  }
-  void Pause(int milliseconds) override { link_.Pause(milliseconds); }
-  std::string LastFailure() const override { return link_.LastFailure(); }
   void SetCurrentSource(const std::string& source) override {
     source_ = source;
     link_.SetCurrentSource(source);
@@ -81,7 +49,6 @@ class MemoryBoundsLink final : public ParamLink {
   // True (with the failure row posted) when the write must not be sent.
   bool Refuse(int16_t addr, int16_t page, std::size_t count);
 
-  ParamLink& link_;
   OutputRows& rows_;
   int16_t type_;
   std::string source_;
