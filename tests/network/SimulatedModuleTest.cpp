@@ -154,8 +154,11 @@ TEST(SimulatedModule, DiscoveryIsAnsweredForTheAllOnesMacOrTheModulesOwn) {
     EXPECT_EQ(Answers("127.0.0.2", datagram), answered) << datagram.size();
 }
 
-// Plain HTTP/1.0: the status line of the answer to GET /path, or empty when nobody answers.
-std::string HttpStatusLine(const std::string& address, uint16_t port, const std::string& path) {
+// Plain HTTP/1.0: the status line of the answer to GET /path, or empty when nobody answers. With
+// `whole`, the answer is read to its end: the server has closed first, and its end of the
+// connection waits out its close on the server's address.
+std::string HttpStatusLine(const std::string& address, uint16_t port, const std::string& path,
+                           bool whole = false) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   timeval wait{2, 0};
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
@@ -168,8 +171,10 @@ std::string HttpStatusLine(const std::string& address, uint16_t port, const std:
     const std::string get = "GET /" + path + " HTTP/1.0\r\nHost: " + address + "\r\n\r\n";
     ::send(fd, get.data(), get.size(), MSG_NOSIGNAL);
     char buffer[256];
-    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-    if (n > 0) answer.assign(buffer, static_cast<size_t>(n));
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+      answer.append(buffer, static_cast<size_t>(n));
+      if (!whole) break;
+    }
   }
   ::close(fd);
   return answer.substr(0, answer.find("\r\n"));
@@ -229,6 +234,55 @@ TEST(SimulatedModule, AModuleRecoveredOutsideLoopbackAnswersThereByDiscoveryTunn
   EXPECT_EQ(HttpStatusLine("10.9.8.7", 8080, "login.htm"), "HTTP/1.1 200 OK");
   EXPECT_EQ(HttpStatusLine("127.0.0.2", 8080, "login.htm"), "");
   EXPECT_EQ(web.Settings().ip, "10.9.8.7");
+}
+
+// One address, one port: an interface binds where an earlier one has stopped (however its last
+// connections are still closing), and never where a live one listens: that start fails with a
+// reason and the live interface goes on answering.
+TEST(SimulatedWebInterface, BindsWhereAnEarlierOneStoppedAndNeverBesideALiveOne) {
+  test::RequireNamespace();
+  struct Case {
+    const char* name;
+    bool firstSilent;
+    bool secondSilent;
+    bool firstStopped;
+  };
+  const Case cases[] = {
+      {"silent after served", false, true, true},    {"served after silent", true, false, true},
+      {"served after served", false, false, true},   {"silent beside served", false, true, false},
+      {"served beside served", false, false, false}, {"served beside silent", true, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::WebInterfaceOptions w;
+    w.port = 8080;
+    w.silent = c.firstSilent;
+    sim::ModuleWebServer first(w);
+    std::string error;
+    ASSERT_TRUE(first.Start(&error)) << error;
+    // A conversation (or a connection nobody answers), so that a connection on the address is
+    // still closing when the next interface binds.
+    EXPECT_EQ(HttpStatusLine("127.0.0.2", 8080, "login.htm", true).empty(), c.firstSilent);
+    if (c.firstStopped) first.Stop();
+
+    w.silent = c.secondSilent;
+    sim::ModuleWebServer second(w);
+    error.clear();
+    EXPECT_EQ(second.Start(&error), c.firstStopped) << error;
+    if (!c.firstStopped) {
+      EXPECT_NE(error.find("127.0.0.2"), std::string::npos) << error;
+      if (!c.firstSilent) {
+        EXPECT_EQ(first.Requests().size(), 1u);
+      }
+    }
+    if (!c.secondSilent && c.firstStopped) {
+      EXPECT_EQ(HttpStatusLine("127.0.0.2", 8080, "login.htm"), "HTTP/1.1 200 OK");
+    }
+    if (!c.firstStopped && !c.firstSilent) {
+      EXPECT_EQ(HttpStatusLine("127.0.0.2", 8080, "login.htm"), "HTTP/1.1 200 OK");
+      EXPECT_EQ(first.Requests().size(), 2u);  // the second interface took no connection
+    }
+  }
 }
 
 // The first sample module with a base station of this ID behind its tunnel.
