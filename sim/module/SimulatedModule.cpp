@@ -144,6 +144,14 @@ void CloseFd(int& fd) {
   fd = -1;
 }
 
+// Closes a listener or a client's connection so that it is gone when this returns. A close alone
+// is not enough: while the host's thread waits in poll on the socket, the kernel keeps it alive
+// (a listener goes on taking connections) until that wait ends. The shutdown ends it at once.
+void CloseStream(int& fd) {
+  if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+  CloseFd(fd);
+}
+
 sockaddr_in SocketAddress(uint32_t hostOrder, uint16_t port) {
   sockaddr_in a{};
   a.sin_family = AF_INET;
@@ -167,11 +175,11 @@ int OpenBound(int type, uint32_t address, uint16_t port) {
 
 bool TunnelClosed(const ModuleOptions& o) { return o.silent || o.tcpRefused || o.tunnelHeld; }
 
-void DropClient(ModuleHost::Module& m) { CloseFd(m.client); }
+void DropClient(ModuleHost::Module& m) { CloseStream(m.client); }
 
 void CloseAll(ModuleHost::Module& m) {
   CloseFd(m.udp);
-  CloseFd(m.listener);
+  CloseStream(m.listener);
   DropClient(m);
 }
 
@@ -196,7 +204,7 @@ void OpenWhatIsDue(ModuleHost::Module& m) {
     m.listener = OpenBound(SOCK_STREAM, o.identity.address, kModuleTunnelPort);
     if (m.listener >= 0 && ::listen(m.listener, 1) != 0) CloseFd(m.listener);
   } else if (!wantListener && m.listener >= 0) {
-    CloseFd(m.listener);
+    CloseStream(m.listener);
   }
 }
 
@@ -603,7 +611,7 @@ void ModuleHost::SetSilent(size_t index, bool silent) {
   Module& m = *modules_[index];
   m.options.silent = silent;
   if (silent) {
-    CloseFd(m.listener);
+    CloseStream(m.listener);
     DropClient(m);
   }
   Wake();
@@ -615,7 +623,7 @@ void ModuleHost::SetTunnelHeld(size_t index, bool held) {
   Module& m = *modules_[index];
   m.options.tunnelHeld = held;
   // Held from now on: the listener goes at once, not at the thread's next round.
-  if (held) CloseFd(m.listener);
+  if (held) CloseStream(m.listener);
   Wake();
 }
 

@@ -188,6 +188,14 @@ bool ModuleWebServer::Listen(std::string* error) {
     const auto threads = static_cast<size_t>(options_.threads);
     server->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
   }
+  // The same socket options as the silent interface: an address whose earlier connections still
+  // wait out their close can be bound again, and one that a live interface listens on cannot (the
+  // library's own choice, port sharing, would let two interfaces split the connections and would
+  // keep a silent interface from binding after a served one).
+  server->set_socket_options([](int fd) {
+    int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  });
   server->Get(".*", serve);
   server->Post(".*", serve);
   server->set_keep_alive_timeout(2);

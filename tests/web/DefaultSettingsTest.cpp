@@ -36,7 +36,7 @@ std::vector<std::string> Conversation(const std::string& loginBody) {
 class DefaultSettingsTest : public test::WebBench {};
 
 TEST_F(DefaultSettingsTest, OneStationGetsEveryFormWithTheLoginCookieAndKeepsTheAnswers) {
-  Start({{}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}}));
   Select({0});
   ASSERT_TRUE(form->RunCommand(ids::kCmdSetDefaultEthernet));
 
@@ -82,7 +82,7 @@ TEST_F(DefaultSettingsTest, OneStationGetsEveryFormWithTheLoginCookieAndKeepsThe
 }
 
 TEST_F(DefaultSettingsTest, WrongPasswordStillPostsEveryFormAndCountsNoError) {
-  Start({{.password = "other"}});
+  ASSERT_NO_FATAL_FAILURE(Start({{.password = "other"}}));
   Select({0});
   form->RunCommand(ids::kCmdSetDefaultEthernet);
 
@@ -103,7 +103,7 @@ TEST_F(DefaultSettingsTest, WrongPasswordStillPostsEveryFormAndCountsNoError) {
 
 TEST_F(DefaultSettingsTest, UploadWalksTheSelectionWithAFreshLoginPageForEachStation) {
   // A password with reserved characters, a station switched off, a station that answers 500.
-  Start({{}, {}, {.forcedStatus = 500}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}, {}, {.forcedStatus = 500}}));
   form->ethPassword = "a&b=c d";
   host.SetSilent(1, true);
   Select({0, 1, 2});
@@ -126,7 +126,7 @@ TEST_F(DefaultSettingsTest, UploadWalksTheSelectionWithAFreshLoginPageForEachSta
 }
 
 TEST_F(DefaultSettingsTest, RefusedAndSilentInterfacesEndInMessagesAndTheRunGoesOn) {
-  Start({{.web = false}, {.webSilent = true}, {}});
+  ASSERT_NO_FATAL_FAILURE(Start({{.web = false}, {.webSilent = true}, {}}));
   Select({0, 1, 2});
   const auto start = std::chrono::steady_clock::now();
   form->RunCommand(ids::kCmdUploadDefaultEthernet);

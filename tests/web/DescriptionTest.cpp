@@ -15,7 +15,7 @@ const std::string kLogin =
 class DescriptionTest : public test::WebBench {};
 
 TEST_F(DescriptionTest, TextsArePostedEncodedTheHostNameUntrimmedAndTheStationRenamed) {
-  Start({{}, {}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}, {}}));
   Select({1});
   ui.QueueDialogAnswer("CDescLocDlg", Answer{{{"description", "Hall 3 north"},
                                               {"location", "Dock & yard=2"},
@@ -53,7 +53,7 @@ TEST_F(DescriptionTest, TextsArePostedEncodedTheHostNameUntrimmedAndTheStationRe
 }
 
 TEST_F(DescriptionTest, BackupShowsTheNewTextsOnlyToALoggedInSession) {
-  Start({{}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}}));
   Select({0});
   ui.QueueDialogAnswer("CDescLocDlg", Answer{{{"description", "Hall <3>"}}, {}, true});
   form->RunCommand(ids::kCmdSetDescription);
@@ -84,7 +84,7 @@ TEST_F(DescriptionTest, BackupShowsTheNewTextsOnlyToALoggedInSession) {
 }
 
 TEST_F(DescriptionTest, LongTextsAreCutAndAnEmptyHostNameIsNotSent) {
-  Start({{}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}}));
   Select({0});
   const std::string longText(80, 'd');
   ui.QueueDialogAnswer("CDescLocDlg",
@@ -99,7 +99,7 @@ TEST_F(DescriptionTest, LongTextsAreCutAndAnEmptyHostNameIsNotSent) {
 }
 
 TEST_F(DescriptionTest, WrongPasswordKeepsTheNameAndStillLogsOut) {
-  Start({{.password = "secret"}});
+  ASSERT_NO_FATAL_FAILURE(Start({{.password = "secret"}}));
   Select({0});
   ui.QueueDialogAnswer("CDescLocDlg", Answer{{{"description", "a"}, {"hostName", "h"}}, {}, true});
   form->RunCommand(ids::kCmdSetDescription);
@@ -112,7 +112,7 @@ TEST_F(DescriptionTest, WrongPasswordKeepsTheNameAndStillLogsOut) {
 }
 
 TEST_F(DescriptionTest, RefusedLoginPageStopsAtOnceAndCancelSendsNothing) {
-  Start({{.web = false}, {}});
+  ASSERT_NO_FATAL_FAILURE(Start({{.web = false}, {}}));
   Select({1});
   ui.QueueDialogAnswer("CDescLocDlg", Answer{{}, {}, false});
   form->RunCommand(ids::kCmdSetDescription);

@@ -17,7 +17,7 @@ const std::string kLogin =
 class IpSettingsTest : public test::WebBench {};
 
 TEST_F(IpSettingsTest, FixedSettingsArePostedWithTheTrimmedHostNameThenTheModuleReboots) {
-  Start({{}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}}));
   Select({0});
   ui.QueueDialogAnswer(
       "CIPSettingsDlg",
@@ -67,7 +67,7 @@ TEST_F(IpSettingsTest, FixedSettingsArePostedWithTheTrimmedHostNameThenTheModule
 }
 
 TEST_F(IpSettingsTest, DhcpWithoutGatewayInTheRecordOffersOwnAddressAndNoHostName) {
-  Start({{}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}}));
   Station(0)->gatewayValid = 0;
   Station(0)->maskValid = 0;
   Station(0)->dhcp = 1;
@@ -91,7 +91,7 @@ TEST_F(IpSettingsTest, DhcpWithoutGatewayInTheRecordOffersOwnAddressAndNoHostNam
 }
 
 TEST_F(IpSettingsTest, GatewayZeroKeepsTheDialogOpenAndNoCancelSendsNothing) {
-  Start({{}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}}));
   Select({0});
   ui.QueueDialogAnswer("CIPSettingsDlg", Answer{{{"gateway", "0.0.0.0"}}, {}, true});
   ui.QueueDialogAnswer("CIPSettingsDlg", Answer{{{"gateway", "127.0.0.1"}}, {}, true});
@@ -109,7 +109,7 @@ TEST_F(IpSettingsTest, GatewayZeroKeepsTheDialogOpenAndNoCancelSendsNothing) {
 }
 
 TEST_F(IpSettingsTest, FailuresStopWithTheirRowsAndSilentStationsAreReported) {
-  Start({{.web = false}, {.forcedStatus = 503}, {}});
+  ASSERT_NO_FATAL_FAILURE(Start({{.web = false}, {.forcedStatus = 503}, {}}));
   host.SetSilent(2, true);
   // The 503 station last: its run empties the table.
   for (int row : {2, 0, 1}) {
@@ -132,7 +132,7 @@ TEST_F(IpSettingsTest, FailuresStopWithTheirRowsAndSilentStationsAreReported) {
 class IpRecoveryTest : public test::WebBench {};
 
 TEST_F(IpRecoveryTest, StaticSettingsAndRebootGoOutByteForByte) {
-  Start({{}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}}));
   Station(0)->gatewayValid = 0;
   Select({0});
   GroupListener group;
@@ -163,7 +163,7 @@ TEST_F(IpRecoveryTest, StaticSettingsAndRebootGoOutByteForByte) {
 }
 
 TEST_F(IpRecoveryTest, DhcpRequestAndARecordWithoutMaskOrGateway) {
-  Start({{}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}}));
   Station(0)->gatewayValid = 0;
   Station(0)->maskValid = 0;
   Select({0});
@@ -183,7 +183,7 @@ TEST_F(IpRecoveryTest, DhcpRequestAndARecordWithoutMaskOrGateway) {
 }
 
 TEST_F(IpRecoveryTest, CancelOrABusyTableSendsNothing) {
-  Start({{}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}}));
   Select({0});
   GroupListener group;
   ui.QueueDialogAnswer("CIPSettingsDlg", Answer{{}, {}, false});

@@ -17,7 +17,7 @@ const std::vector<uint8_t> kRebootOfFirstSample = {'D',  'I',  'G',  'I',  0x00,
 class RebootTest : public test::WebBench {};
 
 TEST_F(RebootTest, KnownMacRebootsByDatagramAndEmptiesTableAndList) {
-  Start({{}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}}));
   GroupListener group;
   ASSERT_TRUE(group.Ok());
   Select({0});
@@ -45,7 +45,7 @@ TEST_F(RebootTest, KnownMacRebootsByDatagramAndEmptiesTableAndList) {
 }
 
 TEST_F(RebootTest, CancelOrASilentStationSendsNothing) {
-  Start({{}, {.hasMac = false}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}, {.hasMac = false}}));
   GroupListener group;
   for (int row : {0, 1}) {
     Select({row});
@@ -62,7 +62,7 @@ TEST_F(RebootTest, CancelOrASilentStationSendsNothing) {
 }
 
 TEST_F(RebootTest, WithoutMacTheRebootFormIsPostedAndTheModuleComesBack) {
-  Start({{.hasMac = false}});
+  ASSERT_NO_FATAL_FAILURE(Start({{.hasMac = false}}));
   GroupListener group;
   Select({0});
   ui.QueueMessageAnswer(MessageAnswer::Ok);
@@ -103,7 +103,7 @@ TEST_F(RebootTest, WithoutMacTheRebootFormIsPostedAndTheModuleComesBack) {
 }
 
 TEST_F(RebootTest, SilentWebInterfaceEndsInOneFailureRowWithinTheLimit) {
-  Start({{.hasMac = false, .webSilent = true}});
+  ASSERT_NO_FATAL_FAILURE(Start({{.hasMac = false, .webSilent = true}}));
   Select({0});
   ui.QueueMessageAnswer(MessageAnswer::Ok);
   const auto start = std::chrono::steady_clock::now();
@@ -116,7 +116,7 @@ TEST_F(RebootTest, SilentWebInterfaceEndsInOneFailureRowWithinTheLimit) {
 }
 
 TEST_F(RebootTest, RebootModulesTakesEachStationItsOwnWayWithoutAsking) {
-  Start({{}, {.hasMac = false}, {}});
+  ASSERT_NO_FATAL_FAILURE(Start({{}, {.hasMac = false}, {}}));
   GroupListener group;
   Select({0, 1, 2});
   ASSERT_TRUE(form->RunCommand(ids::kCmdRebootModules));

@@ -106,7 +106,9 @@ class WebBench : public ::testing::Test {
   }
 
   // Modules i = 0.. at 127.0.0.(2+i), their web interfaces on port 80, the form's list showing
-  // them (discovery stopped so that the table stays as the test left it).
+  // them (discovery stopped so that the table stays as the test left it). A failure here ends only
+  // this function: tests call it in ASSERT_NO_FATAL_FAILURE, so that a bench that could not start
+  // ends the test instead of leaving it to run on without a form.
   void Start(const std::vector<StationSpec>& specs) {
     for (size_t i = 0; i < specs.size(); ++i) {
       sim::ModuleOptions o;
