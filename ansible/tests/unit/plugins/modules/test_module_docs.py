@@ -1,6 +1,6 @@
 # -*- coding: utf-8 -*-
 # Each module's DOCUMENTATION, EXAMPLES and RETURN are YAML, and DOCUMENTATION's options (with
-# the fragments it extends) say exactly what the argument spec takes.
+# the fragments it extends) say exactly what the module's argument_spec takes.
 
 from __future__ import absolute_import, division, print_function
 
